@@ -1,0 +1,47 @@
+#include "component/holdfast.h"
+
+#include "host/convert.h"
+#include "host/failure.h"
+
+namespace clasp {
+
+Ref<Holdfast> Holdfast::Create() { return Ref<Holdfast>::Adopt(new Holdfast()); }
+
+void Holdfast::AddRef() noexcept { count_.fetch_add(1, std::memory_order_relaxed); }
+
+void Holdfast::Release() noexcept {
+  if (count_.fetch_sub(1, std::memory_order_acq_rel) == 1) delete this;
+}
+
+void Holdfast::Assign(HostObject Fields::*field, const HostObject& object) {
+  const Ref<Holdfast> keep_alive(this);
+  // Copy first: the field may be the caller's only path to the object.
+  const HostObject copy = object;
+  fields_.*field = copy;
+}
+
+void Holdfast::StepDisp(const HostObject& object) { Assign(&Fields::StepDisp, object); }
+void Holdfast::StepMks(const HostObject& object) { Assign(&Fields::StepMks, object); }
+void Holdfast::StepRunModul(const HostObject& object) {
+  Assign(&Fields::StepRunModul, object);
+}
+void Holdfast::StepTrac(const HostObject& object) { Assign(&Fields::StepTrac, object); }
+void Holdfast::StepJour(const HostObject& object) { Assign(&Fields::StepJour, object); }
+
+void Holdfast::PutDisplayValue(std::u16string_view member, const HostValue& value) {
+  const Ref<Holdfast> keep_alive(this);
+  const HostValue copy = value;
+  fields_.StepDisp.Put(member, copy);
+}
+
+void Holdfast::DisapleVal01(const HostValue& value) { PutDisplayValue(u"DisapleVal01", value); }
+void Holdfast::DisapleVal02(const HostValue& value) { PutDisplayValue(u"DisapleVal02", value); }
+void Holdfast::DisapleVal03(const HostValue& value) { PutDisplayValue(u"DisapleVal03", value); }
+void Holdfast::DisapleVal04(const HostValue& value) { PutDisplayValue(u"DisapleVal04", value); }
+
+void Holdfast::ScreenNo(const std::u16string& text) {
+  const Ref<Holdfast> keep_alive(this);
+  fields_.ScreenNoValue = ToInt32(HostValue::Text(text));
+}
+
+}  // namespace clasp

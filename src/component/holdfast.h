@@ -1,0 +1,80 @@
+// The retain-card step component: the class a host creates and calls.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+#include "host/host_object.h"
+#include "host/host_value.h"
+#include "host/ref.h"
+
+namespace clasp {
+
+// Results of Cols besides the reader's own device-fault codes and kFailure.
+inline constexpr std::int32_t kNotRetained = 0;
+inline constexpr std::int32_t kRetained = 10120011;
+inline constexpr std::int32_t kDisplayFailure = 10140003;
+// The screen shown when the host set no screen number (or set 0).
+inline constexpr std::int16_t kDefaultScreen = 420;
+
+// One retain-card step component. Reference counted; made only by Create.
+class Holdfast {
+ public:
+  // The instance's state, in the order the host's tooling lists it.
+  struct Fields {
+    HostObject StepDisp;
+    HostObject StepMks;
+    HostObject StepRunModul;
+    HostObject StepJour;
+    HostObject StepTrac;
+    std::int32_t RetCode = 0;
+    std::u16string TraceText;
+    std::int32_t ScreenNoValue = 0;
+  };
+
+  // A new instance with one count owned by the returned reference.
+  static Ref<Holdfast> Create();
+
+  void AddRef() noexcept;
+  void Release() noexcept;
+
+  // Host step objects; assigning never fails and calls nothing on the object.
+  void StepDisp(const HostObject& object);
+  void StepMks(const HostObject& object);
+  void StepRunModul(const HostObject& object);
+  void StepTrac(const HostObject& object);
+  void StepJour(const HostObject& object);
+
+  // Display values go straight to the display object, unconverted, unkept.
+  void DisapleVal01(const HostValue& value);
+  void DisapleVal02(const HostValue& value);
+  void DisapleVal03(const HostValue& value);
+  void DisapleVal04(const HostValue& value);
+
+  // Screen number as text; on a failed conversion the previous number stays.
+  void ScreenNo(const std::u16string& text);
+
+  // Runs the retain-card step and returns its result code. Fails itself only
+  // when the failure path cannot write its own journal entry and trace line.
+  std::int32_t Cols();
+
+  // Read-only view of the state, for tests and tools; hosts cannot read it.
+  const Fields& GetFields() const noexcept { return fields_; }
+
+ private:
+  Holdfast() = default;
+  ~Holdfast() = default;
+
+  void Assign(HostObject Fields::*field, const HostObject& object);
+  void PutDisplayValue(std::u16string_view member, const HostValue& value);
+  std::int32_t RetainCard();
+  void SetStatusCharacter(char16_t outcome);
+  void Journal(const std::u16string& chn_prompt, const std::u16string& eng_prompt);
+  std::int32_t FailurePath(const class Failure& failure);
+
+  std::atomic<std::uint32_t> count_{1};
+  Fields fields_;
+};
+
+}  // namespace clasp

@@ -1,0 +1,199 @@
+#include "host/convert.h"
+
+#include <cmath>
+#include <cstdio>
+#include <limits>
+
+#include "host/failure.h"
+#include "host/number.h"
+
+namespace clasp {
+namespace {
+
+using detail::Fraction;
+using detail::Number;
+
+constexpr std::int64_t kInt32Min = std::numeric_limits<std::int32_t>::min();
+constexpr std::int64_t kInt32Max = std::numeric_limits<std::int32_t>::max();
+constexpr unsigned kCurrencyScale = 4;
+constexpr int kR8Digits = 15;  // significant digits the platform prints for doubles
+constexpr int kR4Digits = 7;
+
+std::uint64_t Magnitude(std::int64_t v) {
+  return v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
+}
+
+Number FromInteger(Kind kind, std::int64_t v) {
+  Number number;
+  if (kind == Kind::kUI8) {
+    number.whole = static_cast<std::uint64_t>(v);
+    return number;
+  }
+  number.negative = v < 0;
+  number.whole = Magnitude(v);
+  return number;
+}
+
+Number FromReal(double v) {
+  // The platform reports a value it cannot represent as an overflow.
+  if (!std::isfinite(v)) throw OverflowFailure();
+  return detail::FromDouble(v);
+}
+
+// Every kind that has a numeric reading; null, objects and the rest do not.
+Number ToNumber(const HostValue& value) {
+  switch (value.GetKind()) {
+    case Kind::kEmpty:
+      return {};
+    case Kind::kText: {
+      auto number = detail::ParseNumber(value.AsText());
+      if (!number) throw TypeMismatchFailure();
+      return *number;
+    }
+    case Kind::kR4:
+    case Kind::kR8:
+    case Kind::kDate:
+      return FromReal(value.AsReal());
+    case Kind::kCurrency: {
+      const std::int64_t raw = value.AsInteger();
+      return detail::FromScaled(raw < 0, 0, Magnitude(raw), kCurrencyScale);
+    }
+    case Kind::kDecimal: {
+      const Decimal& d = value.AsDecimal();
+      return detail::FromScaled(d.negative, d.high, d.low, d.scale);
+    }
+    case Kind::kBool:
+    case Kind::kI1:
+    case Kind::kI2:
+    case Kind::kI4:
+    case Kind::kI8:
+    case Kind::kInt:
+    case Kind::kUI1:
+    case Kind::kUI2:
+    case Kind::kUI4:
+    case Kind::kUI8:
+    case Kind::kUInt:
+      return FromInteger(value.GetKind(), value.AsInteger());
+    default:
+      throw TypeMismatchFailure();
+  }
+}
+
+std::u16string RealText(double v, int digits) {
+  if (!std::isfinite(v)) throw OverflowFailure();
+  char buffer[48];
+  std::snprintf(buffer, sizeof(buffer), "%.*G", digits, v);
+  std::string text(buffer);
+  // %G prints e+20 / e-05; the platform prints E+20 / E-05, as here.
+  return Utf16(text);
+}
+
+std::u16string ScaledText(bool negative, std::uint32_t high, std::uint64_t low,
+                          unsigned scale) {
+  std::string digits = detail::MagnitudeDigits(high, low);
+  while (digits.size() <= scale) digits.insert(digits.begin(), '0');
+  std::string whole = digits.substr(0, digits.size() - scale);
+  std::string fraction = digits.substr(digits.size() - scale);
+  while (!fraction.empty() && fraction.back() == '0') fraction.pop_back();
+  std::string text = whole + (fraction.empty() ? "" : "." + fraction);
+  if (negative && text != "0") text.insert(text.begin(), '-');
+  return Utf16(text);
+}
+
+// Sign-magnitude comparison; -0 equals 0.
+int CompareSigned(bool negative_a, std::uint64_t a, bool negative_b, std::uint64_t b) {
+  if (a == 0) negative_a = false;
+  if (b == 0) negative_b = false;
+  if (negative_a != negative_b) return negative_a ? -1 : 1;
+  const int magnitude_order = a < b ? -1 : (a > b ? 1 : 0);
+  return negative_a ? -magnitude_order : magnitude_order;
+}
+
+}  // namespace
+
+std::int32_t ToInt32(const HostValue& value) {
+  const Number number = ToNumber(value);
+  if (number.huge) throw OverflowFailure();
+  std::uint64_t whole = number.whole;
+  const bool odd = (whole & 1) != 0;
+  if (number.fraction == Fraction::kAboveHalf ||
+      (number.fraction == Fraction::kHalf && odd)) {
+    ++whole;
+  }
+  if (whole > static_cast<std::uint64_t>(kInt32Max) + 1) throw OverflowFailure();
+  const std::int64_t signed_whole =
+      number.negative ? -static_cast<std::int64_t>(whole) : static_cast<std::int64_t>(whole);
+  if (signed_whole < kInt32Min || signed_whole > kInt32Max) throw OverflowFailure();
+  return static_cast<std::int32_t>(signed_whole);
+}
+
+std::u16string ToText(const HostValue& value) {
+  const Kind kind = value.GetKind();
+  switch (kind) {
+    case Kind::kEmpty:
+      return {};
+    case Kind::kNull:
+      throw InvalidUseOfNullFailure();
+    case Kind::kText:
+      return value.AsText();
+    case Kind::kBool:
+      return value.AsInteger() != 0 ? u"True" : u"False";
+    case Kind::kR8:
+    case Kind::kDate:  // shown as its serial number until dates get their own form
+      return RealText(value.AsReal(), kR8Digits);
+    case Kind::kR4:
+      return RealText(value.AsReal(), kR4Digits);
+    case Kind::kCurrency: {
+      const std::int64_t raw = value.AsInteger();
+      return ScaledText(raw < 0, 0, Magnitude(raw), kCurrencyScale);
+    }
+    case Kind::kDecimal: {
+      const Decimal& d = value.AsDecimal();
+      return ScaledText(d.negative, d.high, d.low, d.scale);
+    }
+    case Kind::kUI8:
+      return Utf16(std::to_string(static_cast<std::uint64_t>(value.AsInteger())));
+    case Kind::kI1:
+    case Kind::kI2:
+    case Kind::kI4:
+    case Kind::kI8:
+    case Kind::kInt:
+    case Kind::kUI1:
+    case Kind::kUI2:
+    case Kind::kUI4:
+    case Kind::kUInt:
+      return DecimalText(value.AsInteger());
+    default:
+      throw TypeMismatchFailure();
+  }
+}
+
+NullableText ToNullableText(const HostValue& value) {
+  if (value.IsNull()) return std::nullopt;
+  return ToText(value);
+}
+
+std::optional<int> CompareWith(const HostValue& value, std::int32_t constant) {
+  if (value.IsNull()) return std::nullopt;
+  const Number number = ToNumber(value);
+  const bool has_fraction = number.fraction != Fraction::kZero;
+  if (number.huge) return number.negative ? -1 : 1;
+  const int whole_order =
+      CompareSigned(number.negative, number.whole, constant < 0, Magnitude(constant));
+  if (!has_fraction) return whole_order;
+  // The value lies strictly between whole and the next integer away from zero.
+  if (!number.negative) return whole_order >= 0 ? 1 : -1;
+  return whole_order <= 0 ? -1 : 1;
+}
+
+bool EqualsInt(const HostValue& value, std::int32_t constant) {
+  const auto order = CompareWith(value, constant);
+  return order && *order == 0;
+}
+
+bool GreaterThanInt(const HostValue& value, std::int32_t constant) {
+  const auto order = CompareWith(value, constant);
+  return order && *order > 0;
+}
+
+}  // namespace clasp

@@ -1,0 +1,35 @@
+// Conversions the component applies to what host members return.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "host/host_value.h"
+#include "host/text.h"
+
+namespace clasp {
+
+// To a signed 32-bit integer. Fractions round to the nearest integer, halves to
+// even; numeric text is read as the en-US platform reads it; empty gives 0; truth
+// gives -1/0. Null, non-numeric text (empty text included) and objects fail as a
+// type mismatch; anything outside the 32-bit range fails as an overflow.
+std::int32_t ToInt32(const HostValue& value);
+
+// To text. Integers give their decimal text, text stays as it is, empty gives
+// empty text, truth gives True/False. Null fails ("Invalid use of Null").
+std::u16string ToText(const HostValue& value);
+
+// Like ToText, but null stays null for the text operations that propagate it.
+NullableText ToNullableText(const HostValue& value);
+
+// Numeric comparison with an integer constant: negative, zero or positive as
+// value is below, equal to or above `constant`; no answer for null, so that the
+// caller's test comes out false. Empty counts as 0; text must hold a number.
+std::optional<int> CompareWith(const HostValue& value, std::int32_t constant);
+
+// The two tests the component makes; null makes either one false.
+bool EqualsInt(const HostValue& value, std::int32_t constant);
+bool GreaterThanInt(const HostValue& value, std::int32_t constant);
+
+}  // namespace clasp

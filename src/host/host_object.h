@@ -1,0 +1,64 @@
+// Late-bound host objects: members found by name when they are used.
+#pragma once
+
+#include <span>
+#include <string_view>
+#include <utility>
+
+#include "host/ref.h"
+
+namespace clasp {
+
+class HostValue;
+
+// What a host object offers: counted lifetime, and members by name.
+// Implemented by the platform binding and by simulated or test hosts.
+class HostDispatch {
+ public:
+  virtual void AddRef() noexcept = 0;
+  virtual void Release() noexcept = 0;
+  // Calls `member` as a method, or reads it as a property when `args` is empty.
+  // Raises Failure when the member is missing or fails.
+  virtual HostValue Invoke(std::u16string_view member,
+                           std::span<const HostValue> args) = 0;
+  // Assigns the property `member`. Raises Failure like Invoke.
+  virtual void Put(std::u16string_view member, const HostValue& value) = 0;
+
+ protected:
+  ~HostDispatch() = default;
+};
+
+// A counted reference to a host object, or empty. Using a member of an empty
+// reference fails with "Object variable or With block variable not set".
+class HostObject {
+ public:
+  HostObject() = default;
+  explicit HostObject(HostDispatch* object) : ref_(object) {}
+  static HostObject Adopt(HostDispatch* object) {
+    HostObject result;
+    result.ref_ = Ref<HostDispatch>::Adopt(object);
+    return result;
+  }
+
+  // Invokes `member` with positional arguments, first argument first.
+  template <class... Args>
+  HostValue Invoke(std::u16string_view member, Args&&... args) const;
+  HostValue InvokeArgs(std::u16string_view member,
+                       std::span<const HostValue> args) const;
+  void Put(std::u16string_view member, const HostValue& value) const;
+
+  HostDispatch* Get() const noexcept { return ref_.Get(); }
+  explicit operator bool() const noexcept { return static_cast<bool>(ref_); }
+  void Reset() noexcept { ref_.Reset(); }
+  friend bool operator==(const HostObject& a, const HostObject& b) noexcept {
+    return a.ref_ == b.ref_;
+  }
+
+ private:
+  Ref<HostDispatch> ref_;
+};
+
+}  // namespace clasp
+
+// HostValue needs HostObject complete; it also defines HostObject::Invoke.
+#include "host/host_value.h"

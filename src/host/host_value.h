@@ -1,0 +1,138 @@
+// The dynamically typed value exchanged with host objects.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <variant>
+
+#include "host/host_object.h"
+
+namespace clasp {
+
+// Value kinds, numbered as the platform numbers its automation kinds so that
+// the binding can map them one to one. Arrays carry kArray plus their element kind.
+enum class Kind : std::uint16_t {
+  kEmpty = 0,
+  kNull = 1,
+  kI2 = 2,
+  kI4 = 3,
+  kR4 = 4,
+  kR8 = 5,
+  kCurrency = 6,
+  kDate = 7,
+  kText = 8,
+  kObject = 9,
+  kError = 10,
+  kBool = 11,
+  kUnknown = 13,
+  kDecimal = 14,
+  kI1 = 16,
+  kUI1 = 17,
+  kUI2 = 18,
+  kUI4 = 19,
+  kI8 = 20,
+  kUI8 = 21,
+  kInt = 22,
+  kUInt = 23,
+  kArray = 0x2000,
+};
+
+// A 96-bit scaled decimal: value = (negative ? -1 : 1) * (high:low) / 10^scale.
+struct Decimal {
+  std::uint8_t scale = 0;
+  bool negative = false;
+  std::uint32_t high = 0;
+  std::uint64_t low = 0;
+  friend bool operator==(const Decimal&, const Decimal&) = default;
+};
+
+// A value the core carries but does not interpret (arrays, foreign interfaces).
+// The binding that produced it knows how to hand it back unchanged.
+class OpaqueValue {
+ public:
+  virtual ~OpaqueValue() = default;
+  // Short readable form for logs and transcripts.
+  virtual std::u16string Describe() const = 0;
+};
+
+// A dynamically typed automation value. Copies are deep except for object
+// references (counted) and opaque payloads (shared, immutable).
+class HostValue {
+ public:
+  HostValue() = default;  // the empty value
+
+  static HostValue Empty() { return {}; }
+  static HostValue Null() { return HostValue(Kind::kNull, std::monostate{}); }
+  static HostValue I2(std::int16_t v) { return HostValue(Kind::kI2, std::int64_t{v}); }
+  static HostValue I4(std::int32_t v) { return HostValue(Kind::kI4, std::int64_t{v}); }
+  static HostValue R8(double v) { return HostValue(Kind::kR8, v); }
+  static HostValue Bool(bool v) { return HostValue(Kind::kBool, std::int64_t{v ? -1 : 0}); }
+  static HostValue Text(std::u16string v) { return HostValue(Kind::kText, std::move(v)); }
+  // Text by reference: the callee sees and may change `variable` during the call.
+  static HostValue TextRef(std::u16string& variable) { return HostValue(Kind::kText, &variable); }
+  static HostValue Object(HostObject v) { return HostValue(Kind::kObject, std::move(v)); }
+  // Any integral kind (kI1, kUI1, kUI2, kUI4, kI8, kUI8, kInt, kUInt, kError), or
+  // kCurrency with the value scaled by 10000.
+  static HostValue Integer(Kind kind, std::int64_t v) { return HostValue(kind, v); }
+  // kR4 or kDate (days since 1899-12-30, fraction is the time of day).
+  static HostValue Real(Kind kind, double v) { return HostValue(kind, v); }
+  static HostValue Dec(const Decimal& v) { return HostValue(Kind::kDecimal, v); }
+  static HostValue Opaque(Kind kind, std::shared_ptr<const OpaqueValue> v) {
+    return HostValue(kind, std::move(v));
+  }
+
+  Kind GetKind() const noexcept { return kind_; }
+  bool IsEmpty() const noexcept { return kind_ == Kind::kEmpty; }
+  bool IsNull() const noexcept { return kind_ == Kind::kNull; }
+  bool IsByRef() const noexcept { return std::holds_alternative<std::u16string*>(data_); }
+
+  // Payload accessors; each is valid only for the kinds that store it.
+  std::int64_t AsInteger() const { return std::get<std::int64_t>(data_); }
+  double AsReal() const { return std::get<double>(data_); }
+  const std::u16string& AsText() const {
+    if (auto* ref = std::get_if<std::u16string*>(&data_)) return **ref;
+    return std::get<std::u16string>(data_);
+  }
+  // The caller's variable behind a text by reference.
+  std::u16string& RefTarget() const { return *std::get<std::u16string*>(data_); }
+  const HostObject& AsObject() const { return std::get<HostObject>(data_); }
+  const Decimal& AsDecimal() const { return std::get<Decimal>(data_); }
+  const std::shared_ptr<const OpaqueValue>& AsOpaque() const {
+    return std::get<std::shared_ptr<const OpaqueValue>>(data_);
+  }
+  bool HasInteger() const noexcept { return std::holds_alternative<std::int64_t>(data_); }
+  bool HasReal() const noexcept { return std::holds_alternative<double>(data_); }
+  bool HasOpaque() const noexcept {
+    return std::holds_alternative<std::shared_ptr<const OpaqueValue>>(data_);
+  }
+
+  // Same kind and same value; by-reference text compares by its current text.
+  friend bool operator==(const HostValue& a, const HostValue& b);
+
+ private:
+  using Data = std::variant<std::monostate, std::int64_t, double, std::u16string,
+                            std::u16string*, HostObject, Decimal,
+                            std::shared_ptr<const OpaqueValue>>;
+  HostValue(Kind kind, Data data) : kind_(kind), data_(std::move(data)) {}
+
+  Kind kind_ = Kind::kEmpty;
+  Data data_;
+};
+
+// Readable name of a kind ("I2", "Text", "Array|UI1", ...), used in logs.
+std::u16string KindName(Kind kind);
+// Readable form of a value with its kind, e.g. `I2 420`, `Text "x"`, `&Text "x"`.
+std::u16string Describe(const HostValue& value);
+
+template <class... Args>
+HostValue HostObject::Invoke(std::u16string_view member, Args&&... args) const {
+  if constexpr (sizeof...(Args) == 0) {
+    return InvokeArgs(member, {});
+  } else {
+    const HostValue values[] = {HostValue(std::forward<Args>(args))...};
+    return InvokeArgs(member, values);
+  }
+}
+
+}  // namespace clasp

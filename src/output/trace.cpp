@@ -1,0 +1,27 @@
+#include "output/trace.h"
+
+#include "host/convert.h"
+
+namespace clasp {
+namespace {
+
+std::int32_t WriteTrace(const HostObject& step_trac, std::u16string_view path,
+                        std::u16string& log_text, std::u16string_view source) {
+  // Path first, the line by reference, the source last: the writer's own order.
+  const HostValue answer = step_trac.Invoke(
+      u"TraceWrite", HostValue::Text(std::u16string(path)), HostValue::TextRef(log_text),
+      HostValue::Text(std::u16string(source)));
+  return ToInt32(answer);
+}
+
+}  // namespace
+
+std::int32_t WriteObjectLog(const HostObject& step_trac, std::u16string log_text) {
+  return WriteTrace(step_trac, kObjectLogPath, log_text, kObjectLogSource);
+}
+
+std::int32_t WritePrintLog(const HostObject& step_trac, std::u16string log_text) {
+  return WriteTrace(step_trac, kPrintJournalLogPath, log_text, {});
+}
+
+}  // namespace clasp

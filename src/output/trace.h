@@ -1,0 +1,26 @@
+// Trace lines through the host's trace writer (`StepTrac.TraceWrite`).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "host/host_object.h"
+
+namespace clasp {
+
+// The trace writer's two log files and the source name of the object log.
+inline constexpr std::u16string_view kObjectLogPath = u"c:\\orbis\\qz\\log\\object.log";
+inline constexpr std::u16string_view kPrintJournalLogPath =
+    u"c:\\orbis\\qz\\log\\PrintJournal.log";
+inline constexpr std::u16string_view kObjectLogSource = u"Clench";
+
+// Hands one line to the object log. The text is taken by value: the writer gets
+// a reference to our private copy, so whatever it does to it stays here.
+// Failures pass to the caller; the answer is converted even though callers ignore it.
+std::int32_t WriteObjectLog(const HostObject& step_trac, std::u16string log_text);
+
+// Hands one line to the print-journal log, with an empty source name.
+std::int32_t WritePrintLog(const HostObject& step_trac, std::u16string log_text);
+
+}  // namespace clasp

@@ -1,0 +1,121 @@
+#include "component/holdfast.h"
+
+#include <gtest/gtest.h>
+
+#include "host/failure.h"
+#include "support/recording_host.h"
+
+namespace clasp {
+namespace {
+
+using testing::HostSet;
+using testing::RecordingHost;
+
+TEST(Holdfast, StartsEmpty) {
+  const auto holdfast = Holdfast::Create();
+  const auto& f = holdfast->GetFields();
+  EXPECT_FALSE(f.StepDisp || f.StepMks || f.StepRunModul || f.StepJour || f.StepTrac);
+  EXPECT_EQ(f.RetCode, 0);
+  EXPECT_EQ(f.TraceText, u"");
+  EXPECT_EQ(f.ScreenNoValue, 0);
+}
+
+TEST(Holdfast, AssigningCountsAndReleasesExactly) {
+  HostSet hosts;
+  {
+    auto holdfast = Holdfast::Create();
+    holdfast->StepDisp(hosts.disp->Object());
+    holdfast->StepDisp(hosts.disp->Object());  // the same object twice
+    EXPECT_EQ(hosts.disp->RefCount(), 2u);
+    holdfast->StepMks(hosts.mks->Object());
+    holdfast->StepTrac(hosts.mks->Object());  // one object in two fields
+    EXPECT_EQ(hosts.mks->RefCount(), 3u);
+    holdfast->StepTrac(hosts.trac->Object());  // replaced: old one loses a count
+    EXPECT_EQ(hosts.mks->RefCount(), 2u);
+    EXPECT_EQ(hosts.trac->RefCount(), 2u);
+    holdfast->StepTrac(HostObject());  // emptied
+    EXPECT_EQ(hosts.trac->RefCount(), 1u);
+    holdfast->StepJour(hosts.mks->Object());
+    holdfast->StepRunModul(hosts.run->Object());
+    EXPECT_EQ(hosts.mks->RefCount(), 3u);
+  }
+  for (const auto* host : {hosts.disp.Get(), hosts.mks.Get(), hosts.run.Get(),
+                           hosts.trac.Get(), hosts.jour.Get()}) {
+    EXPECT_EQ(host->RefCount(), 1u);
+  }
+  EXPECT_TRUE(hosts.log->Lines().empty()) << "assignment must call nothing";
+}
+
+TEST(Holdfast, DisplayValuesGoStraightToTheDisplay) {
+  HostSet hosts;
+  auto holdfast = Holdfast::Create();
+  EXPECT_THROW(holdfast->DisapleVal01(HostValue::Text(u"x")), Failure);
+  holdfast->StepDisp(hosts.disp->Object());
+  holdfast->DisapleVal03(HostValue::Text(u"x"));
+  holdfast->DisapleVal01(HostValue::R8(2.5));
+  holdfast->DisapleVal02(HostValue::Empty());
+  holdfast->DisapleVal04(HostValue::Null());
+  EXPECT_EQ(hosts.log->Lines(),
+            (std::vector<std::string>{"StepDisp.DisapleVal03 = Text \"x\"",
+                                      "StepDisp.DisapleVal01 = R8 2.5",
+                                      "StepDisp.DisapleVal02 = Empty",
+                                      "StepDisp.DisapleVal04 = Null"}));
+  hosts.disp->Raises(u"DisapleVal02", Failure(77, u"no"));
+  try {
+    holdfast->DisapleVal02(HostValue::I2(1));
+    FAIL();
+  } catch (const Failure& f) {
+    EXPECT_EQ(f.Number(), 77);
+  }
+  holdfast->StepDisp(HostObject());
+  EXPECT_EQ(hosts.disp->RefCount(), 1u);
+  EXPECT_THROW(holdfast->DisapleVal01(HostValue::Empty()), Failure);
+}
+
+TEST(Holdfast, ScreenNoConvertsAndKeepsThePreviousNumberOnFailure) {
+  auto holdfast = Holdfast::Create();
+  const struct {
+    const char16_t* text;
+    std::int32_t expected_after;  // previous value kept on failure
+    bool fails;
+  } steps[] = {
+      {u"12", 12, false},   {u"", 12, true},        {u"abc", 12, true},
+      {u"2.5", 2, false},   {u"3.5", 4, false},     {u"2147483648", 4, true},
+      {u" 7 ", 7, false},   {u"0", 0, false},
+  };
+  for (const auto& s : steps) {
+    SCOPED_TRACE(testing::Show(HostValue::Text(s.text)));
+    if (s.fails) {
+      EXPECT_THROW(holdfast->ScreenNo(s.text), Failure);
+    } else {
+      holdfast->ScreenNo(s.text);
+    }
+    EXPECT_EQ(holdfast->GetFields().ScreenNoValue, s.expected_after);
+  }
+}
+
+TEST(Holdfast, OutlivesAHostThatDropsItDuringAMember) {
+  HostSet hosts;
+  Ref<Holdfast> only = Holdfast::Create();
+  Holdfast* raw = only.Get();
+  raw->StepDisp(hosts.disp->Object());
+  raw->StepMks(hosts.mks->Object());
+  raw->StepRunModul(hosts.run->Object());
+  raw->StepTrac(hosts.trac->Object());
+  raw->StepJour(hosts.jour->Object());
+  // The display drops the host's only reference to the component mid-call.
+  hosts.disp->Calls(u"ScreenDisplay", [&only](std::span<const HostValue>) {
+    only.Reset();
+    return HostValue::I4(0);
+  });
+  EXPECT_EQ(raw->Cols(), kNotRetained);
+  EXPECT_FALSE(only);
+  // Cols finished on a live instance, then the instance released every host.
+  for (const auto* host : {hosts.disp.Get(), hosts.mks.Get(), hosts.run.Get(),
+                           hosts.trac.Get(), hosts.jour.Get()}) {
+    EXPECT_EQ(host->RefCount(), 1u);
+  }
+}
+
+}  // namespace
+}  // namespace clasp

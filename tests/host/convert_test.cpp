@@ -1,0 +1,187 @@
+#include "host/convert.h"
+
+#include <gtest/gtest.h>
+
+#include <limits>
+#include <optional>
+
+#include "host/failure.h"
+#include "host/text.h"
+
+namespace clasp {
+namespace {
+
+struct Int32Case {
+  const char* name;
+  HostValue value;
+  std::optional<std::int32_t> expected;  // no value: must fail
+  std::int32_t failure = 0;
+};
+
+Decimal Dec(std::uint64_t low, std::uint8_t scale, bool negative = false) {
+  Decimal d;
+  d.low = low;
+  d.scale = scale;
+  d.negative = negative;
+  return d;
+}
+
+TEST(ToInt32, FollowsTheHostRules) {
+  const Int32Case cases[] = {
+      {"text 12", HostValue::Text(u"12"), 12},
+      {"text with blanks", HostValue::Text(u" 12 "), 12},
+      {"text signed", HostValue::Text(u"-12"), -12},
+      {"text plus", HostValue::Text(u"+7"), 7},
+      {"2.5 even down", HostValue::R8(2.5), 2},
+      {"3.5 even up", HostValue::R8(3.5), 4},
+      {"-2.5", HostValue::R8(-2.5), -2},
+      {"-3.5", HostValue::R8(-3.5), -4},
+      {"0.5", HostValue::R8(0.5), 0},
+      {"-0.5", HostValue::R8(-0.5), 0},
+      {"1.5", HostValue::R8(1.5), 2},
+      {"2.4999", HostValue::R8(2.4999), 2},
+      {"2.5001", HostValue::R8(2.5001), 3},
+      {"text 2.5", HostValue::Text(u"2.5"), 2},
+      {"text 3.5", HostValue::Text(u"3.5"), 4},
+      {"text 2.50000000000000000001", HostValue::Text(u"2.50000000000000000001"), 3},
+      {"text 1e3", HostValue::Text(u"1e3"), 1000},
+      {"text 1E+3", HostValue::Text(u"1E+3"), 1000},
+      {"text 25e-1", HostValue::Text(u"25e-1"), 2},
+      {"text 1,000", HostValue::Text(u"1,000"), 1000},
+      {"text .5", HostValue::Text(u".5"), 0},
+      {"text 1.", HostValue::Text(u"1."), 1},
+      {"text &HFF", HostValue::Text(u"&HFF"), 255},
+      {"text &O17", HostValue::Text(u"&O17"), 15},
+      {"max", HostValue::I4(2147483647), 2147483647},
+      {"text max", HostValue::Text(u"2147483647"), 2147483647},
+      {"text min", HostValue::Text(u"-2147483648"), std::numeric_limits<std::int32_t>::min()},
+      {"R8 min - 0.5 rounds to even min", HostValue::R8(-2147483648.5),
+       std::numeric_limits<std::int32_t>::min()},
+      {"2147483648", HostValue::R8(2147483648.0), std::nullopt, kOverflow},
+      {"text 2147483648", HostValue::Text(u"2147483648"), std::nullopt, kOverflow},
+      {"2147483647.5 rounds up out of range", HostValue::R8(2147483647.5), std::nullopt,
+       kOverflow},
+      {"text -2147483649", HostValue::Text(u"-2147483649"), std::nullopt, kOverflow},
+      {"text 1e30", HostValue::Text(u"1e30"), std::nullopt, kOverflow},
+      {"I8 too big", HostValue::Integer(Kind::kI8, 1LL << 40), std::nullopt, kOverflow},
+      {"empty text", HostValue::Text(u""), std::nullopt, kTypeMismatch},
+      {"blank text", HostValue::Text(u"   "), std::nullopt, kTypeMismatch},
+      {"abc", HostValue::Text(u"abc"), std::nullopt, kTypeMismatch},
+      {"12abc", HostValue::Text(u"12abc"), std::nullopt, kTypeMismatch},
+      {"lone sign", HostValue::Text(u"-"), std::nullopt, kTypeMismatch},
+      {"exponent without digits", HostValue::Text(u"1e"), std::nullopt, kTypeMismatch},
+      {"null", HostValue::Null(), std::nullopt, kTypeMismatch},
+      {"object", HostValue::Object(HostObject()), std::nullopt, kTypeMismatch},
+      {"empty value", HostValue::Empty(), 0},
+      {"true", HostValue::Bool(true), -1},
+      {"false", HostValue::Bool(false), 0},
+      {"I2", HostValue::I2(-5), -5},
+      {"UI4 max overflows", HostValue::Integer(Kind::kUI4, 4294967295LL), std::nullopt,
+       kOverflow},
+      {"currency 2.5", HostValue::Integer(Kind::kCurrency, 25000), 2},
+      {"currency 3.5", HostValue::Integer(Kind::kCurrency, 35000), 4},
+      {"currency -1.2345", HostValue::Integer(Kind::kCurrency, -12345), -1},
+      {"decimal 2.5", HostValue::Dec(Dec(25, 1)), 2},
+      {"decimal -3.50", HostValue::Dec(Dec(350, 2, true)), -4},
+      {"date noon", HostValue::Real(Kind::kDate, 1.5), 2},
+      {"infinity", HostValue::R8(std::numeric_limits<double>::infinity()), std::nullopt,
+       kOverflow},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (c.expected) {
+      EXPECT_EQ(ToInt32(c.value), *c.expected);
+    } else {
+      try {
+        const std::int32_t got = ToInt32(c.value);
+        ADD_FAILURE() << "converted to " << got;
+      } catch (const Failure& f) {
+        EXPECT_EQ(f.Number(), c.failure);
+      }
+    }
+  }
+}
+
+TEST(ToText, IntegersTextEmptyAndNull) {
+  const struct {
+    const char* name;
+    HostValue value;
+    std::u16string expected;
+  } cases[] = {
+      {"I2", HostValue::I2(420), u"420"},
+      {"negative I4", HostValue::I4(-7), u"-7"},
+      {"min I4", HostValue::I4(std::numeric_limits<std::int32_t>::min()), u"-2147483648"},
+      {"text", HostValue::Text(u" a b "), u" a b "},
+      {"empty", HostValue::Empty(), u""},
+      {"true", HostValue::Bool(true), u"True"},
+      {"R8", HostValue::R8(2.5), u"2.5"},
+      {"currency", HostValue::Integer(Kind::kCurrency, 15000), u"1.5"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(ToText(c.value), c.expected);
+  }
+  EXPECT_THROW(ToText(HostValue::Null()), Failure);
+  EXPECT_EQ(ToNullableText(HostValue::Null()), std::nullopt);
+}
+
+TEST(Compare, NumericWithEmptyAsZeroAndNullFalse) {
+  const struct {
+    const char* name;
+    HostValue value;
+    std::int32_t constant;
+    std::optional<int> expected;  // sign of the comparison; none for null
+  } cases[] = {
+      {"6 = 6", HostValue::I4(6), 6, 0},
+      {"text 6 = 6", HostValue::Text(u"6"), 6, 0},
+      {"text 6.0 = 6", HostValue::Text(u" 6.0 "), 6, 0},
+      {"empty = 0", HostValue::Empty(), 0, 0},
+      {"5.5 > 5", HostValue::R8(5.5), 5, 1},
+      {"5.5 < 6", HostValue::R8(5.5), 6, -1},
+      {"-0.5 < 0", HostValue::R8(-0.5), 0, -1},
+      {"-1.5 > -2", HostValue::Text(u"-1.5"), -2, 1},
+      {"-1 < 0", HostValue::I4(-1), 0, -1},
+      {"true < 0", HostValue::Bool(true), 0, -1},
+      {"huge > 1", HostValue::Text(u"1e40"), 1, 1},
+      {"huge negative < 1", HostValue::Text(u"-1e40"), 1, -1},
+      {"null", HostValue::Null(), 0, std::nullopt},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const auto order = CompareWith(c.value, c.constant);
+    ASSERT_EQ(order.has_value(), c.expected.has_value());
+    if (order) EXPECT_EQ((*order > 0) - (*order < 0), *c.expected);
+  }
+  EXPECT_FALSE(EqualsInt(HostValue::Null(), 0));
+  EXPECT_FALSE(GreaterThanInt(HostValue::Null(), 0));
+  for (const char16_t* text : {u"", u"abc", u"6x"}) {
+    SCOPED_TRACE(Utf8(text));
+    EXPECT_THROW(EqualsInt(HostValue::Text(text), 0), Failure);
+  }
+}
+
+TEST(TextOperations, TrimMidJoinAndNull) {
+  EXPECT_EQ(Trim(u"  420  "), u"420");
+  EXPECT_EQ(Trim(u"\t420\t"), u"\t420\t");  // spaces only
+  EXPECT_EQ(Trim(u"   "), u"");
+  EXPECT_EQ(Mid(std::u16string(u"ABCDEF"), 3, 1), u"C");
+  EXPECT_EQ(Mid(std::u16string(u"AB"), 3, 1), u"");
+  EXPECT_EQ(Mid(std::u16string(u"ABCDEF"), 4), u"DEF");
+  EXPECT_EQ(Left(std::u16string(u"A"), 2), u"A");
+  EXPECT_EQ(Mid(std::nullopt, 3, 1), std::nullopt);
+  EXPECT_EQ(Join(std::u16string(u"AB"), std::nullopt), std::nullopt);
+  EXPECT_EQ(Join(std::u16string(u"AB"), std::u16string(u"1")), u"AB1");
+  EXPECT_TRUE(TextEquals(std::u16string(u"2"), u"2"));
+  EXPECT_FALSE(TextEquals(std::u16string(u"2 "), u"2"));
+  EXPECT_THROW(TextEquals(std::nullopt, u"2"), Failure);
+}
+
+TEST(Utf, RoundTripsChineseAndReplacesBrokenInput) {
+  const std::u16string chinese = u"回收卡出错,出错代码为:";
+  EXPECT_EQ(Utf16(Utf8(chinese)), chinese);
+  EXPECT_EQ(Utf16("\xff"), u"\xfffd");
+  EXPECT_EQ(DecimalText(std::numeric_limits<std::int64_t>::min()), u"-9223372036854775808");
+}
+
+}  // namespace
+}  // namespace clasp

@@ -1,0 +1,100 @@
+#include "host/host_object.h"
+
+#include <gtest/gtest.h>
+
+#include "host/failure.h"
+#include "support/recording_host.h"
+
+namespace clasp {
+namespace {
+
+using testing::AccessLog;
+using testing::RecordingHost;
+
+TEST(HostObject, EmptyReferenceFailsAsNotSet) {
+  const HostObject empty;
+  try {
+    empty.Invoke(u"Anything");
+    FAIL() << "no failure";
+  } catch (const Failure& f) {
+    EXPECT_EQ(f.Number(), kObjectNotSet);
+    EXPECT_EQ(f.Description(), u"Object variable or With block variable not set");
+  }
+  EXPECT_THROW(empty.Put(u"Anything", HostValue::I2(1)), Failure);
+}
+
+TEST(HostObject, MemberFailuresKeepTheirNumberAndDescription) {
+  auto log = std::make_shared<AccessLog>();
+  auto host = RecordingHost::Create("Host", log);
+  host->Lacks(u"Gone").Raises(u"Boom", Failure(1234, u"boom"));
+  const HostObject object = host->Object();
+  try {
+    object.Invoke(u"Gone");
+    FAIL();
+  } catch (const Failure& f) {
+    EXPECT_EQ(f.Number(), kMemberMissing);
+  }
+  try {
+    object.Put(u"Boom", HostValue::Empty());
+    FAIL();
+  } catch (const Failure& f) {
+    EXPECT_EQ(f.Number(), 1234);
+    EXPECT_EQ(f.Description(), u"boom");
+  }
+  EXPECT_EQ(log->Lines(), (std::vector<std::string>{
+                              "Host.Gone() !! 438 Object doesn't support this property or method",
+                              "Host.Boom = Empty !! 1234 boom"}));
+}
+
+TEST(HostObject, ArgumentsArePositionalAndTextByReferenceIsShared) {
+  auto log = std::make_shared<AccessLog>();
+  auto host = RecordingHost::Create("Host", log);
+  host->Calls(u"Change", [](std::span<const HostValue> args) {
+    args[1].RefTarget() = u"changed";
+    return HostValue::I4(static_cast<std::int32_t>(args.size()));
+  });
+  std::u16string variable = u"original";
+  const HostValue answer = host->Object().Invoke(u"Change", HostValue::I2(1),
+                                                 HostValue::TextRef(variable));
+  EXPECT_EQ(variable, u"changed");
+  EXPECT_EQ(answer, HostValue::I4(2));
+  EXPECT_EQ(log->Lines().front(), "Host.Change(I2 1, &Text \"original\") -> I4 2");
+}
+
+TEST(HostObject, CopiesMovesAndResetsCountExactly) {
+  auto log = std::make_shared<AccessLog>();
+  auto host = RecordingHost::Create("Host", log);
+  ASSERT_EQ(host->RefCount(), 1u);
+  {
+    HostObject a = host->Object();
+    EXPECT_EQ(host->RefCount(), 2u);
+    HostObject b = a;
+    EXPECT_EQ(host->RefCount(), 3u);
+    HostObject c = std::move(b);
+    EXPECT_EQ(host->RefCount(), 3u);
+    c = a;  // same object: no net change
+    EXPECT_EQ(host->RefCount(), 3u);
+    a.Reset();
+    EXPECT_EQ(host->RefCount(), 2u);
+    const HostValue held = HostValue::Object(c);
+    EXPECT_EQ(host->RefCount(), 3u);
+  }
+  EXPECT_EQ(host->RefCount(), 1u);
+}
+
+TEST(HostObject, HostDroppingItsLastReferenceMidCallSurvivesTheCall) {
+  auto log = std::make_shared<AccessLog>();
+  auto host = RecordingHost::Create("Host", log);
+  auto* raw = host.Get();
+  HostObject only = host->Object();
+  host.Reset();  // `only` holds the last count
+  raw->Calls(u"DropMe", [&only](std::span<const HostValue>) {
+    only.Reset();
+    return HostValue::I4(1);
+  });
+  EXPECT_EQ(only.Invoke(u"DropMe"), HostValue::I4(1));
+  EXPECT_FALSE(only);
+}
+
+}  // namespace
+}  // namespace clasp
