@@ -1,0 +1,277 @@
+// Whole-sequence tests of Cols: every host access, in order, with value kinds.
+#include <gtest/gtest.h>
+
+#include "component/holdfast.h"
+#include "host/failure.h"
+#include "report/send_oex.h"
+#include "support/expected.h"
+#include "support/recording_host.h"
+
+namespace clasp {
+namespace {
+
+using namespace clasp::testing;
+
+const std::string kBlankDisplay[] = {
+    "StepDisp.DisapleVal01 = Text \"\"", "StepDisp.DisapleVal02 = Text \"\"",
+    "StepDisp.DisapleVal03 = Text \"\"", "StepDisp.DisapleVal04 = Text \"\""};
+
+// The display part of every call with the default screen and a display answer.
+Lines DisplayLines(const std::string& answer, const std::string& ret_code) {
+  Lines lines = {"StepDisp.ScreenNo = I2 420", "StepDisp.ScreenDisplay() -> " + answer,
+                 "StepDisp.ScreenNo() -> I2 420", ObjectLogLine("Disp420: " + ret_code)};
+  lines.insert(lines.end(), std::begin(kBlankDisplay), std::end(kBlankDisplay));
+  return lines;
+}
+
+// The exchange with every gate open and no read wanted.
+Lines ReportLines(const std::string& report_text) {
+  return {"StepRunModul.ControlNum() -> Empty",
+          "StepRunModul.WriteDetailFileName(Text \"CRD\", Text \"0\", Text \"0\", &Text \"1\") "
+          "-> Empty",
+          "StepRunModul.PackMessage(Text \"OEX\") -> Empty",
+          "StepRunModul.CommSign() -> Empty",
+          "StepRunModul.IsWriteOnly() -> Empty",
+          "StepRunModul.SendMessage() -> Empty",
+          "StepRunModul.SendMessageLen() -> Empty",
+          "StepRunModul.StepCommWrite(Empty, Empty) -> Empty",
+          "StepRunModul.IsUnPackOex() -> Empty",
+          ObjectLogLine("WD " + report_text)};
+}
+
+// Two reads of the status, then the rewritten status.
+Lines StatusLines(const std::string& before, const std::string& after) {
+  return {"StepRunModul.TransAction1() -> Text \"" + before + "\"",
+          "StepRunModul.TransAction1() -> Text \"" + before + "\"",
+          "StepRunModul.TransAction1 = Text \"" + after + "\""};
+}
+
+struct Cols : ::testing::Test {
+  HostSet hosts;
+  Ref<Holdfast> holdfast = Holdfast::Create();
+
+  Cols() {
+    holdfast->StepDisp(hosts.disp->Object());
+    holdfast->StepMks(hosts.mks->Object());
+    holdfast->StepRunModul(hosts.run->Object());
+    holdfast->StepTrac(hosts.trac->Object());
+    holdfast->StepJour(hosts.jour->Object());
+  }
+  void Status(const std::u16string& status) {
+    hosts.run->Put(u"TransAction1", HostValue::Text(status));
+    hosts.log->Clear();
+  }
+  void Reader(HostValue answer) { hosts.mks->Returns(u"CardReaderRetain", std::move(answer)); }
+  const Lines& Log() const { return hosts.log->Lines(); }
+};
+
+TEST_F(Cols, CardNotRetained) {
+  Status(u"0000");
+  hosts.disp->Returns(u"ScreenDisplay", HostValue::I4(0));
+  Reader(HostValue::I4(0));
+  EXPECT_EQ(holdfast->Cols(), kNotRetained);
+  EXPECT_EQ(Log(), Concat({DisplayLines("I4 0", "0"),
+                           {"StepMks.CardReaderRetain() -> I4 0",
+                            ObjectLogLine("CardReaderRetain:0")},
+                           JournalLines("未吞卡", "Take  Card"),
+                           StatusLines("0000", "0000")}));
+  EXPECT_EQ(holdfast->GetFields().TraceText, u"Disp420: 0");
+}
+
+TEST_F(Cols, CardRetained) {
+  Status(u"0000");
+  Reader(HostValue::I4(kRetained));
+  hosts.run->Returns(u"IsJRNDevice", HostValue::I2(1));
+  EXPECT_EQ(holdfast->Cols(), kRetained);
+  EXPECT_EQ(Log(), Concat({DisplayLines("Empty", "0"),
+                           {"StepMks.CardReaderRetain() -> I4 10120011",
+                            ObjectLogLine("CardReaderRetain:10120011")},
+                           StatusLines("0000", "0010"),
+                           {"StepRunModul.RecordMessage(Text \"CIN\", I2 5) -> Empty"},
+                           JournalLines("吞卡成功", "Card  retained", "I2 1"),
+                           {"StepRunModul.ExcepCode = Text \"1004\""},
+                           ReportLines("吞卡成功")}));
+}
+
+TEST_F(Cols, DeviceFaultKeepsAnEarlierFaultCode) {
+  Status(u"0020");
+  Reader(HostValue::I4(7));
+  EXPECT_EQ(holdfast->Cols(), 7);
+  EXPECT_EQ(Log(), Concat({DisplayLines("Empty", "0"),
+                           {"StepMks.CardReaderRetain() -> I4 7",
+                            ObjectLogLine("CardReaderRetain:7"),
+                            "StepRunModul.TransAction1() -> Text \"0020\""},
+                           StatusLines("0020", "0020"),
+                           JournalLines("吞卡时设备错", "RetractCard Dev Err"),
+                           {"StepRunModul.ExcepCode = Text \"1002\""},
+                           ReportLines("吞卡时设备错")}));
+}
+
+TEST_F(Cols, DeviceFaultOtherwiseSetsThree) {
+  Status(u"00X0");
+  Reader(HostValue::Text(u"-5"));
+  EXPECT_EQ(holdfast->Cols(), -5);
+  EXPECT_EQ(Log(), Concat({DisplayLines("Empty", "0"),
+                           {"StepMks.CardReaderRetain() -> Text \"-5\"",
+                            ObjectLogLine("CardReaderRetain:-5"),
+                            "StepRunModul.TransAction1() -> Text \"00X0\""},
+                           StatusLines("00X0", "0030"),
+                           JournalLines("吞卡时设备错", "RetractCard Dev Err"),
+                           {"StepRunModul.ExcepCode = Text \"1002\""},
+                           ReportLines("吞卡时设备错")}));
+}
+
+TEST_F(Cols, DisplayFailureBlanksTheValuesAndStops) {
+  hosts.disp->Returns(u"ScreenDisplay", HostValue::I4(5));
+  EXPECT_EQ(holdfast->Cols(), kDisplayFailure);
+  EXPECT_EQ(Log(), Concat({DisplayLines("I4 5", "5"),
+                           JournalLines("回收卡出错,出错代码为:5", "ClaspErr:5")}));
+  EXPECT_EQ(holdfast->GetFields().RetCode, 5);
+}
+
+TEST_F(Cols, FailurePathTracesRetCodeNumberAndDescription) {
+  hosts.disp->Returns(u"ScreenDisplay", HostValue::I4(0));
+  hosts.mks->Raises(u"CardReaderRetain", Failure(1234, u"boom"));
+  EXPECT_EQ(holdfast->Cols(), kFailure);
+  EXPECT_EQ(Log(), Concat({DisplayLines("I4 0", "0"),
+                           {"StepMks.CardReaderRetain() !! 1234 boom"},
+                           JournalLines("回收卡出错,出错代码为:0", "ClaspErr:0"),
+                           {ObjectLogLine("01234boom")}}));
+}
+
+TEST_F(Cols, ScreenNumberKinds) {
+  const struct {
+    const char16_t* screen;
+    const char* put;
+    const char* line;
+  } cases[] = {{u"0", "StepDisp.ScreenNo = I2 420", "Disp420: 0"},
+               {u"12", "StepDisp.ScreenNo = I4 12", "Disp12: 0"},
+               {u"-3", "StepDisp.ScreenNo = I4 -3", "Disp-3: 0"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.put);
+    hosts.log->Clear();
+    holdfast->ScreenNo(c.screen);
+    holdfast->Cols();
+    EXPECT_EQ(Log()[0], c.put);
+    EXPECT_EQ(Log()[3], ObjectLogLine(c.line));
+  }
+}
+
+TEST_F(Cols, ScreenReadBackIsTrimmedText) {
+  hosts.disp->Returns(u"ScreenNo", HostValue::Text(u"  0420 "));
+  holdfast->Cols();
+  EXPECT_EQ(holdfast->GetFields().TraceText, u"Disp0420: 0");
+}
+
+TEST_F(Cols, ReaderAnswerThatIsNotANumberKeepsTheDisplayResult) {
+  Reader(HostValue::Text(u"jammed"));
+  EXPECT_EQ(holdfast->Cols(), kFailure);
+  EXPECT_EQ(Log().back(), ObjectLogLine("013Type mismatch"));
+}
+
+TEST_F(Cols, StatusRewriteKeepsOtherStepsCharacters) {
+  const struct {
+    const char16_t* before;
+    const char16_t* after;
+  } cases[] = {{u"ABCDEF", u"AB1DEF"}, {u"", u"1"}, {u"A", u"A1"},
+               {u"AB", u"AB1"},        {u"ABC", u"AB1"}, {u"ABCD", u"AB1D"}};
+  Reader(HostValue::I4(kRetained));
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Show(HostValue::Text(c.before)));
+    Status(c.before);
+    holdfast->Cols();
+    EXPECT_EQ(hosts.run->Property(u"TransAction1"), HostValue::Text(c.after));
+  }
+}
+
+TEST_F(Cols, NullStatus) {
+  hosts.run->Put(u"TransAction1", HostValue::Null());
+  Reader(HostValue::I4(kRetained));
+  EXPECT_EQ(holdfast->Cols(), kRetained);
+  EXPECT_EQ(hosts.run->Property(u"TransAction1"), HostValue::Null());
+  // A device fault must test the status character: null takes the failure path.
+  Reader(HostValue::I4(7));
+  EXPECT_EQ(holdfast->Cols(), kFailure);
+  EXPECT_EQ(Log().back(), ObjectLogLine("794Invalid use of Null"));
+}
+
+TEST_F(Cols, EveryCallStartsWithAFreshDeviceResult) {
+  hosts.disp->Returns(u"ScreenDisplay", HostValue::I4(5));
+  EXPECT_EQ(holdfast->Cols(), kDisplayFailure);
+  // The next call fails before the display answers: its audit record must not
+  // carry the 5 of the call before.
+  hosts.disp->Raises(u"ScreenNo", Failure(77, u"offline"));
+  hosts.log->Clear();
+  EXPECT_EQ(holdfast->Cols(), kFailure);
+  EXPECT_EQ(Log(), Concat({{"StepDisp.ScreenNo = I2 420 !! 77 offline"},
+                           JournalLines("回收卡出错,出错代码为:0", "ClaspErr:0"),
+                           {ObjectLogLine("077offline")}}));
+}
+
+TEST_F(Cols, TraceWriterRewritingItsTextLeavesTraceTextAlone) {
+  hosts.trac->Calls(u"TraceWrite", [](std::span<const HostValue> args) {
+    args[1].RefTarget() = u"scribbled";
+    return HostValue();
+  });
+  holdfast->Cols();
+  EXPECT_EQ(holdfast->GetFields().TraceText, u"Disp420: 0");
+}
+
+TEST_F(Cols, RetainedAnswersThatDoNotConvertTakeTheFailurePath) {
+  Reader(HostValue::I4(kRetained));
+  hosts.run->Returns(u"RecordMessage", HostValue::Text(u"x"));
+  EXPECT_EQ(holdfast->Cols(), kFailure);
+  EXPECT_EQ(Log().back(), ObjectLogLine("1012001113Type mismatch"));
+  EXPECT_FALSE(hosts.run->Property(u"ExcepCode").has_value());
+}
+
+TEST_F(Cols, ReportFailureDoesNotChangeTheResult) {
+  Reader(HostValue::I4(kRetained));
+  hosts.run->Returns(u"PackMessage", HostValue::I4(3));
+  EXPECT_EQ(holdfast->Cols(), kRetained);
+}
+
+TEST(ColsUnset, DisplayOrReaderMissingEndsInTheFailureResult) {
+  for (const char* unset : {"StepDisp", "StepMks"}) {
+    SCOPED_TRACE(unset);
+    HostSet hosts;
+    auto holdfast = Holdfast::Create();
+    if (std::string(unset) != "StepDisp") holdfast->StepDisp(hosts.disp->Object());
+    if (std::string(unset) != "StepMks") holdfast->StepMks(hosts.mks->Object());
+    holdfast->StepRunModul(hosts.run->Object());
+    holdfast->StepTrac(hosts.trac->Object());
+    holdfast->StepJour(hosts.jour->Object());
+    EXPECT_EQ(holdfast->Cols(), kFailure);
+    EXPECT_EQ(hosts.jour->Property(u"EngPromptString"), HostValue::Text(u"ClaspErr:0"));
+    EXPECT_EQ(hosts.log->Lines().back(),
+              ObjectLogLine("091Object variable or With block variable not set"));
+  }
+}
+
+TEST(ColsUnset, TraceJournalOrModuleMissingFailsColsItself) {
+  for (const char* unset : {"StepRunModul", "StepTrac", "StepJour"}) {
+    SCOPED_TRACE(unset);
+    HostSet hosts;
+    auto holdfast = Holdfast::Create();
+    holdfast->StepDisp(hosts.disp->Object());
+    holdfast->StepMks(hosts.mks->Object());
+    if (std::string(unset) != "StepRunModul") holdfast->StepRunModul(hosts.run->Object());
+    if (std::string(unset) != "StepTrac") holdfast->StepTrac(hosts.trac->Object());
+    if (std::string(unset) != "StepJour") holdfast->StepJour(hosts.jour->Object());
+    try {
+      holdfast->Cols();
+      ADD_FAILURE() << "Cols succeeded";
+    } catch (const Failure& f) {
+      EXPECT_EQ(f.Number(), kObjectNotSet);
+    }
+    if (std::string(unset) == "StepRunModul") {
+      // The failure entry still reached the journal before isjrn could not be read.
+      EXPECT_EQ(hosts.log->Lines().back(), "StepJour.JournalWriteMsg() -> Empty");
+      EXPECT_EQ(hosts.jour->Property(u"ChnPromptString"),
+                HostValue::Text(u"回收卡出错,出错代码为:0"));
+    }
+  }
+}
+
+}  // namespace
+}  // namespace clasp
