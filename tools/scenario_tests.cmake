@@ -1,0 +1,59 @@
+# Every scenario against its expected transcript, and the refusals of bad input.
+# In a Windows build the same transcripts must come out of clasp-sim.exe under
+# Wine, through the registered COM server.
+enable_testing()
+
+set(scenario_dir ${PROJECT_SOURCE_DIR}/scenarios)
+set(runs ${CMAKE_CURRENT_BINARY_DIR}/scenario-runs)
+file(GLOB scenario_files CONFIGURE_DEPENDS ${scenario_dir}/*.json)
+
+set(launcher "")
+set(test_prefix sim)
+if(WIN32)
+  include(${CMAKE_CURRENT_SOURCE_DIR}/wine_tests.cmake)
+  set(test_prefix sim.com)
+endif()
+
+foreach(file ${scenario_files})
+  get_filename_component(name ${file} NAME_WE)
+  add_test(NAME ${test_prefix}.scenario.${name}
+    COMMAND ${CMAKE_COMMAND} -DSIM=$<TARGET_FILE:clasp-sim> -DSCENARIO=${file}
+            -DEXPECTED=${scenario_dir}/${name}.txt -DRUNS=${runs} "-DLAUNCHER=${launcher}"
+            -P ${CMAKE_CURRENT_SOURCE_DIR}/run_scenario.cmake)
+  list(APPEND scenario_tests ${test_prefix}.scenario.${name})
+endforeach()
+
+# name | arguments (^-separated) | what the error must say
+set(bad_input_cases
+  "malformed-json|${CMAKE_CURRENT_SOURCE_DIR}/bad-input/malformed.json|malformed\\.json:3:13: malformed JSON"
+  "unknown-member-in-file|${CMAKE_CURRENT_SOURCE_DIR}/bad-input/unknown-member.json|unknown-member\\.json:4:5: unknown member 'CommSgn' of StepRunModul"
+  "unknown-setting|${CMAKE_CURRENT_SOURCE_DIR}/bad-input/unknown-setting.json|unknown-setting\\.json:3:3: unknown setting 'readr'"
+  "failure-number|${CMAKE_CURRENT_SOURCE_DIR}/bad-input/failure-number.json|failure-number\\.json:2:52: a failure number is an integer from 1 to 65535"
+  "value-range|${CMAKE_CURRENT_SOURCE_DIR}/bad-input/value-range.json|value-range\\.json:2:61: '40000' is not a 16-bit integer"
+  "not-an-object|${CMAKE_CURRENT_SOURCE_DIR}/bad-input/not-an-object.json|not-an-object\\.json:1:1: a scenario is a JSON object"
+  "missing-file|no-such-scenario.json|no-such-scenario\\.json"
+  "unknown-option|--frob|not expected: --frob"
+  "unknown-member-option|--answer^StepMks.CardReaderRetian=0|--answer: unknown member 'CardReaderRetian' of StepMks"
+  "unknown-object|--lack^StepReader.CardReaderRetain|--lack: unknown host object 'StepReader'"
+  "bad-value|--reader^abc|--reader: 'abc' is not a value"
+  "bad-failure|--raise^StepMks.CardReaderRetain=boom|--raise: 'boom' is not NUMBER:DESCRIPTION"
+  "bad-display-value|--display-value^DisapleVal05=1|--display-value: 'DisapleVal05=1' is not DisapleVal01..04=VALUE"
+  "bad-unset|--unset^StepPrinter|--unset: unknown host object 'StepPrinter'"
+  "bad-clock|--clock^tomorrow|--clock: 'tomorrow' is not 'YYYY-MM-DD HH:MM:SS'"
+)
+foreach(case ${bad_input_cases})
+  string(REPLACE "|" ";" fields "${case}")
+  list(GET fields 0 name)
+  list(GET fields -1 expect)
+  list(GET fields 1 args)
+  add_test(NAME ${test_prefix}.bad-input.${name}
+    COMMAND ${CMAKE_COMMAND} -DSIM=$<TARGET_FILE:clasp-sim> "-DARGS=${args}" "-DEXPECT=${expect}"
+            -DRUNS=${runs} "-DLAUNCHER=${launcher}"
+            -P ${CMAKE_CURRENT_SOURCE_DIR}/expect_error.cmake)
+  list(APPEND scenario_tests ${test_prefix}.bad-input.${name})
+endforeach()
+
+if(WIN32)
+  set_tests_properties(${scenario_tests} PROPERTIES FIXTURES_REQUIRED holdfast_registered
+                       ENVIRONMENT "${wine_environment}")
+endif()

@@ -1,0 +1,54 @@
+// The members each simulated host object has, as the host spells them.
+#pragma once
+
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace clasp::sim {
+
+// The five host objects, in the order the component's properties list them.
+enum class HostRole { kDisp, kMks, kRunModul, kTrac, kJour };
+inline constexpr int kHostRoleCount = 5;
+
+// A property is read and put; a method is called, possibly without arguments.
+enum class MemberKind { kProperty, kMethod };
+
+struct MemberInfo {
+  std::string_view name;
+  MemberKind kind;
+  std::size_t arguments = 0;  // what a method takes; properties are read with none
+};
+
+// "StepDisp", "StepMks", ...: the component's property that holds the host.
+std::string_view RoleProperty(HostRole role);
+// "display", "card reader", ...: what the host is, for readers of a transcript.
+std::string_view RoleTitle(HostRole role);
+// Finds a role by its property name, exactly as spelled.
+std::optional<HostRole> FindRole(std::string_view property);
+
+// Every member of the host, in a fixed order (its index is its dispatch id).
+std::span<const MemberInfo> Members(HostRole role);
+// Index of `name` among Members(role), compared without regard to ASCII case
+// as automation does; nothing when the host has no such member.
+std::optional<std::size_t> FindMember(HostRole role, std::u16string_view name);
+std::optional<std::size_t> FindMember(HostRole role, std::string_view name);
+
+// A member given as "StepRunModul.PackMessage".
+struct MemberRef {
+  HostRole role;
+  std::size_t index;
+  std::string_view Name() const { return Members(role)[index].name; }
+  friend bool operator<(const MemberRef& a, const MemberRef& b) {
+    return a.role != b.role ? a.role < b.role : a.index < b.index;
+  }
+  friend bool operator==(const MemberRef&, const MemberRef&) = default;
+};
+
+// Parses "Object.Member"; the error text says what is wrong and lists the
+// valid names. Member names must match exactly here, so a scenario cannot
+// hide a misspelling that the host would forgive.
+std::optional<MemberRef> ParseMemberRef(std::string_view text, std::string* error);
+
+}  // namespace clasp::sim

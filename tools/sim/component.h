@@ -1,0 +1,36 @@
+// The retain-card component as the simulator drives it: linked in directly, or
+// created through the platform's automation run time.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "host/host_value.h"
+#include "sim/catalogue.h"
+#include "sim/sim_host.h"
+
+namespace clasp::sim {
+
+class Component {
+ public:
+  virtual ~Component() = default;
+  // Assigns a host object to StepDisp, StepMks, ...; never fails.
+  virtual void Assign(HostRole role, SimHost& host) = 0;
+  // The members below raise Failure when the component's member fails.
+  virtual void ScreenNo(const std::u16string& text) = 0;
+  // DisapleVal01 for slot 0, ... DisapleVal04 for slot 3.
+  virtual void DisplayValue(int slot, const HostValue& value) = 0;
+  virtual std::int32_t Cols() = 0;
+};
+
+// The component built into this program.
+std::unique_ptr<Component> MakeLinkedComponent();
+
+#ifdef _WIN32
+// "Clasp.Holdfast" created through COM; raises std::runtime_error when it
+// cannot be created (not registered, for example).
+std::unique_ptr<Component> MakeComComponent();
+#endif
+
+}  // namespace clasp::sim

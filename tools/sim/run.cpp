@@ -1,0 +1,94 @@
+#include "sim/run.h"
+
+#include <array>
+
+#include "host/text.h"
+
+namespace clasp::sim {
+namespace {
+
+constexpr const char* kHoldfast = "Holdfast";
+
+// Runs one of the component's own members, recording it as an access of the
+// host to the component; the host accesses it causes are numbered apart.
+template <class Action>
+bool HostCall(World& world, std::vector<Event>& into, Event event, Action action) {
+  const std::size_t before = world.events.size();
+  bool ok = true;
+  try {
+    action(event);
+  } catch (const Failure& failure) {
+    event.failure = failure;
+    ok = false;
+  }
+  // The component's member comes first, then what it did on the hosts.
+  std::vector<Event> caused(world.events.begin() + static_cast<std::ptrdiff_t>(before),
+                            world.events.end());
+  world.events.resize(before);
+  into.push_back(std::move(event));
+  into.insert(into.end(), caused.begin(), caused.end());
+  return ok;
+}
+
+Event HoldfastEvent(std::string member, Access access) {
+  Event event;
+  event.object = kHoldfast;
+  event.member = std::move(member);
+  event.access = access;
+  return event;
+}
+
+}  // namespace
+
+Report Run(const Scenario& scenario, Component& component, LogFiles files) {
+  World world(scenario, std::move(files));
+  std::array<Ref<SimHost>, kHostRoleCount> hosts;
+  Report report;
+  report.scenario = scenario.name;
+  report.description = scenario.description;
+
+  for (int i = 0; i < kHostRoleCount; ++i) {
+    const auto role = static_cast<HostRole>(i);
+    hosts[i] = SimHost::Create(role, world);
+    Event event = HoldfastEvent(std::string(RoleProperty(role)), Access::kPut);
+    if (scenario.unset.contains(role)) {
+      event.skipped = true;
+      event.notes.push_back("never assigned: the scenario leaves it unset");
+      report.setup.push_back(std::move(event));
+      continue;
+    }
+    event.notes.push_back("the simulated " + std::string(RoleTitle(role)));
+    HostCall(world, report.setup, std::move(event),
+             [&](Event&) { component.Assign(role, *hosts[i]); });
+  }
+  if (scenario.screen_no) {
+    Event event = HoldfastEvent("ScreenNo", Access::kPut);
+    event.args.push_back(HostValue::Text(*scenario.screen_no));
+    HostCall(world, report.setup, std::move(event),
+             [&](Event&) { component.ScreenNo(*scenario.screen_no); });
+  }
+  for (int slot = 0; slot < kDisplayValueCount; ++slot) {
+    const auto& value = scenario.display_values[slot];
+    if (!value) continue;
+    Event event = HoldfastEvent("DisapleVal0" + std::to_string(slot + 1), Access::kPut);
+    event.args.push_back(*value);
+    HostCall(world, report.setup, std::move(event),
+             [&](Event&) { component.DisplayValue(slot, *value); });
+  }
+
+  HostCall(world, report.step, HoldfastEvent("Cols", Access::kCall), [&](Event& event) {
+    const std::int32_t result = component.Cols();
+    event.answer = HostValue::I4(result);
+    report.outcome.result = result;
+  });
+  if (!report.outcome.result) report.outcome.failure = report.step.front().failure;
+
+  for (int i = 0; i < kHostRoleCount; ++i) {
+    if (scenario.unset.contains(static_cast<HostRole>(i))) continue;
+    for (auto& line : hosts[i]->State()) report.state.push_back(std::move(line));
+  }
+  report.files = world.files.Written();
+  return report;
+}
+
+}  // namespace clasp::sim
