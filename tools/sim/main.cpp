@@ -146,7 +146,7 @@ int main(int argc, char** argv) {
   // Repeatable options take one value each, so that a scenario file after
   // them is not read as a second value.
   const auto repeatable = [](CLI::Option* option, const char* type) {
-    option->expected(1)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)->type_name(type);
+    option->allow_extra_args(false)->type_name(type);
   };
   repeatable(app.add_option("--display-value", o.display_values, "Set before Cols (repeatable)"),
              "DisapleVal0N=VALUE");
