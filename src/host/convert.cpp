@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <limits>
 
 #include "host/failure.h"
@@ -15,9 +16,16 @@ using detail::Number;
 
 constexpr std::int64_t kInt32Min = std::numeric_limits<std::int32_t>::min();
 constexpr std::int64_t kInt32Max = std::numeric_limits<std::int32_t>::max();
+constexpr std::uint64_t kUInt32Max = std::numeric_limits<std::uint32_t>::max();
 constexpr unsigned kCurrencyScale = 4;
+// What the host's runtime reports for a date outside the years 100 to 9999.
+constexpr std::int32_t kInvalidArgument = 5;
 constexpr int kR8Digits = 15;  // significant digits the platform prints for doubles
 constexpr int kR4Digits = 7;
+
+Failure InvalidDateFailure() {
+  return {kInvalidArgument, u"Invalid procedure call or argument"};
+}
 
 std::uint64_t Magnitude(std::int64_t v) {
   return v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
@@ -40,15 +48,32 @@ Number FromReal(double v) {
   return detail::FromDouble(v);
 }
 
+detail::TextNumber ReadText(std::u16string_view text) {
+  auto number = detail::ParseNumber(text);
+  if (!number) throw TypeMismatchFailure();
+  return *number;
+}
+
+// &H / &O forms are bit patterns: up to 32 bits they read as a signed 32-bit
+// integer (&HFFFFFFFF is -1), beyond that they overflow.
+std::int32_t RadixToInt32(const detail::TextNumber& text) {
+  if (text.radix_overflow || text.bits > kUInt32Max) throw OverflowFailure();
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(text.bits));
+}
+
+Number FromRadix(const detail::TextNumber& text) {
+  return FromInteger(Kind::kI4, RadixToInt32(text));
+}
+
 // Every kind that has a numeric reading; null, objects and the rest do not.
 Number ToNumber(const HostValue& value) {
   switch (value.GetKind()) {
     case Kind::kEmpty:
       return {};
     case Kind::kText: {
-      auto number = detail::ParseNumber(value.AsText());
-      if (!number) throw TypeMismatchFailure();
-      return *number;
+      const detail::TextNumber text = ReadText(value.AsText());
+      if (text.radix) return FromRadix(text);
+      return detail::FromText(text);
     }
     case Kind::kR4:
     case Kind::kR8:
@@ -80,12 +105,14 @@ Number ToNumber(const HostValue& value) {
 }
 
 std::u16string RealText(double v, int digits) {
-  if (!std::isfinite(v)) throw OverflowFailure();
+  // The platform spells the values that are no numbers in capitals.
+  if (std::isnan(v)) return u"NAN";
+  if (std::isinf(v)) return v < 0 ? u"-INF" : u"INF";
+  if (v == 0) return u"0";  // -0 too
   char buffer[48];
   std::snprintf(buffer, sizeof(buffer), "%.*G", digits, v);
-  std::string text(buffer);
   // %G prints e+20 / e-05; the platform prints E+20 / E-05, as here.
-  return Utf16(text);
+  return Utf16(buffer);
 }
 
 std::u16string ScaledText(bool negative, std::uint32_t high, std::uint64_t low,
@@ -100,6 +127,22 @@ std::u16string ScaledText(bool negative, std::uint32_t high, std::uint64_t low,
   return Utf16(text);
 }
 
+template <class T>
+int Order(T a, T b) {
+  return a < b ? -1 : (b < a ? 1 : 0);
+}
+
+// The double nearest to a decimal text number; beyond the double range the
+// platform reports an overflow.
+double TextToDouble(const detail::TextNumber& text) {
+  if (text.digits.empty()) return 0;
+  const std::string literal =
+      (text.negative ? "-" : "") + text.digits + "e" + std::to_string(text.exponent);
+  const double result = std::strtod(literal.c_str(), nullptr);
+  if (!std::isfinite(result)) throw OverflowFailure();
+  return result;
+}
+
 // Sign-magnitude comparison; -0 equals 0.
 int CompareSigned(bool negative_a, std::uint64_t a, bool negative_b, std::uint64_t b) {
   if (a == 0) negative_a = false;
@@ -112,6 +155,10 @@ int CompareSigned(bool negative_a, std::uint64_t a, bool negative_b, std::uint64
 }  // namespace
 
 std::int32_t ToInt32(const HostValue& value) {
+  if (value.GetKind() == Kind::kText) {
+    const detail::TextNumber text = ReadText(value.AsText());
+    if (text.radix) return RadixToInt32(text);
+  }
   const Number number = ToNumber(value);
   if (number.huge) throw OverflowFailure();
   std::uint64_t whole = number.whole;
@@ -139,8 +186,12 @@ std::u16string ToText(const HostValue& value) {
     case Kind::kBool:
       return value.AsInteger() != 0 ? u"True" : u"False";
     case Kind::kR8:
-    case Kind::kDate:  // shown as its serial number until dates get their own form
       return RealText(value.AsReal(), kR8Digits);
+    case Kind::kDate: {
+      const auto text = detail::DateText(value.AsReal());
+      if (!text) throw InvalidDateFailure();
+      return Utf16(*text);
+    }
     case Kind::kR4:
       return RealText(value.AsReal(), kR4Digits);
     case Kind::kCurrency: {
@@ -174,7 +225,25 @@ NullableText ToNullableText(const HostValue& value) {
 }
 
 std::optional<int> CompareWith(const HostValue& value, std::int32_t constant) {
-  if (value.IsNull()) return std::nullopt;
+  switch (value.GetKind()) {
+    case Kind::kNull:
+      return std::nullopt;
+    case Kind::kText: {
+      // The host compares text with a number as the double the text reads as.
+      const detail::TextNumber text = ReadText(value.AsText());
+      if (text.radix) return Order(RadixToInt32(text), constant);
+      return Order(TextToDouble(text), static_cast<double>(constant));
+    }
+    case Kind::kR4:
+      // A single compares with an integer in single precision.
+      return Order(static_cast<float>(value.AsReal()), static_cast<float>(constant));
+    case Kind::kR8:
+    case Kind::kDate:
+      if (std::isnan(value.AsReal())) throw OverflowFailure();
+      return Order(value.AsReal(), static_cast<double>(constant));
+    default:
+      break;
+  }
   const Number number = ToNumber(value);
   const bool has_fraction = number.fraction != Fraction::kZero;
   if (number.huge) return number.negative ? -1 : 1;

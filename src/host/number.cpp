@@ -1,21 +1,23 @@
 #include "host/number.h"
 
 #include <cmath>
+#include <cstdio>
 #include <string>
 
 namespace clasp::detail {
 namespace {
 
 constexpr int kMaxWholeDigits = 19;  // every 19-digit number fits 64 bits
-constexpr int kExponentClamp = 100000;
 constexpr std::uint64_t kWholeLimit = 10'000'000'000'000'000'000ull;
 constexpr int kHexBase = 16;
 constexpr int kOctalBase = 8;
 constexpr int kDecimalBase = 10;
 
+// The platform's blanks are Unicode's spaces, not just ASCII ones.
 bool IsBlank(char16_t c) {
-  return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r' || c == u'\v' ||
-         c == u'\f';
+  return (c >= u'\t' && c <= u'\r') || c == u' ' || c == u'\u0085' || c == u'\u00a0' ||
+         c == u'\u1680' || (c >= u'\u2000' && c <= u'\u200a') || c == u'\u2028' ||
+         c == u'\u2029' || c == u'\u202f' || c == u'\u205f' || c == u'\u3000';
 }
 bool IsDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
 
@@ -35,21 +37,21 @@ Fraction Classify(std::string_view fraction_digits) {
 }
 
 // digits (no leading or trailing zeros) times 10^exponent.
-Number FromDigits(bool negative, const std::string& digits, long exponent) {
+Number FromDigits(bool negative, const std::string& digits, std::int64_t exponent) {
   Number number;
   number.negative = negative && !digits.empty();
   if (digits.empty()) return number;
-  const long whole_digits = static_cast<long>(digits.size()) + exponent;
+  const std::int64_t whole_digits = static_cast<std::int64_t>(digits.size()) + exponent;
   if (whole_digits > kMaxWholeDigits) {
     number.huge = true;
     return number;
   }
-  for (long i = 0; i < whole_digits; ++i) {
+  for (std::int64_t i = 0; i < whole_digits; ++i) {
     const auto index = static_cast<std::size_t>(i);
     const int digit = index < digits.size() ? digits[index] - '0' : 0;
     number.whole = number.whole * kDecimalBase + static_cast<unsigned>(digit);
   }
-  if (whole_digits >= static_cast<long>(digits.size())) return number;
+  if (whole_digits >= static_cast<std::int64_t>(digits.size())) return number;
   if (whole_digits < 0) {
     number.fraction = Fraction::kBelowHalf;  // starts with a zero digit
   } else {
@@ -59,83 +61,171 @@ Number FromDigits(bool negative, const std::string& digits, long exponent) {
   return number;
 }
 
-std::optional<Number> ParseRadix(std::u16string_view text, std::size_t i, int base) {
-  Number number;
-  bool any = false;
-  for (; i < text.size() && DigitValue(text[i]) < base; ++i) {
-    any = true;
-    const auto digit = static_cast<std::uint64_t>(DigitValue(text[i]));
-    if (number.whole > (UINT64_MAX - digit) / static_cast<unsigned>(base)) {
-      number.huge = true;
+// A text being read, with the platform's view that it ends at NUL.
+class Reader {
+ public:
+  explicit Reader(std::u16string_view text) : text_(text.substr(0, text.find(u'\0'))) {}
+  char16_t Peek(std::size_t ahead = 0) const {
+    return pos_ + ahead < text_.size() ? text_[pos_ + ahead] : u'\0';
+  }
+  void Skip(std::size_t count = 1) { pos_ += count; }
+  void SkipBlanks() {
+    while (IsBlank(Peek())) Skip();
+  }
+  bool AtEnd() const { return pos_ >= text_.size(); }
+
+ private:
+  std::u16string_view text_;
+  std::size_t pos_ = 0;
+};
+
+// Symbols the en-US reader accepts around a number, each at most once before it.
+struct Symbols {
+  bool plus = false;
+  bool minus = false;
+  bool currency = false;
+  bool open_paren = false;
+};
+
+void ReadLeadingSymbols(Reader& in, Symbols& seen) {
+  for (;;) {
+    const char16_t c = in.Peek();
+    if (IsBlank(c)) {
+      in.SkipBlanks();
+    } else if (c == u'+' && !seen.plus) {
+      seen.plus = true, in.Skip();
+    } else if (c == u'-' && !seen.minus) {
+      seen.minus = true, in.Skip();
+    } else if (c == u'$' && !seen.currency) {
+      seen.currency = true, in.Skip();
+    } else if (c == u'(' && !seen.open_paren) {
+      seen.open_paren = true, in.Skip();
     } else {
-      number.whole = number.whole * static_cast<unsigned>(base) + digit;
+      return;
     }
   }
-  while (i < text.size() && IsBlank(text[i])) ++i;
-  if (!any || i != text.size()) return std::nullopt;
-  return number;
+}
+
+// After the number: blanks, and any number of plus, minus, ")" and dollar
+// signs, plus and minus only where the same sign did not come before the
+// number, dollars only after a decimal number.
+bool ReadTrailingSymbols(Reader& in, const Symbols& seen, bool radix) {
+  bool negative = false;
+  for (;;) {
+    const char16_t c = in.Peek();
+    if (IsBlank(c)) {
+      in.SkipBlanks();
+    } else if (c == u'$' && !radix) {
+      in.Skip();
+    } else if (c == u'+' && !seen.plus) {
+      in.Skip();
+    } else if (c == u'-' && !seen.minus) {
+      negative = true, in.Skip();
+    } else if (c == u')' && seen.open_paren) {
+      negative = true, in.Skip();
+    } else {
+      return negative;
+    }
+  }
+}
+
+// The digits of the exponent; the platform adds them up in a 32-bit integer
+// that wraps, and so does this.
+std::int32_t ReadExponentDigits(Reader& in) {
+  std::uint32_t value = 0;
+  while (IsDigit(in.Peek())) {
+    value = value * kDecimalBase + static_cast<std::uint32_t>(in.Peek() - u'0');
+    in.Skip();
+  }
+  return static_cast<std::int32_t>(value);
 }
 
 }  // namespace
 
-std::optional<Number> ParseNumber(std::u16string_view text) {
-  std::size_t i = 0;
-  while (i < text.size() && IsBlank(text[i])) ++i;
-  if (i + 1 < text.size() && text[i] == u'&') {
-    const char16_t marker = text[i + 1];
-    if (marker == u'H' || marker == u'h') return ParseRadix(text, i + 2, kHexBase);
-    if (marker == u'O' || marker == u'o') return ParseRadix(text, i + 2, kOctalBase);
-    return std::nullopt;
+std::optional<TextNumber> ParseNumber(std::u16string_view text) {
+  Reader in(text);
+  Symbols seen;
+  ReadLeadingSymbols(in, seen);
+  TextNumber number;
+  int base = kDecimalBase;
+  if (in.Peek() == u'&' && !seen.currency) {
+    const char16_t marker = in.Peek(1);
+    if (marker == u'H' || marker == u'h') base = kHexBase;
+    if (marker == u'O' || marker == u'o') base = kOctalBase;
+    if (base != kDecimalBase) in.Skip(2);
   }
-  bool negative = false;
-  if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) {
-    negative = text[i] == u'-';
-    ++i;
-  }
-  std::string digits;  // significant digits, leading zeros dropped
-  long exponent = 0;
-  bool any_digit = false;
-  // Whole part; thousands separators are allowed once a digit has been seen.
-  for (; i < text.size(); ++i) {
-    if (IsDigit(text[i])) {
-      any_digit = true;
-      if (!digits.empty() || text[i] != u'0') digits.push_back(static_cast<char>(text[i]));
-    } else if (text[i] != u',' || !any_digit) {
+  number.radix = base != kDecimalBase;
+  bool leading_zero = false;
+  while (in.Peek() == u'0') leading_zero = true, in.Skip();
+
+  std::string digits;  // digit values in the form's own base
+  std::int32_t power = 0;
+  bool decimal_point = false;
+  bool exponent = false;
+  bool in_exponent = false;
+  bool exponent_negative = false;
+  for (;;) {
+    const char16_t c = in.Peek();
+    if (IsDigit(c) && in_exponent) {
+      const auto value = static_cast<std::uint32_t>(ReadExponentDigits(in));
+      power = static_cast<std::int32_t>(static_cast<std::uint32_t>(power) +
+                                        (exponent_negative ? 0u - value : value));
+      in_exponent = false;
+      continue;  // the character after the exponent is read again
+    }
+    if (IsDigit(c)) {
+      if (base == kOctalBase && DigitValue(c) >= kOctalBase) break;
+      if (decimal_point) --power;
+      digits.push_back(static_cast<char>(DigitValue(c)));
+    } else if (c == u',' && base == kDecimalBase &&
+               (leading_zero || decimal_point || !digits.empty())) {
+      // Thousands separators count nowhere and are taken anywhere after the first digit.
+    } else if (c == u'.' && !decimal_point && !exponent) {
+      decimal_point = true;
+      if (digits.empty()) {
+        while (in.Peek(1) == u'0') leading_zero = true, --power, in.Skip();
+      }
+    } else if (base == kHexBase && DigitValue(c) < kHexBase) {
+      digits.push_back(static_cast<char>(DigitValue(c)));
+    } else if ((c == u'e' || c == u'E') && !exponent) {
+      exponent = in_exponent = true;
+    } else if (in_exponent && (c == u'+' || c == u'-')) {
+      exponent_negative = exponent_negative || c == u'-';
+    } else {
       break;
     }
+    in.Skip();
   }
-  if (i < text.size() && text[i] == u'.') {
-    for (++i; i < text.size() && IsDigit(text[i]); ++i) {
-      any_digit = true;
-      if (!digits.empty() || text[i] != u'0') digits.push_back(static_cast<char>(text[i]));
-      --exponent;
+  if (digits.empty() && leading_zero) digits.push_back(0);
+  if (in_exponent) return std::nullopt;
+  const bool trailing_negative = ReadTrailingSymbols(in, seen, number.radix);
+  number.negative = seen.minus || trailing_negative;
+  if (seen.open_paren && !number.negative) return std::nullopt;  // "(" never closed
+  if (!in.AtEnd() || digits.empty()) return std::nullopt;
+  if (number.radix && (decimal_point || exponent)) return std::nullopt;
+
+  if (number.radix) {
+    for (const char d : digits) {
+      const auto digit = static_cast<std::uint64_t>(d);
+      if (number.bits > (UINT64_MAX - digit) / static_cast<unsigned>(base)) {
+        number.radix_overflow = true;
+      } else {
+        number.bits = number.bits * static_cast<unsigned>(base) + digit;
+      }
     }
+    return number;
   }
-  if (!any_digit) return std::nullopt;
-  if (i < text.size() && (text[i] == u'e' || text[i] == u'E')) {
-    std::size_t j = i + 1;
-    bool exponent_negative = false;
-    if (j < text.size() && (text[j] == u'+' || text[j] == u'-')) {
-      exponent_negative = text[j] == u'-';
-      ++j;
-    }
-    long value = 0;
-    bool any = false;
-    for (; j < text.size() && IsDigit(text[j]); ++j) {
-      any = true;
-      if (value < kExponentClamp) value = value * kDecimalBase + (text[j] - u'0');
-    }
-    if (!any) return std::nullopt;
-    exponent += exponent_negative ? -value : value;
-    i = j;
-  }
-  while (i < text.size() && IsBlank(text[i])) ++i;
-  if (i != text.size()) return std::nullopt;
-  while (!digits.empty() && digits.back() == '0') {
-    digits.pop_back();
-    ++exponent;
-  }
-  return FromDigits(negative, digits, exponent);
+  std::size_t first = 0;
+  while (first < digits.size() && digits[first] == 0) ++first;
+  std::size_t last = digits.size();
+  while (last > first && digits[last - 1] == 0) --last, ++power;
+  for (std::size_t k = first; k < last; ++k) number.digits.push_back(static_cast<char>('0' + digits[k]));
+  number.exponent = power;
+  return number;
+}
+
+Number FromText(const TextNumber& number) {
+  return FromDigits(number.negative, number.digits, number.exponent);
 }
 
 Number FromDouble(double value) {
@@ -225,6 +315,85 @@ std::string MagnitudeDigits(std::uint32_t high, std::uint64_t low) {
     digits.insert(digits.begin(), static_cast<char>('0' + limbs.DivideByTen()));
   } while (!limbs.IsZero());
   return digits;
+}
+
+}  // namespace clasp::detail
+
+namespace clasp::detail {
+namespace {
+
+// The representable dates: 1 January 100 to 31 December 9999.
+constexpr double kFirstDate = -657434;
+constexpr double kLastDate = 2958465;
+// Serial day 0 as a Julian day number.
+constexpr int kJulianOfFirstDate = 1757585;
+// The platform nudges the time of day up by this much so that truncating to
+// whole seconds does not lose one to binary fractions.
+constexpr double kTimeNudge = 0.00000000001;
+constexpr int kHoursPerDay = 24;
+constexpr int kMinutesPerHour = 60;
+constexpr int kSecondsPerMinute = 60;
+constexpr int kNoonHour = 12;
+
+struct CivilDate {
+  int year, month, day;
+};
+
+// The Fliegel and Van Flandern conversion of a Julian day number.
+CivilDate FromJulian(int julian) {
+  int l = julian + 68569;
+  const int n = l * 4 / 146097;
+  l -= (n * 146097 + 3) / 4;
+  const int i = (4000 * (l + 1)) / 1461001;
+  l += 31 - (i * 1461) / 4;
+  const int j = (l * 80) / 2447;
+  CivilDate date;
+  date.day = l - (j * 2447) / 80;
+  l = j / 11;
+  date.month = (j + 2) - (12 * l);
+  date.year = 100 * (n - 49) + i + l;
+  return date;
+}
+
+}  // namespace
+
+std::optional<std::string> DateText(double date) {
+  if (!(date > kFirstDate - 1 && date < kLastDate + 1)) return std::nullopt;
+  const double whole = date < 0 ? std::ceil(date) : std::floor(date);
+  // Before day 0 the fraction still counts forward from midnight (-1.25 is
+  // 6 AM on 29 December 1899), so the time is the fraction's magnitude.
+  double time = std::fabs(date - whole) + kTimeNudge;
+  if (time >= 1.0) time -= kTimeNudge;
+  int julian = static_cast<int>(date) - static_cast<int>(kFirstDate) + kJulianOfFirstDate;
+
+  time *= kHoursPerDay;
+  int hour = static_cast<int>(time);
+  time = (time - hour) * kMinutesPerHour;
+  int minute = static_cast<int>(time);
+  time = (time - minute) * kSecondsPerMinute;
+  int second = static_cast<int>(time);
+  constexpr double kHalf = 0.5;
+  if (time - second > kHalf && ++second == kSecondsPerMinute) {
+    second = 0;
+    if (++minute == kMinutesPerHour) {
+      minute = 0;
+      if (++hour == kHoursPerDay) hour = 0, ++julian;
+    }
+  }
+
+  char text[64] = "";
+  int length = 0;
+  if (whole != 0) {
+    const CivilDate civil = FromJulian(julian);
+    length = std::snprintf(text, sizeof(text), "%d/%d/%d", civil.month, civil.day, civil.year);
+  }
+  if (whole == 0 || date != whole) {
+    const int hour12 = hour % kNoonHour == 0 ? kNoonHour : hour % kNoonHour;
+    std::snprintf(text + length, sizeof(text) - static_cast<std::size_t>(length),
+                  "%s%d:%02d:%02d %s", length > 0 ? " " : "", hour12, minute, second,
+                  hour < kNoonHour ? "AM" : "PM");
+  }
+  return std::string(text);
 }
 
 }  // namespace clasp::detail

@@ -19,10 +19,27 @@ struct Number {
   Fraction fraction = Fraction::kZero;
 };
 
-// Reads numeric text as the en-US platform does: surrounding blanks, a sign,
-// thousands separators, a decimal point, an exponent, and &H / &O forms.
-// No value when the text is not a number.
-std::optional<Number> ParseNumber(std::u16string_view text);
+// What the en-US platform reader finds in a text: a decimal number, or the
+// bits of an &H / &O form (whose sign the platform ignores).
+struct TextNumber {
+  bool radix = false;
+  bool radix_overflow = false;  // more than 64 bits of &H / &O digits
+  std::uint64_t bits = 0;
+  bool negative = false;
+  std::string digits;  // significant decimal digits, no zeros at either end
+  std::int64_t exponent = 0;  // the value is digits * 10^exponent
+};
+
+// Reads numeric text as the en-US platform does. Around the number, in any
+// order: blanks, one plus, one minus, one dollar sign, one "(" that a ")" (or
+// any minus) must answer; after it blanks, plus, minus and ")". Inside:
+// thousands separators anywhere, one decimal point, an exponent, &H / &O.
+// The text ends at its first NUL, as it does for the platform. No value when
+// the text is not a number.
+std::optional<TextNumber> ParseNumber(std::u16string_view text);
+
+// The exact value of a decimal text number.
+Number FromText(const TextNumber& number);
 
 Number FromDouble(double value);  // caller rejects NaN and infinities
 
@@ -32,5 +49,15 @@ Number FromScaled(bool negative, std::uint32_t high, std::uint64_t low, unsigned
 
 // Decimal digits of a 96-bit magnitude, most significant first, at least "0".
 std::string MagnitudeDigits(std::uint32_t high, std::uint64_t low);
+
+}  // namespace clasp::detail
+
+namespace clasp::detail {
+
+// The en-US text of a date (days since 1899-12-30, the fraction being the
+// time of day, rounded to the second): "M/D/YYYY h:mm:ss AM", the date alone
+// for whole days and the time alone within a day of the start. No value
+// outside the years 100 to 9999.
+std::optional<std::string> DateText(double date);
 
 }  // namespace clasp::detail

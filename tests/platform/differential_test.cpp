@@ -1,0 +1,288 @@
+// The core's conversions against the platform's own (oleaut32, en-US), over
+// the corpus in corpus/*.txt. Run with --fuzz=N[,seed] to hunt for new
+// disagreements among random numeric-looking texts; it prints corpus lines.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <initializer_list>
+#include <iostream>
+#include <limits>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "corpus.h"
+#include "host/text.h"
+#include "platform_reference.h"
+
+namespace clasp::platform_test {
+namespace {
+
+constexpr std::size_t kMinimumCorpus = 3000;
+std::size_t g_shown_disagreements = 40;  // --show=N shows more
+// The constants the component compares host answers with, and -1.
+constexpr std::int32_t kConstants[] = {0, 1, 6, -1};
+
+std::string g_corpus_dir = CLASP_CORPUS_DIR;
+
+// A disagreement we keep on purpose: where the platform's conversion is not
+// what a host of this component expects.
+struct Accepted {
+  const char* check;  // "ToInt32", "ToText" or "Compare"
+  const char* reason;
+  bool (*applies)(const Case&, const std::string& core, const std::string& platform);
+};
+
+bool IsKind(const Case& c, std::initializer_list<Kind> kinds) {
+  return std::find(kinds.begin(), kinds.end(), c.kind) != kinds.end();
+}
+
+bool Succeeded(const std::string& outcome) { return outcome.rfind("fails", 0) != 0; }
+
+const std::vector<Accepted>& AcceptedDisagreements() {
+  static const std::vector<Accepted> accepted = {
+      {"ToText",
+       "A truth value reads True or False, as the host's own CStr gives it; "
+       "VariantChangeType without VARIANT_ALPHABOOL gives -1 or 0.",
+       [](const Case& c, const std::string&, const std::string&) { return c.kind == Kind::kBool; }},
+      {"ToText",
+       "Null as text fails as 'Invalid use of Null' (94), the number the host's "
+       "runtime raises; VariantChangeType only knows a type mismatch.",
+       [](const Case& c, const std::string& core, const std::string& platform) {
+         return c.kind == Kind::kNull && core == "fails 94" && platform == "fails 13";
+       }},
+      {"ToInt32",
+       "An unsigned value above 2147483647 is outside the 32-bit range and "
+       "overflows; Wine's VariantChangeType hands back its bits as a negative number.",
+       [](const Case& c, const std::string& core, const std::string&) {
+         return IsKind(c, {Kind::kUI4, Kind::kUInt}) && core == "fails 6";
+       }},
+      {"ToInt32",
+       "NaN is no number a host can mean and overflows; Wine makes it 2147483647.",
+       [](const Case& c, const std::string& core, const std::string&) {
+         return c.kind == Kind::kR8 && std::isnan(c.real) && core == "fails 6";
+       }},
+      {"Compare",
+       "NaN is no number a host can mean and overflows; Wine's VarCmp calls it greater.",
+       [](const Case& c, const std::string& core, const std::string&) {
+         return c.kind == Kind::kR8 && std::isnan(c.real) && core == "fails 6";
+       }},
+      {"ToInt32",
+       "Text between 0 and 0.1 rounds to 0; Wine rounds it by its first significant "
+       "digit as if that were the tenths (0.09 and 9e-2 become 1).",
+       [](const Case& c, const std::string& core, const std::string& platform) {
+         return c.kind == Kind::kText && core == "0" && (platform == "1" || platform == "-1");
+       }},
+      {"Compare",
+       "One-byte signed and unsigned 16/32/64-bit values compare by their number; "
+       "Wine's VarCmp refuses these kinds (type mismatch or bad variable type).",
+       [](const Case& c, const std::string& core, const std::string& platform) {
+         return IsKind(c, {Kind::kI1, Kind::kUI2, Kind::kUI4, Kind::kUI8, Kind::kUInt}) &&
+                Succeeded(core) && !Succeeded(platform);
+       }},
+      {"Compare",
+       "Currency at the very ends of its range compares by its number; Wine's VarCmp "
+       "overflows on its way there.",
+       [](const Case& c, const std::string& core, const std::string& platform) {
+         return c.kind == Kind::kCurrency && Succeeded(core) && platform == "fails 6";
+       }},
+      {"Compare",
+       "An &H / &O text compares as the 32-bit pattern ToInt32 reads (&HFFFFFFFF is -1); "
+       "Wine overflows reading patterns above &H80000000 as doubles.",
+       [](const Case& c, const std::string& core, const std::string& platform) {
+         return c.kind == Kind::kText && c.text.find(u'&') != std::u16string::npos &&
+                Succeeded(core) && platform == "fails 6";
+       }},
+      {"Compare",
+       "Text in the subnormal range (below 2.2250738585072014E-308) is not zero; "
+       "Wine reads it as 0.",
+       [](const Case& c, const std::string& core, const std::string& platform) {
+         if (c.kind != Kind::kText || platform != "=" || !Succeeded(core)) return false;
+         const double v = std::strtod(Utf8(c.text).c_str(), nullptr);
+         return v != 0 && std::fabs(v) < std::numeric_limits<double>::min();
+       }},
+  };
+  return accepted;
+}
+
+struct Disagreement {
+  std::string check;
+  const Case* c;
+  std::string detail;
+};
+
+// Runs one check over the corpus and returns the disagreements nobody accepted;
+// counts how often each accepted one was used.
+template <class Check>
+std::vector<Disagreement> Compare(const std::vector<Case>& corpus, const char* check,
+                                  std::vector<int>& used, Check&& each) {
+  std::vector<Disagreement> open;
+  for (const Case& c : corpus) {
+    each(c, [&](const std::string& what, const std::string& core, const std::string& platform) {
+      if (core == platform) return;
+      const auto& accepted = AcceptedDisagreements();
+      for (std::size_t i = 0; i < accepted.size(); ++i) {
+        if (std::strcmp(accepted[i].check, check) == 0 &&
+            accepted[i].applies(c, core, platform)) {
+          ++used[i];
+          return;
+        }
+      }
+      open.push_back({what, &c, "core " + core + ", platform " + platform});
+    });
+  }
+  return open;
+}
+
+void Report(const std::vector<Disagreement>& open) {
+  for (std::size_t i = 0; i < open.size() && i < g_shown_disagreements; ++i) {
+    ADD_FAILURE() << open[i].c->source << ": " << open[i].c->line << "\n  " << open[i].check
+                  << ": " << open[i].detail;
+  }
+  if (open.size() > g_shown_disagreements) {
+    ADD_FAILURE() << open.size() - g_shown_disagreements << " more disagreements";
+  }
+}
+
+std::vector<std::int32_t> ConstantsFor(const Case& c) {
+  std::vector<std::int32_t> constants(std::begin(kConstants), std::end(kConstants));
+  const std::string converted = PlatformToInt32(c);
+  if (converted.rfind("fails", 0) == 0) return constants;
+  const std::int64_t k = std::stoll(converted);
+  for (std::int64_t around = k - 1; around <= k + 1; ++around) {
+    if (around >= std::numeric_limits<std::int32_t>::min() &&
+        around <= std::numeric_limits<std::int32_t>::max()) {
+      constants.push_back(static_cast<std::int32_t>(around));
+    }
+  }
+  return constants;
+}
+
+class PlatformAgreement : public testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    corpus_ = new std::vector<Case>(ReadCorpus(g_corpus_dir));
+    used_ = new std::vector<int>(AcceptedDisagreements().size());
+    std::cout << "Platform conversion corpus: " << corpus_->size() << " cases from "
+              << g_corpus_dir << std::endl;
+  }
+  static void TearDownTestSuite() {
+    delete corpus_;
+    delete used_;
+  }
+  static std::vector<Case>* corpus_;
+  static std::vector<int>* used_;
+};
+std::vector<Case>* PlatformAgreement::corpus_ = nullptr;
+std::vector<int>* PlatformAgreement::used_ = nullptr;
+
+TEST_F(PlatformAgreement, CorpusIsLargeEnough) {
+  EXPECT_GE(corpus_->size(), kMinimumCorpus);
+}
+
+TEST_F(PlatformAgreement, ToInt32) {
+  Report(Compare(*corpus_, "ToInt32", *used_, [](const Case& c, auto&& agree) {
+    agree("ToInt32", CoreToInt32(c), PlatformToInt32(c));
+  }));
+}
+
+TEST_F(PlatformAgreement, ToText) {
+  Report(Compare(*corpus_, "ToText", *used_, [](const Case& c, auto&& agree) {
+    agree("ToText", CoreToText(c), PlatformToText(c));
+  }));
+}
+
+TEST_F(PlatformAgreement, CompareWithInteger) {
+  Report(Compare(*corpus_, "Compare", *used_, [](const Case& c, auto&& agree) {
+    for (const std::int32_t constant : ConstantsFor(c)) {
+      agree("Compare with " + std::to_string(constant), CoreCompare(c, constant),
+            PlatformCompare(c, constant));
+    }
+  }));
+}
+
+// Runs last (gtest keeps declaration order): an accepted disagreement that no
+// corpus case shows any more is stale and must go.
+TEST_F(PlatformAgreement, EveryAcceptedDisagreementStillOccurs) {
+  const auto& accepted = AcceptedDisagreements();
+  for (std::size_t i = 0; i < accepted.size(); ++i) {
+    SCOPED_TRACE(accepted[i].reason);
+    EXPECT_GT((*used_)[i], 0) << "no corpus case shows this " << accepted[i].check
+                              << " disagreement";
+  }
+}
+
+// Random texts built from what numbers are made of.
+std::u16string RandomText(std::mt19937& random) {
+  static const std::u16string kPieces[] = {
+      u"0", u"1", u"2", u"5", u"9", u"4", u"6", u"7", u"3", u"8", u"00", u"49", u"50", u"51",
+      u".", u",", u"-", u"+", u" ", u"e", u"E", u"d", u"D", u"$", u"(", u")", u"&H", u"&O",
+      u"&h", u"F", u"a", u"\t", u"\u00a0", u"2147483647", u"2147483648", u"1e10", u"%",
+  };
+  std::uniform_int_distribution<int> length(1, 8);
+  std::uniform_int_distribution<std::size_t> piece(0, std::size(kPieces) - 1);
+  std::u16string text;
+  for (int n = length(random); n > 0; --n) text += kPieces[piece(random)];
+  return text;
+}
+
+int Fuzz(long runs, unsigned seed) {
+  std::mt19937 random(seed);
+  int found = 0;
+  for (long i = 0; i < runs; ++i) {
+    Case c;
+    c.kind = Kind::kText;
+    c.text = RandomText(random);
+    const bool differs = CoreToInt32(c) != PlatformToInt32(c) ||
+                         CoreToText(c) != PlatformToText(c) ||
+                         CoreCompare(c, 0) != PlatformCompare(c, 0);
+    if (differs) {
+      ++found;
+      std::cout << TextLine(c.text) << "\n";
+      std::cerr << "# int " << CoreToInt32(c) << " vs " << PlatformToInt32(c) << "; cmp0 "
+                << CoreCompare(c, 0) << " vs " << PlatformCompare(c, 0) << "\n";
+    }
+  }
+  std::cerr << "# " << found << " of " << runs << " random texts disagree\n";
+  return found == 0 ? 0 : 1;
+}
+
+// Development aid: --probe=<corpus line> prints both sides.
+int Probe(const std::string& line) {
+  Case c;
+  if (!ParseCase(line, c)) return 1;
+  std::cout << "ToInt32  core " << CoreToInt32(c) << "  platform " << PlatformToInt32(c) << "\n"
+            << "ToText   core " << CoreToText(c) << "  platform " << PlatformToText(c) << "\n";
+  for (const std::int32_t constant : ConstantsFor(c)) {
+    std::cout << "Cmp " << constant << "  core " << CoreCompare(c, constant) << "  platform "
+              << PlatformCompare(c, constant) << "\n";
+  }
+  return 0;
+}
+
+}  // namespace
+}  // namespace clasp::platform_test
+
+int main(int argc, char** argv) {
+  testing::InitGoogleTest(&argc, argv);
+  using namespace clasp::platform_test;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg.rfind("--show=", 0) == 0) g_shown_disagreements = std::stoul(arg.substr(7));
+    if (arg.rfind("--corpus=", 0) == 0) g_corpus_dir = arg.substr(std::strlen("--corpus="));
+    if (arg.rfind("--probe=", 0) == 0) return Probe(arg.substr(std::strlen("--probe=")));
+    if (arg.rfind("--fuzz=", 0) == 0) {
+      const std::string spec = arg.substr(std::strlen("--fuzz="));
+      const auto comma = spec.find(',');
+      const long runs = std::stol(spec.substr(0, comma));
+      const unsigned seed =
+          comma == std::string::npos ? 1u : static_cast<unsigned>(std::stoul(spec.substr(comma + 1)));
+      return Fuzz(runs, seed);
+    }
+  }
+  return RUN_ALL_TESTS();
+}

@@ -1,0 +1,29 @@
+// What the platform's own automation run time makes of a corpus value.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "corpus.h"
+
+namespace clasp::platform_test {
+
+// Outcomes are short readable texts so that both sides compare as strings:
+// "12", "\"text\"", "fails 13" (type mismatch), "fails 6" (overflow), "<", "=",
+// ">" and "null" for comparisons.
+std::string PlatformToInt32(const Case& c);
+std::string PlatformToText(const Case& c);
+// The host's `value = constant` test with a typed integer constant: text is
+// read as a double first (a text that is no number fails), everything else
+// compares directly.
+std::string PlatformCompare(const Case& c, std::int32_t constant);
+
+// The same three through the core, with the same spelling of outcomes.
+std::string CoreToInt32(const Case& c);
+std::string CoreToText(const Case& c);
+std::string CoreCompare(const Case& c, std::int32_t constant);
+
+// Quoted UTF-8 form of a text outcome, with control and non-ASCII characters escaped.
+std::string Quote(std::u16string_view text);
+
+}  // namespace clasp::platform_test
