@@ -14,6 +14,9 @@ namespace {
 using detail::Fraction;
 using detail::Number;
 
+// Set once, while the server module loads, before any conversion runs.
+const PlatformConversions* installed_conversions = nullptr;
+
 constexpr std::int64_t kInt32Min = std::numeric_limits<std::int32_t>::min();
 constexpr std::int64_t kInt32Max = std::numeric_limits<std::int32_t>::max();
 constexpr std::uint64_t kUInt32Max = std::numeric_limits<std::uint32_t>::max();
@@ -154,7 +157,26 @@ int CompareSigned(bool negative_a, std::uint64_t a, bool negative_b, std::uint64
 
 }  // namespace
 
+bool LeftToPlatform(const HostValue& value) noexcept {
+  switch (value.GetKind()) {
+    case Kind::kDate:
+    case Kind::kCurrency:
+    case Kind::kDecimal:
+      return true;
+    default:
+      return value.HasOpaque();
+  }
+}
+
+const PlatformConversions* InstallPlatformConversions(
+    const PlatformConversions* conversions) noexcept {
+  const PlatformConversions* previous = installed_conversions;
+  installed_conversions = conversions;
+  return previous;
+}
+
 std::int32_t ToInt32(const HostValue& value) {
+  if (installed_conversions && LeftToPlatform(value)) return installed_conversions->ToInt32(value);
   if (value.GetKind() == Kind::kText) {
     const detail::TextNumber text = ReadText(value.AsText());
     if (text.radix) return RadixToInt32(text);
@@ -175,6 +197,7 @@ std::int32_t ToInt32(const HostValue& value) {
 }
 
 std::u16string ToText(const HostValue& value) {
+  if (installed_conversions && LeftToPlatform(value)) return installed_conversions->ToText(value);
   const Kind kind = value.GetKind();
   switch (kind) {
     case Kind::kEmpty:
@@ -225,6 +248,7 @@ NullableText ToNullableText(const HostValue& value) {
 }
 
 std::optional<int> CompareWith(const HostValue& value, std::int32_t constant) {
+  if (installed_conversions && LeftToPlatform(value)) return installed_conversions->CompareWith(value, constant);
   switch (value.GetKind()) {
     case Kind::kNull:
       return std::nullopt;

@@ -32,4 +32,24 @@ std::optional<int> CompareWith(const HostValue& value, std::int32_t constant);
 bool EqualsInt(const HostValue& value, std::int32_t constant);
 bool GreaterThanInt(const HostValue& value, std::int32_t constant);
 
+// The platform's own conversions, for the kinds the core leaves to it when it
+// runs on one: dates, currency, decimals and values it carries unread (arrays).
+class PlatformConversions {
+ public:
+  virtual ~PlatformConversions() = default;
+  virtual std::int32_t ToInt32(const HostValue& value) const = 0;
+  virtual std::u16string ToText(const HostValue& value) const = 0;
+  // Negative, zero or positive as in CompareWith.
+  virtual int CompareWith(const HostValue& value, std::int32_t constant) const = 0;
+};
+
+// Whether the conversions above hand `value` to the installed platform.
+bool LeftToPlatform(const HostValue& value) noexcept;
+
+// Installs the platform's conversions (nullptr: the core's own rules, which
+// agree with the platform's wherever they are defined) and returns the ones
+// installed before. The Windows server installs them when it is loaded.
+const PlatformConversions* InstallPlatformConversions(
+    const PlatformConversions* conversions) noexcept;
+
 }  // namespace clasp

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "corpus.h"
+#include "host/convert.h"
 #include "host/text.h"
 #include "platform_reference.h"
 
@@ -216,6 +217,38 @@ TEST_F(PlatformAgreement, EveryAcceptedDisagreementStillOccurs) {
   }
 }
 
+#ifdef CLASP_SERVER_CONVERSIONS
+// What the server module installed while loading; main() takes it out so that
+// the tests above check the core's own rules.
+const PlatformConversions* g_server_conversions = nullptr;
+
+TEST_F(PlatformAgreement, ServerInstallsThePlatformConversionsWhenLoaded) {
+  EXPECT_NE(g_server_conversions, nullptr);
+}
+
+// The server hands dates, currency, decimals and arrays to the platform; what
+// comes back must be the platform's answer exactly, failures included.
+TEST_F(PlatformAgreement, ServerConversionsAgreeForTheKindsLeftToThePlatform) {
+  ASSERT_NE(g_server_conversions, nullptr);
+  struct Installed {
+    Installed() { InstallPlatformConversions(g_server_conversions); }
+    ~Installed() { InstallPlatformConversions(nullptr); }
+  } installed;
+  int checked = 0;
+  for (const Case& c : *corpus_) {
+    if (!LeftToPlatform(ToHostValue(c))) continue;
+    ++checked;
+    SCOPED_TRACE(c.source + ": " + c.line);
+    EXPECT_EQ(CoreToInt32(c), PlatformToInt32(c));
+    EXPECT_EQ(CoreToText(c), PlatformToText(c));
+    for (const std::int32_t constant : ConstantsFor(c)) {
+      EXPECT_EQ(CoreCompare(c, constant), PlatformCompare(c, constant)) << constant;
+    }
+  }
+  EXPECT_GT(checked, 0);
+}
+#endif
+
 // Random texts built from what numbers are made of.
 std::u16string RandomText(std::mt19937& random) {
   static const std::u16string kPieces[] = {
@@ -270,6 +303,9 @@ int Probe(const std::string& line) {
 int main(int argc, char** argv) {
   testing::InitGoogleTest(&argc, argv);
   using namespace clasp::platform_test;
+#ifdef CLASP_SERVER_CONVERSIONS
+  g_server_conversions = clasp::InstallPlatformConversions(nullptr);
+#endif
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg.rfind("--show=", 0) == 0) g_shown_disagreements = std::stoul(arg.substr(7));

@@ -1,0 +1,72 @@
+// The platform's own conversions for the kinds the core leaves to it (dates,
+// currency, decimals, arrays), installed when the module loads. A host written
+// for the platform gets exactly the platform's answer for these.
+#include <windows.h>
+#include <oleauto.h>
+
+#include "host/convert.h"
+#include "host/failure.h"
+#include "server/com/error.h"
+#include "server/com/owners.h"
+#include "server/com/value.h"
+
+namespace clasp {
+namespace {
+
+// Numbers and dates read and written as in the United States, whatever the
+// machine's own locale, so that every terminal takes the same branch.
+constexpr LCID kEnglishUs = MAKELCID(MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), SORT_DEFAULT);
+
+// What the host's runtime raises for a date outside the years 100 to 9999, as
+// the core does natively.
+constexpr std::int32_t kInvalidArgument = 5;
+
+void CheckConversion(HRESULT result) {
+  if (result == E_INVALIDARG) {
+    throw Failure(kInvalidArgument, u"Invalid procedure call or argument");
+  }
+  Check(result);
+}
+
+Variant ChangeType(const HostValue& value, VARTYPE type) {
+  Variant source = ToVariant(value);
+  Variant result;
+  CheckConversion(VariantChangeTypeEx(result.Put(), source.Address(), kEnglishUs, 0, type));
+  return result;
+}
+
+class OleConversions final : public PlatformConversions {
+ public:
+  std::int32_t ToInt32(const HostValue& value) const override {
+    return V_I4(&ChangeType(value, VT_I4).Get());
+  }
+
+  std::u16string ToText(const HostValue& value) const override {
+    return TextOf(V_BSTR(&ChangeType(value, VT_BSTR).Get()));
+  }
+
+  int CompareWith(const HostValue& value, std::int32_t constant) const override {
+    Variant left = ToVariant(value);
+    Variant right;
+    V_VT(right.Address()) = VT_I4;
+    V_I4(right.Address()) = constant;
+    const HRESULT order = VarCmp(left.Address(), right.Address(), kEnglishUs, 0);
+    switch (order) {
+      case VARCMP_LT: return -1;
+      case VARCMP_EQ: return 0;
+      case VARCMP_GT: return 1;
+      default:
+        // None of these kinds is null, so anything else is a failure.
+        CheckConversion(order);
+        throw TypeMismatchFailure();
+    }
+  }
+};
+
+const OleConversions kOleConversions;
+// Installed during the module's static initialisation, before any instance exists.
+[[maybe_unused]] const bool kInstalled =
+    (InstallPlatformConversions(&kOleConversions), true);
+
+}  // namespace
+}  // namespace clasp
