@@ -138,6 +138,8 @@ int main(int argc, char** argv) {
       "host access in order, the result code and its meaning, and the files written.\n"
       "VALUE: 42 (I4), 2.5 (R8), text:abc, i2:5, i4:5, r8:2.5, empty, null, true, false.",
       "clasp-sim"};
+  // Same syntax everywhere: a path such as /work/x.json is not an option.
+  app.allow_windows_style_options(false);
   Options o;
   app.add_option("scenario", o.scenario_file, "Scenario file (JSON) with the same settings as the options")
       ->check(CLI::ExistingFile);

@@ -1,0 +1,138 @@
+// The component created as "Clasp.Holdfast" through COM and driven only by
+// name, the way a host application's script engine drives it.
+#include <windows.h>
+#include <objbase.h>
+#include <oleauto.h>
+
+#include <cstdio>
+#include <stdexcept>
+
+#include "host/failure.h"
+#include "host/text.h"
+#include "sim/com_host.h"
+#include "sim/com_value.h"
+#include "sim/component.h"
+
+namespace clasp::sim {
+namespace {
+
+constexpr wchar_t kProgId[] = L"Clasp.Holdfast";
+constexpr std::uint32_t kControlFacilityBase = 0x800A0000u;
+constexpr std::uint32_t kFacilityMask = 0xFFFF0000u;
+constexpr std::uint32_t kCodeMask = 0x0000FFFFu;
+
+std::string Hex(HRESULT result) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%08lX", static_cast<unsigned long>(result));
+  return text;
+}
+
+// The number a host of this kind would see for a failed call.
+Failure FailureOf(HRESULT result, ExcepInfo& excep_info) {
+  HRESULT code = result;
+  std::u16string description;
+  if (result == DISP_E_EXCEPTION) {
+    const EXCEPINFO& info = excep_info.Get();
+    code = info.scode != 0 ? info.scode : static_cast<HRESULT>(kControlFacilityBase | info.wCode);
+    description = TextOf(info.bstrDescription);
+  }
+  const auto bits = static_cast<std::uint32_t>(code);
+  if ((bits & kFacilityMask) == kControlFacilityBase) {
+    return Failure(static_cast<std::int32_t>(bits & kCodeMask), description);
+  }
+  if (description.empty()) description = Utf16("Automation error " + Hex(code));
+  return Failure(static_cast<std::int32_t>(code), description);
+}
+
+class ComInit {
+ public:
+  ComInit() {
+    const HRESULT result = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    if (FAILED(result)) throw std::runtime_error("COM could not start: " + Hex(result));
+  }
+  ComInit(const ComInit&) = delete;
+  ComInit& operator=(const ComInit&) = delete;
+  ~ComInit() { CoUninitialize(); }
+};
+
+class ComComponent final : public Component {
+ public:
+  ComComponent() {
+    CLSID clsid;
+    HRESULT result = CLSIDFromProgID(kProgId, &clsid);
+    if (FAILED(result)) {
+      throw std::runtime_error("Clasp.Holdfast is not registered (" + Hex(result) +
+                               "); register it with: regsvr32 Holdfast.dll");
+    }
+    result = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
+                              reinterpret_cast<void**>(holdfast_.Put()));
+    if (FAILED(result)) {
+      throw std::runtime_error("Clasp.Holdfast could not be created: " + Hex(result));
+    }
+  }
+
+  void Assign(HostRole role, SimHost& host) override {
+    const ComPtr<IDispatch> object = ComPtr<IDispatch>::Adopt(NewComHost(host));
+    VARIANT value;
+    VariantInit(&value);
+    V_VT(&value) = VT_DISPATCH;
+    V_DISPATCH(&value) = object.Get();  // borrowed for the call
+    Put(std::u16string(Utf16(RoleProperty(role))), value, DISPATCH_PROPERTYPUTREF);
+  }
+
+  void ScreenNo(const std::u16string& text) override {
+    Variant value;
+    ToVariant(HostValue::Text(text), value.Put());
+    Put(u"ScreenNo", value.Get(), DISPATCH_PROPERTYPUT);
+  }
+
+  void DisplayValue(int slot, const HostValue& value) override {
+    Variant variant;
+    ToVariant(value, variant.Put());
+    Put(u"DisapleVal0" + DecimalText(slot + 1), variant.Get(), DISPATCH_PROPERTYPUT);
+  }
+
+  std::int32_t Cols() override {
+    DISPPARAMS none{nullptr, nullptr, 0, 0};
+    Variant result;
+    Call(u"Cols", DISPATCH_METHOD, none, result.Put());
+    const HostValue value = FromVariant(result.Get());
+    if (value.GetKind() != Kind::kI4) {
+      throw std::runtime_error("Cols answered a value that is not a 32-bit integer");
+    }
+    return static_cast<std::int32_t>(value.AsInteger());
+  }
+
+ private:
+  void Put(const std::u16string& member, const VARIANT& value, WORD flags) {
+    VARIANT argument = value;  // shallow: DISPPARAMS does not own its arguments
+    DISPID named = DISPID_PROPERTYPUT;
+    DISPPARAMS params{&argument, &named, 1, 1};
+    Call(member, flags, params, nullptr);
+  }
+
+  void Call(const std::u16string& member, WORD flags, DISPPARAMS& params, VARIANT* result) {
+    Bstr name(member);
+    LPOLESTR names[] = {name.Get()};
+    DISPID id = DISPID_UNKNOWN;
+    HRESULT status = holdfast_->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
+    if (FAILED(status)) {
+      ExcepInfo none;
+      throw FailureOf(status, none);
+    }
+    ExcepInfo excep_info;
+    UINT bad_argument = 0;
+    status = holdfast_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result,
+                               excep_info.Put(), &bad_argument);
+    if (FAILED(status)) throw FailureOf(status, excep_info);
+  }
+
+  ComInit com_;
+  ComPtr<IDispatch> holdfast_;
+};
+
+}  // namespace
+
+std::unique_ptr<Component> MakeComComponent() { return std::make_unique<ComComponent>(); }
+
+}  // namespace clasp::sim
