@@ -73,6 +73,7 @@ class Reader {
     while (IsBlank(Peek())) Skip();
   }
   bool AtEnd() const { return pos_ >= text_.size(); }
+  std::size_t Position() const { return pos_; }
 
  private:
   std::u16string_view text_;
@@ -106,16 +107,16 @@ void ReadLeadingSymbols(Reader& in, Symbols& seen) {
   }
 }
 
-// After the number: blanks, and any number of plus, minus, ")" and dollar
-// signs, plus and minus only where the same sign did not come before the
-// number, dollars only after a decimal number.
+// After the number: blanks, and any number of plus, minus, ")", dollar signs
+// and commas, plus and minus only where the same sign did not come before the
+// number, dollars and commas only after a decimal number.
 bool ReadTrailingSymbols(Reader& in, const Symbols& seen, bool radix) {
   bool negative = false;
   for (;;) {
     const char16_t c = in.Peek();
     if (IsBlank(c)) {
       in.SkipBlanks();
-    } else if (c == u'$' && !radix) {
+    } else if ((c == u'$' || c == u',') && !radix) {
       in.Skip();
     } else if (c == u'+' && !seen.plus) {
       in.Skip();
@@ -155,6 +156,7 @@ std::optional<TextNumber> ParseNumber(std::u16string_view text) {
     if (base != kDecimalBase) in.Skip(2);
   }
   number.radix = base != kDecimalBase;
+  const std::size_t body = in.Position();
   bool leading_zero = false;
   while (in.Peek() == u'0') leading_zero = true, in.Skip();
 
@@ -177,9 +179,8 @@ std::optional<TextNumber> ParseNumber(std::u16string_view text) {
       if (base == kOctalBase && DigitValue(c) >= kOctalBase) break;
       if (decimal_point) --power;
       digits.push_back(static_cast<char>(DigitValue(c)));
-    } else if (c == u',' && base == kDecimalBase &&
-               (leading_zero || decimal_point || !digits.empty())) {
-      // Thousands separators count nowhere and are taken anywhere after the first digit.
+    } else if (c == u',' && base == kDecimalBase && in.Position() > body) {
+      // Thousands separators count nowhere; they are taken anywhere but first.
     } else if (c == u'.' && !decimal_point && !exponent) {
       decimal_point = true;
       if (digits.empty()) {
@@ -187,7 +188,7 @@ std::optional<TextNumber> ParseNumber(std::u16string_view text) {
       }
     } else if (base == kHexBase && DigitValue(c) < kHexBase) {
       digits.push_back(static_cast<char>(DigitValue(c)));
-    } else if ((c == u'e' || c == u'E') && !exponent) {
+    } else if ((c == u'e' || c == u'E') && !exponent && !seen.currency) {
       exponent = in_exponent = true;
     } else if (in_exponent && (c == u'+' || c == u'-')) {
       exponent_negative = exponent_negative || c == u'-';

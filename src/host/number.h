@@ -30,12 +30,13 @@ struct TextNumber {
   std::int64_t exponent = 0;  // the value is digits * 10^exponent
 };
 
-// Reads numeric text as the en-US platform does. Around the number, in any
-// order: blanks, one plus, one minus, one dollar sign, one "(" that a ")" (or
-// any minus) must answer; after it blanks, plus, minus and ")". Inside:
-// thousands separators anywhere, one decimal point, an exponent, &H / &O.
-// The text ends at its first NUL, as it does for the platform. No value when
-// the text is not a number.
+// Reads numeric text as the en-US platform does. Before the number, in any
+// order: blanks (Unicode's), one plus, one minus, one dollar sign and one "("
+// that a ")" (or any minus) must answer; after it blanks, signs, ")", dollar
+// signs and commas. Inside: thousands separators anywhere but first, one
+// decimal point, an exponent (not after a leading dollar sign), or an &H / &O
+// form of plain digits (not after a dollar sign). The text ends at its first
+// NUL, as it does for the platform. No value when the text is not a number.
 std::optional<TextNumber> ParseNumber(std::u16string_view text);
 
 // The exact value of a decimal text number.

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
@@ -17,6 +18,7 @@
 
 #include "corpus.h"
 #include "host/convert.h"
+#include "host/number.h"
 #include "host/text.h"
 #include "platform_reference.h"
 
@@ -92,11 +94,12 @@ const std::vector<Accepted>& AcceptedDisagreements() {
          return c.kind == Kind::kCurrency && Succeeded(core) && platform == "fails 6";
        }},
       {"Compare",
-       "An &H / &O text compares as the 32-bit pattern ToInt32 reads (&HFFFFFFFF is -1); "
-       "Wine overflows reading patterns above &H80000000 as doubles.",
+       "An &H / &O text compares as the 32-bit pattern ToInt32 reads (&HFFFFFFFF is -1) "
+       "and overflows beyond 32 bits; Wine reads such patterns as doubles erratically: "
+       "overflow above &H80000000, some wider ones as large numbers.",
        [](const Case& c, const std::string& core, const std::string& platform) {
          return c.kind == Kind::kText && c.text.find(u'&') != std::u16string::npos &&
-                Succeeded(core) && platform == "fails 6";
+                (core == "fails 6" || platform == "fails 6");
        }},
       {"Compare",
        "Text in the subnormal range (below 2.2250738585072014E-308) is not zero; "
@@ -263,6 +266,9 @@ std::u16string RandomText(std::mt19937& random) {
   return text;
 }
 
+std::FILE* g_fuzz_trace = nullptr;  // --fuzz-trace=FILE
+constexpr std::int64_t kFuzzExponentLimit = 1'000'000'000;
+
 int Fuzz(long runs, unsigned seed) {
   std::mt19937 random(seed);
   int found = 0;
@@ -270,6 +276,14 @@ int Fuzz(long runs, unsigned seed) {
     Case c;
     c.kind = Kind::kText;
     c.text = RandomText(random);
+    // Named first, so that a text that brings the platform down is known.
+    // Wine's oleaut32 crashes on exponents that wrap to the 32-bit edge
+    // (corpus/found.txt keeps the one the fuzzer met); leave those out.
+    const auto parsed = detail::ParseNumber(c.text);
+    if (parsed && (parsed->exponent > kFuzzExponentLimit || parsed->exponent < -kFuzzExponentLimit)) {
+      continue;
+    }
+    if (g_fuzz_trace) std::fprintf(g_fuzz_trace, "%s\n", TextLine(c.text).c_str()), std::fflush(g_fuzz_trace);
     const bool differs = CoreToInt32(c) != PlatformToInt32(c) ||
                          CoreToText(c) != PlatformToText(c) ||
                          CoreCompare(c, 0) != PlatformCompare(c, 0);
@@ -308,6 +322,7 @@ int main(int argc, char** argv) {
 #endif
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
+    if (arg.rfind("--fuzz-trace=", 0) == 0) g_fuzz_trace = std::fopen(argv[i] + 13, "w");
     if (arg.rfind("--show=", 0) == 0) g_shown_disagreements = std::stoul(arg.substr(7));
     if (arg.rfind("--corpus=", 0) == 0) g_corpus_dir = arg.substr(std::strlen("--corpus="));
     if (arg.rfind("--probe=", 0) == 0) return Probe(arg.substr(std::strlen("--probe=")));
