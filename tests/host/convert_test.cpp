@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <limits>
+#include <memory>
 #include <optional>
 
 #include "host/failure.h"
@@ -86,6 +88,35 @@ TEST(ToInt32, FollowsTheHostRules) {
       {"date noon", HostValue::Real(Kind::kDate, 1.5), 2},
       {"infinity", HostValue::R8(std::numeric_limits<double>::infinity()), std::nullopt,
        kOverflow},
+      // The en-US reader's symbols around the number.
+      {"dollar", HostValue::Text(u"$5"), 5},
+      {"dollar after", HostValue::Text(u"5 $"), 5},
+      {"parentheses negate", HostValue::Text(u"(5)"), -5},
+      {"parentheses and minus", HostValue::Text(u"(-5)"), -5},
+      {"trailing minus", HostValue::Text(u"5-"), -5},
+      {"plus then minus", HostValue::Text(u"+-12"), -12},
+      {"open parenthesis unanswered", HostValue::Text(u"(5"), std::nullopt, kTypeMismatch},
+      {"close parenthesis alone", HostValue::Text(u"5)"), std::nullopt, kTypeMismatch},
+      {"two minus signs", HostValue::Text(u"--1"), std::nullopt, kTypeMismatch},
+      {"minus on both sides", HostValue::Text(u"-1-"), std::nullopt, kTypeMismatch},
+      {"no exponent after a dollar", HostValue::Text(u"$5e1"), std::nullopt, kTypeMismatch},
+      {"comma first", HostValue::Text(u",5"), std::nullopt, kTypeMismatch},
+      {"comma after", HostValue::Text(u"5 ,"), 5},
+      {"Unicode blanks", HostValue::Text(u"\u00a012\u3000"), 12},
+      {"zero-width space is no blank", HostValue::Text(u"\u200b1"), std::nullopt,
+       kTypeMismatch},
+      {"NUL ends the text", HostValue::Text(std::u16string(u"1\0" u"2", 3)), 1},
+      {"exponent wraps at 32 bits", HostValue::Text(u"1e4294967297"), 10},
+      // &H / &O are 32-bit patterns; their sign is ignored.
+      {"&HFFFFFFFF", HostValue::Text(u"&HFFFFFFFF"), -1},
+      {"&H80000000", HostValue::Text(u"&H80000000"), std::numeric_limits<std::int32_t>::min()},
+      {"&O37777777777", HostValue::Text(u"&O37777777777"), -1},
+      {"&H100000000", HostValue::Text(u"&H100000000"), std::nullopt, kOverflow},
+      {"-&H1", HostValue::Text(u"-&H1"), 1},
+      {"&H after a dollar", HostValue::Text(u"$&H1"), std::nullopt, kTypeMismatch},
+      {"&H with a point", HostValue::Text(u"&H1.5"), std::nullopt, kTypeMismatch},
+      {"&H with a comma", HostValue::Text(u"&H1,F"), std::nullopt, kTypeMismatch},
+      {"&O stops at 8", HostValue::Text(u"&O18"), std::nullopt, kTypeMismatch},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -116,6 +147,21 @@ TEST(ToText, IntegersTextEmptyAndNull) {
       {"true", HostValue::Bool(true), u"True"},
       {"R8", HostValue::R8(2.5), u"2.5"},
       {"currency", HostValue::Integer(Kind::kCurrency, 15000), u"1.5"},
+      {"negative zero", HostValue::R8(-0.0), u"0"},
+      {"exponent form", HostValue::R8(1e20), u"1E+20"},
+      {"infinity", HostValue::R8(-std::numeric_limits<double>::infinity()), u"-INF"},
+      {"date and time", HostValue::Real(Kind::kDate, 36526.75), u"1/1/2000 6:00:00 PM"},
+      {"whole day: date alone", HostValue::Real(Kind::kDate, 2), u"1/1/1900"},
+      {"within the first day: time alone", HostValue::Real(Kind::kDate, 0),
+       u"12:00:00 AM"},
+      {"before day 0 the fraction counts forward", HostValue::Real(Kind::kDate, -1.25),
+       u"12/29/1899 6:00:00 AM"},
+      {"half a second short of midnight rounds into the next day",
+       HostValue::Real(Kind::kDate, 2 - 0.49 / 86400), u"1/1/1900 12:00:00 AM"},
+      {"first representable day", HostValue::Real(Kind::kDate, -657434), u"1/1/100"},
+      {"last representable day", HostValue::Real(Kind::kDate, 2958465.5),
+       u"12/31/9999 12:00:00 PM"},
+      {"decimal keeps its scale's digits only", HostValue::Dec(Dec(12340, 3)), u"12.34"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -123,6 +169,15 @@ TEST(ToText, IntegersTextEmptyAndNull) {
   }
   EXPECT_THROW(ToText(HostValue::Null()), Failure);
   EXPECT_EQ(ToNullableText(HostValue::Null()), std::nullopt);
+  for (const double beyond : {2958466.0, -657435.0}) {
+    SCOPED_TRACE(beyond);
+    try {
+      ToText(HostValue::Real(Kind::kDate, beyond));
+      ADD_FAILURE() << "a date beyond the years 100 to 9999 converted";
+    } catch (const Failure& f) {
+      EXPECT_EQ(f.Number(), 5);
+    }
+  }
 }
 
 TEST(Compare, NumericWithEmptyAsZeroAndNullFalse) {
@@ -145,6 +200,12 @@ TEST(Compare, NumericWithEmptyAsZeroAndNullFalse) {
       {"huge > 1", HostValue::Text(u"1e40"), 1, 1},
       {"huge negative < 1", HostValue::Text(u"-1e40"), 1, -1},
       {"null", HostValue::Null(), 0, std::nullopt},
+      {"text reads as a double", HostValue::Text(u"6.00000000000000001"), 6, 0},
+      {"single precision", HostValue::Real(Kind::kR4, 16777216.0), 16777217, 0},
+      {"infinity", HostValue::R8(std::numeric_limits<double>::infinity()), 6, 1},
+      {"&H pattern", HostValue::Text(u"&HFFFFFFFF"), -1, 0},
+      {"currency", HostValue::Integer(Kind::kCurrency, 60001), 6, 1},
+      {"decimal", HostValue::Dec(Dec(599, 2)), 6, -1},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -158,6 +219,56 @@ TEST(Compare, NumericWithEmptyAsZeroAndNullFalse) {
     SCOPED_TRACE(Utf8(text));
     EXPECT_THROW(EqualsInt(HostValue::Text(text), 0), Failure);
   }
+  // Beyond the double range a text overflows, as the platform's reading does.
+  EXPECT_THROW(EqualsInt(HostValue::Text(u"1e400"), 0), Failure);
+  EXPECT_THROW(EqualsInt(HostValue::R8(std::numeric_limits<double>::quiet_NaN()), 0), Failure);
+}
+
+// Stands in for the server's platform conversions and says which values reach it.
+class RecordingConversions final : public PlatformConversions {
+ public:
+  std::int32_t ToInt32(const HostValue&) const override { return ++calls, kAnswer; }
+  std::u16string ToText(const HostValue&) const override { return ++calls, u"platform"; }
+  int CompareWith(const HostValue&, std::int32_t) const override { return ++calls, 0; }
+  static constexpr std::int32_t kAnswer = 77;
+  mutable int calls = 0;
+};
+
+class NoDescription final : public OpaqueValue {
+ public:
+  std::u16string Describe() const override { return {}; }
+};
+
+TEST(PlatformConversions, TakeTheKindsTheCoreLeavesToThePlatformOnly) {
+  RecordingConversions platform;
+  ASSERT_EQ(InstallPlatformConversions(&platform), nullptr);
+  const HostValue left[] = {
+      HostValue::Real(Kind::kDate, 1.5),
+      HostValue::Integer(Kind::kCurrency, 15000),
+      HostValue::Dec(Dec(25, 1)),
+      HostValue::Opaque(static_cast<Kind>(static_cast<int>(Kind::kArray) |
+                                          static_cast<int>(Kind::kUI1)),
+                        std::make_shared<NoDescription>()),
+  };
+  for (const HostValue& value : left) {
+    SCOPED_TRACE(Utf8(Describe(value)));
+    EXPECT_EQ(ToInt32(value), RecordingConversions::kAnswer);
+    EXPECT_EQ(ToText(value), u"platform");
+    EXPECT_TRUE(EqualsInt(value, 3));
+  }
+  EXPECT_EQ(platform.calls, 3 * static_cast<int>(std::size(left)));
+  const HostValue kept[] = {HostValue::Text(u"12"), HostValue::I2(12), HostValue::R8(12),
+                            HostValue::Bool(true), HostValue::Empty()};
+  for (const HostValue& value : kept) {
+    SCOPED_TRACE(Utf8(Describe(value)));
+    ToInt32(value);
+    ToText(value);
+    CompareWith(value, 0);
+  }
+  EXPECT_EQ(platform.calls, 3 * static_cast<int>(std::size(left)));
+  EXPECT_EQ(InstallPlatformConversions(nullptr), &platform);
+  // Without the platform an array has no number.
+  EXPECT_THROW(ToInt32(left[3]), Failure);
 }
 
 TEST(TextOperations, TrimMidJoinAndNull) {
