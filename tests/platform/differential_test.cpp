@@ -18,9 +18,14 @@
 
 #include "corpus.h"
 #include "host/convert.h"
+#include "host/failure.h"
 #include "host/number.h"
 #include "host/text.h"
 #include "platform_reference.h"
+#ifdef CLASP_SERVER_CONVERSIONS
+#include "server/com/owners.h"
+#include "server/com/value.h"
+#endif
 
 namespace clasp::platform_test {
 namespace {
@@ -249,6 +254,34 @@ TEST_F(PlatformAgreement, ServerConversionsAgreeForTheKindsLeftToThePlatform) {
     }
   }
   EXPECT_GT(checked, 0);
+}
+
+// Arrays reach the core as values it carries unread; with the server's
+// conversions a byte array reads as the text of its bytes, as it does for the
+// platform, and without them it is a type mismatch.
+TEST_F(PlatformAgreement, ServerConvertsByteArraysAsThePlatformDoes) {
+  ASSERT_NE(g_server_conversions, nullptr);
+  const char bytes[] = {'4', 0, '2', 0};  // the UTF-16 text "42"
+  SAFEARRAY* array = SafeArrayCreateVector(VT_UI1, 0, sizeof(bytes));
+  ASSERT_NE(array, nullptr);
+  std::memcpy(array->pvData, bytes, sizeof(bytes));
+  Variant variant;
+  V_VT(variant.Address()) = VT_ARRAY | VT_UI1;
+  V_ARRAY(variant.Address()) = array;
+  const HostValue value = clasp::ToHostValue(variant.Get());
+  ASSERT_TRUE(LeftToPlatform(value));
+
+  Variant platform_text;
+  ASSERT_EQ(VariantChangeTypeEx(platform_text.Put(), variant.Address(), 0x409, 0, VT_BSTR),
+            S_OK);
+  EXPECT_THROW(ToText(value), Failure);
+  {
+    InstallPlatformConversions(g_server_conversions);
+    EXPECT_EQ(ToText(value), TextOf(V_BSTR(&platform_text.Get())));
+    EXPECT_EQ(ToText(value), u"42");
+    EXPECT_THROW(ToInt32(value), Failure);  // the platform has no number for an array either
+    InstallPlatformConversions(nullptr);
+  }
 }
 #endif
 
