@@ -157,6 +157,8 @@ std::string RenderText(const Report& report, bool colour) {
   out += p.Heading("Set-up") + "\n";
   for (const Event& event : report.setup) RenderEvent(event, p, out);
   out += "\n" + p.Heading("Cols") + "\n";
+  out += p.Dim("  (numbered: the component's accesses to the hosts, values with their kinds,"
+               " & by reference, -> the answer; \u21b3 what the simulated host did)") + "\n";
   for (const Event& event : report.step) RenderEvent(event, p, out);
   if (!report.state.empty()) {
     out += "\n" + p.Heading("Afterwards") + "\n";
