@@ -43,7 +43,18 @@ struct Accepted {
   const char* check;  // "ToInt32", "ToText" or "Compare"
   const char* reason;
   bool (*applies)(const Case&, const std::string& core, const std::string& platform);
+  bool only_64_bit = false;  // shown by the 64-bit platform only
 };
+
+constexpr bool k64Bit = sizeof(void*) == 8;
+
+std::size_t SignificantDigits(std::u16string_view text) {
+  const auto first = text.find_first_of(u"123456789");
+  if (first == std::u16string_view::npos) return 0;
+  return static_cast<std::size_t>(
+      std::count_if(text.begin() + static_cast<std::ptrdiff_t>(first), text.end(),
+                    [](char16_t c) { return c >= u'0' && c <= u'9'; }));
+}
 
 bool IsKind(const Case& c, std::initializer_list<Kind> kinds) {
   return std::find(kinds.begin(), kinds.end(), c.kind) != kinds.end();
@@ -114,6 +125,23 @@ const std::vector<Accepted>& AcceptedDisagreements() {
          const double v = std::strtod(Utf8(c.text).c_str(), nullptr);
          return v != 0 && std::fabs(v) < std::numeric_limits<double>::min();
        }},
+      {"ToInt32",
+       "A decimal that is exactly a half rounds to even (2.5 with 27 places is 2); "
+       "64-bit Wine goes through an inexact double and rounds some of them up.",
+       [](const Case& c, const std::string& core, const std::string& platform) {
+         return c.kind == Kind::kDecimal && Succeeded(core) && Succeeded(platform) &&
+                std::abs(std::stoll(core) - std::stoll(platform)) == 1;
+       },
+       true},
+      {"Compare",
+       "Text with more digits than a double holds compares as the nearest double; "
+       "64-bit Wine's reading can miss it by a unit in the last place, so that "
+       "0.99999999999999999999 comes out above 1.",
+       [](const Case& c, const std::string& core, const std::string& platform) {
+         return c.kind == Kind::kText && Succeeded(core) && Succeeded(platform) &&
+                SignificantDigits(c.text) > std::numeric_limits<double>::max_digits10;
+       },
+       true},
   };
   return accepted;
 }
@@ -136,7 +164,7 @@ std::vector<Disagreement> Compare(const std::vector<Case>& corpus, const char* c
       const auto& accepted = AcceptedDisagreements();
       for (std::size_t i = 0; i < accepted.size(); ++i) {
         if (std::strcmp(accepted[i].check, check) == 0 &&
-            accepted[i].applies(c, core, platform)) {
+            (k64Bit || !accepted[i].only_64_bit) && accepted[i].applies(c, core, platform)) {
           ++used[i];
           return;
         }
@@ -219,6 +247,7 @@ TEST_F(PlatformAgreement, CompareWithInteger) {
 TEST_F(PlatformAgreement, EveryAcceptedDisagreementStillOccurs) {
   const auto& accepted = AcceptedDisagreements();
   for (std::size_t i = 0; i < accepted.size(); ++i) {
+    if (accepted[i].only_64_bit && !k64Bit) continue;
     SCOPED_TRACE(accepted[i].reason);
     EXPECT_GT((*used_)[i], 0) << "no corpus case shows this " << accepted[i].check
                               << " disagreement";
