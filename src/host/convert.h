@@ -11,13 +11,18 @@
 namespace clasp {
 
 // To a signed 32-bit integer. Fractions round to the nearest integer, halves to
-// even; numeric text is read as the en-US platform reads it; empty gives 0; truth
-// gives -1/0. Null, non-numeric text (empty text included) and objects fail as a
-// type mismatch; anything outside the 32-bit range fails as an overflow.
+// even; numeric text is read as the en-US platform reads it (signs, "$", "( )",
+// thousands separators, exponents; &H / &O as 32-bit patterns, &HFFFFFFFF being
+// -1); empty gives 0; truth gives -1/0. Null, non-numeric text (empty text
+// included) and objects fail as a type mismatch; anything outside the 32-bit
+// range fails as an overflow.
 std::int32_t ToInt32(const HostValue& value);
 
-// To text. Integers give their decimal text, text stays as it is, empty gives
-// empty text, truth gives True/False. Null fails ("Invalid use of Null").
+// To text, as the en-US platform writes it. Integers give their decimal text,
+// text stays as it is, empty gives empty text, truth gives True/False, doubles
+// 15 significant digits (1E+20), currency and decimals no trailing zeros, dates
+// M/D/YYYY h:mm:ss AM. Null fails ("Invalid use of Null"), a date outside the
+// years 100 to 9999 as an invalid argument (5).
 std::u16string ToText(const HostValue& value);
 
 // Like ToText, but null stays null for the text operations that propagate it.
@@ -25,7 +30,9 @@ NullableText ToNullableText(const HostValue& value);
 
 // Numeric comparison with an integer constant: negative, zero or positive as
 // value is below, equal to or above `constant`; no answer for null, so that the
-// caller's test comes out false. Empty counts as 0; text must hold a number.
+// caller's test comes out false. Empty counts as 0; text must hold a number and
+// compares as the double it reads as (beyond the double range: overflow); a
+// single compares in single precision.
 std::optional<int> CompareWith(const HostValue& value, std::int32_t constant);
 
 // The two tests the component makes; null makes either one false.
