@@ -1,0 +1,128 @@
+#include "server/com/error.h"
+
+#include <iterator>
+
+namespace clasp {
+namespace {
+
+// What a dispatch error means to a host of this kind, in its own numbers.
+struct DispatchError {
+  HRESULT result;
+  std::int32_t number;
+};
+constexpr DispatchError kDispatchErrors[] = {
+    {DISP_E_UNKNOWNNAME, kMemberMissing},
+    {DISP_E_MEMBERNOTFOUND, kMemberMissing},
+    {DISP_E_TYPEMISMATCH, kTypeMismatch},
+    {DISP_E_OVERFLOW, kOverflow},
+    {DISP_E_BADPARAMCOUNT, kWrongArgumentCount},
+};
+
+constexpr std::uint32_t kFacilityMask = 0xFFFF0000u;
+constexpr std::uint32_t kCodeMask = 0x0000FFFFu;
+
+// The description the host's runtime would show for a number nobody described.
+std::u16string StandardDescription(std::int32_t number) {
+  for (const Failure& known : {OverflowFailure(), TypeMismatchFailure(), ObjectNotSetFailure(),
+                               InvalidUseOfNullFailure(), MemberMissingFailure(),
+                               WrongArgumentCountFailure()}) {
+    if (known.Number() == number) return known.Description();
+  }
+  return {};
+}
+
+std::u16string ErrorObjectDescription() {
+  // Always taken, so that a stale error object never describes a later failure.
+  ComPtr<IErrorInfo> error;
+  if (GetErrorInfo(0, error.Put()) != S_OK || !error) return {};
+  Bstr description;
+  if (FAILED(error->GetDescription(description.Put()))) return {};
+  return description.Text();
+}
+
+}  // namespace
+
+HRESULT HresultOf(const Failure& failure) noexcept {
+  const std::int32_t number = failure.Number();
+  if (number > 0 && number <= kLargestControlNumber) {
+    return static_cast<HRESULT>(static_cast<std::uint32_t>(kControlFacilityBase) |
+                                static_cast<std::uint32_t>(number));
+  }
+  if (number < 0) return static_cast<HRESULT>(number);
+  // Zero or beyond the low word: the description still tells the story.
+  return E_FAIL;
+}
+
+std::int32_t NumberOf(HRESULT result) noexcept {
+  const auto bits = static_cast<std::uint32_t>(result);
+  if ((bits & kFacilityMask) == static_cast<std::uint32_t>(kControlFacilityBase)) {
+    return static_cast<std::int32_t>(bits & kCodeMask);
+  }
+  for (const DispatchError& known : kDispatchErrors) {
+    if (known.result == result) return known.number;
+  }
+  return static_cast<std::int32_t>(result);
+}
+
+Failure FailureOfCall(HRESULT result, ExcepInfo& excep_info) {
+  std::int32_t number = NumberOf(result);
+  std::u16string description;
+  if (result == DISP_E_EXCEPTION) {
+    excep_info.FillIn();
+    const EXCEPINFO& info = excep_info.Get();
+    if (info.scode != 0) {
+      number = NumberOf(info.scode);
+    } else if (info.wCode != 0) {
+      number = info.wCode;
+    }
+    description = TextOf(info.bstrDescription);
+  }
+  // Hosts may describe the failure through an error object instead.
+  std::u16string from_object = ErrorObjectDescription();
+  if (description.empty()) description = std::move(from_object);
+  if (description.empty()) description = StandardDescription(number);
+  return Failure(number, std::move(description));
+}
+
+void Check(HRESULT result) {
+  if (FAILED(result)) throw Failure(NumberOf(result), StandardDescription(NumberOf(result)));
+}
+
+HRESULT ToHresult() noexcept {
+  try {
+    return HresultOf(CurrentFailure());
+  } catch (...) {
+    return E_UNEXPECTED;
+  }
+}
+
+HRESULT ToHresult(REFGUID interface_id, std::u16string_view source) noexcept {
+  try {
+    const Failure failure = CurrentFailure();
+    SetErrorObject(failure, interface_id, source);
+    return HresultOf(failure);
+  } catch (...) {
+    return E_UNEXPECTED;
+  }
+}
+
+void FillExcepInfo(const Failure& failure, std::u16string_view source, EXCEPINFO* excep_info) {
+  if (!excep_info) return;
+  *excep_info = EXCEPINFO{};
+  excep_info->scode = HresultOf(failure);
+  excep_info->bstrDescription = Bstr(failure.Description()).Detach();
+  excep_info->bstrSource = Bstr(source).Detach();
+}
+
+void SetErrorObject(const Failure& failure, REFGUID interface_id, std::u16string_view source) {
+  ComPtr<ICreateErrorInfo> create;
+  if (FAILED(CreateErrorInfo(create.Put()))) return;
+  const std::u16string description = failure.Description();
+  const std::u16string source_text(source);
+  create->SetGUID(interface_id);
+  create->SetSource(const_cast<LPOLESTR>(WideOf(source_text)));
+  create->SetDescription(const_cast<LPOLESTR>(WideOf(description)));
+  if (const ComPtr<IErrorInfo> error = create.As<IErrorInfo>()) SetErrorInfo(0, error.Get());
+}
+
+}  // namespace clasp

@@ -1,0 +1,53 @@
+// Failures across the automation boundary: Failure <-> HRESULT, EXCEPINFO and
+// IErrorInfo. Failures are translated here and nowhere else.
+#pragma once
+
+#include <windows.h>
+#include <oleauto.h>
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "host/failure.h"
+#include "server/com/owners.h"
+
+namespace clasp {
+
+// The control facility carries automation error numbers in its low word:
+// number 13 travels as 0x800A000D.
+inline constexpr HRESULT kControlFacilityBase =
+    static_cast<HRESULT>(MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, 0));
+inline constexpr std::int32_t kLargestControlNumber = 0xFFFF;
+
+// The HRESULT that carries `failure`'s number: control facility for the
+// automation numbers, the number itself when it already is a failing HRESULT.
+HRESULT HresultOf(const Failure& failure) noexcept;
+
+// The failure number a failing HRESULT stands for: the low word of a
+// control-facility code, the core's numbers for the dispatch errors, and the
+// signed value of anything else.
+std::int32_t NumberOf(HRESULT result) noexcept;
+
+// The failure a member call reported: its HRESULT, the EXCEPINFO it filled
+// (deferred fill-in included) and the error object it left.
+Failure FailureOfCall(HRESULT result, ExcepInfo& excep_info);
+
+// Raises a Failure when `result` failed; for platform calls with no error info.
+void Check(HRESULT result);
+
+// Inside a catch block of an export: the exception in flight as an HRESULT.
+HRESULT ToHresult() noexcept;
+
+// Inside a catch block of an interface method: the exception in flight as an
+// HRESULT, with an error object carrying number and description for the caller.
+HRESULT ToHresult(REFGUID interface_id, std::u16string_view source) noexcept;
+
+// Fills a caller's EXCEPINFO for `failure`: scode (never only wCode, which
+// script hosts read as 0), description and source.
+void FillExcepInfo(const Failure& failure, std::u16string_view source, EXCEPINFO* excep_info);
+
+// Leaves an error object for `failure` on this thread.
+void SetErrorObject(const Failure& failure, REFGUID interface_id, std::u16string_view source);
+
+}  // namespace clasp

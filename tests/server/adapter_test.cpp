@@ -1,0 +1,111 @@
+// The COM adapters end to end: C++ host objects of the core's own kind
+// offered over IDispatchEx (DispatchOfHost), driven by the real component
+// through Holdfast.dll, must see exactly what they see when the core calls
+// them directly.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "component/holdfast.h"
+#include "server.h"
+#include "server/com/host_dispatch.h"
+#include "support/recording_host.h"
+
+namespace clasp::testing {
+namespace {
+
+using Configure = std::function<void(HostSet&)>;
+
+std::vector<std::string> DirectRun(const Configure& configure, std::int32_t& result) {
+  HostSet hosts;
+  configure(hosts);
+  const Ref<Holdfast> component = Holdfast::Create();
+  component->StepDisp(hosts.disp->Object());
+  component->StepMks(hosts.mks->Object());
+  component->StepRunModul(hosts.run->Object());
+  component->StepTrac(hosts.trac->Object());
+  component->StepJour(hosts.jour->Object());
+  result = component->Cols();
+  return hosts.log->Lines();
+}
+
+std::vector<std::string> ComRun(const Configure& configure, std::int32_t& result) {
+  HostSet hosts;
+  configure(hosts);
+  {
+    const ComPtr<IDispatch> component = CreateByProgId();
+    EXPECT_TRUE(component);
+    if (!component) return {};
+    const std::pair<const wchar_t*, RecordingHost*> steps[] = {
+        {L"StepDisp", hosts.disp.Get()}, {L"StepMks", hosts.mks.Get()},
+        {L"StepRunModul", hosts.run.Get()}, {L"StepTrac", hosts.trac.Get()},
+        {L"StepJour", hosts.jour.Get()}};
+    for (const auto& [name, host] : steps) {
+      const ComPtr<IDispatch> offered = DispatchOfHost(host->Object());
+      EXPECT_EQ(PutByName(component.Get(), name, MakeDispatch(offered.Get()).Get()), S_OK);
+    }
+    result = RunCols(component.Get());
+  }
+  // Everything the component and the adapters held is given back.
+  for (RecordingHost* host : {hosts.disp.Get(), hosts.mks.Get(), hosts.run.Get(),
+                              hosts.trac.Get(), hosts.jour.Get()}) {
+    EXPECT_EQ(host->RefCount(), 1u);
+  }
+  return hosts.log->Lines();
+}
+
+struct Scenario {
+  const char* name;
+  Configure configure;
+};
+
+TEST(ComAdapters, HostsSeeTheSameCallsOverComAsInProcess) {
+  const Scenario scenarios[] = {
+      {"retained",
+       [](HostSet& h) { h.mks->Returns(u"CardReaderRetain", HostValue::I4(kRetained)); }},
+      {"not retained, screen number as text answer",
+       [](HostSet& h) {
+         h.mks->Returns(u"CardReaderRetain", HostValue::I4(0));
+         h.disp->Returns(u"ScreenNo", HostValue::Text(u" 420 "));
+       }},
+      {"device fault, values of every kind handed on",
+       [](HostSet& h) {
+         h.mks->Returns(u"CardReaderRetain", HostValue::I4(10120099));
+         h.run->Returns(u"TransAction1", HostValue::Text(u"0020000000"))
+             .Returns(u"SendMessage", HostValue::Integer(Kind::kCurrency, 1234567))
+             .Returns(u"SendMessageLen", HostValue::Integer(Kind::kI8, -5))
+             .Returns(u"IsUnPackOex", HostValue::I2(1))
+             .Returns(u"TimeOutComm", HostValue::Real(Kind::kDate, 45000.5))
+             .Returns(u"RecieveMessage", HostValue::Dec({4, true, 1, 99}))
+             .Returns(u"RecieveMessageLen", HostValue::Integer(Kind::kUI1, 200))
+             .Returns(u"IsJRNDevice", HostValue::Bool(true));
+       }},
+      {"reader raises", [](HostSet& h) {
+         h.mks->Raises(u"CardReaderRetain", Failure(1234, u"boom"));
+       }},
+      {"module lacks a member of the report", [](HostSet& h) {
+         h.mks->Returns(u"CardReaderRetain", HostValue::I4(kRetained));
+         h.run->Lacks(u"PackMessage");
+       }},
+  };
+  for (const Scenario& scenario : scenarios) {
+    SCOPED_TRACE(scenario.name);
+    std::int32_t direct_result = 0;
+    std::int32_t com_result = 0;
+    const std::vector<std::string> direct = DirectRun(scenario.configure, direct_result);
+    const std::vector<std::string> over_com = ComRun(scenario.configure, com_result);
+    EXPECT_THAT(over_com, ::testing::ElementsAreArray(direct));
+    EXPECT_EQ(com_result, direct_result);
+  }
+}
+
+TEST(ComAdapters, OfferedHostComesBackAsItself) {
+  HostSet hosts;
+  const ComPtr<IDispatch> offered = DispatchOfHost(hosts.disp->Object());
+  EXPECT_EQ(HostBehindDispatch(offered.Get()).Get(), hosts.disp.Get());
+  EXPECT_FALSE(HostBehindDispatch(nullptr));
+}
+
+}  // namespace
+}  // namespace clasp::testing

@@ -1,0 +1,253 @@
+// The component driving C++ host objects over IDispatch: the exact VARIANTs
+// they receive, their failures, reference counts and lifetime.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "server.h"
+
+namespace clasp::testing {
+namespace {
+
+using ::testing::ElementsAreArray;
+
+constexpr LONG kRetained = 10120011;
+constexpr LONG kFailure = 10010003;
+
+// What every host sees in one capture when all of them answer Empty except
+// the reader, hand-written from the host's point of view.
+const std::vector<std::string> kRetainedRun = {
+    "StepDisp.ScreenNo = VT_I2 420",
+    "StepDisp.ScreenDisplay()",
+    "StepDisp.ScreenNo()",
+    R"(StepTrac.TraceWrite(VT_BSTR "c:\orbis\qz\log\object.log", VT_BYREF|VT_BSTR "Disp420: 0", VT_BSTR "Clench"))",
+    R"(StepDisp.DisapleVal01 = VT_BSTR "")",
+    R"(StepDisp.DisapleVal02 = VT_BSTR "")",
+    R"(StepDisp.DisapleVal03 = VT_BSTR "")",
+    R"(StepDisp.DisapleVal04 = VT_BSTR "")",
+    "StepMks.CardReaderRetain()",
+    R"(StepTrac.TraceWrite(VT_BSTR "c:\orbis\qz\log\object.log", VT_BYREF|VT_BSTR "CardReaderRetain:10120011", VT_BSTR "Clench"))",
+    "StepRunModul.TransAction1()",
+    "StepRunModul.TransAction1()",
+    R"(StepRunModul.TransAction1 = VT_BSTR "1")",
+    R"(StepRunModul.RecordMessage(VT_BSTR "CIN", VT_I2 5))",
+    R"(StepTrac.TraceWrite(VT_BSTR "c:\orbis\qz\log\PrintJournal.log", VT_BYREF|VT_BSTR "Card  retained", VT_BSTR ""))",
+    "StepJour.TimeSig = VT_I2 1",
+    R"(StepJour.ChnPromptString = VT_BSTR "吞卡成功")",
+    R"(StepJour.EngPromptString = VT_BSTR "Card  retained")",
+    "StepJour.JournalWriteMsg()",
+    "StepRunModul.IsJRNDevice()",
+    "StepJour.isjrn = VT_EMPTY",
+    R"(StepRunModul.ExcepCode = VT_BSTR "1004")",
+    "StepRunModul.ControlNum()",
+    R"(StepRunModul.WriteDetailFileName(VT_BSTR "CRD", VT_BSTR "0", VT_BSTR "0", VT_BYREF|VT_BSTR "1"))",
+    R"(StepRunModul.PackMessage(VT_BSTR "OEX"))",
+    "StepRunModul.CommSign()",
+    "StepRunModul.IsWriteOnly()",
+    "StepRunModul.SendMessage()",
+    "StepRunModul.SendMessageLen()",
+    "StepRunModul.StepCommWrite(VT_EMPTY, VT_EMPTY)",
+    "StepRunModul.IsUnPackOex()",
+    R"(StepTrac.TraceWrite(VT_BSTR "c:\orbis\qz\log\object.log", VT_BYREF|VT_BSTR "WD 吞卡成功", VT_BSTR "Clench"))",
+};
+
+class HostCalls : public ::testing::TestWithParam<ScriptedHost::Binding> {
+ protected:
+  void SetUp() override {
+    component = CreateByProgId();
+    ASSERT_TRUE(component);
+    hosts.mks->Returns(L"CardReaderRetain", MakeI4(kRetained).Get());
+  }
+  ComHostSet hosts{GetParam()};
+  ComPtr<IDispatch> component;
+};
+
+TEST_P(HostCalls, CaptureSendsExactlyTheseVariants) {
+  hosts.AssignTo(component.Get());
+  EXPECT_EQ(RunCols(component.Get()), kRetained);
+  EXPECT_THAT(*hosts.log, ElementsAreArray(kRetainedRun));
+  // Names went the way the object offers them.
+  for (ScriptedHost* host : hosts.All()) {
+    if (GetParam() == ScriptedHost::Binding::kScriptLike) {
+      EXPECT_GT(host->DispIdLookups(), 0);
+      EXPECT_EQ(host->NameLookups(), 0);
+    } else {
+      EXPECT_GT(host->NameLookups(), 0);
+    }
+  }
+}
+
+TEST_P(HostCalls, ScreenNumberGoesAsLongAndSurvivesAFailedSet) {
+  hosts.AssignTo(component.Get());
+  ASSERT_EQ(PutByName(component.Get(), L"ScreenNo", MakeText(L"12").Get()), S_OK);
+  EXPECT_EQ(PutByName(component.Get(), L"ScreenNo", MakeText(L"abc").Get()), DISP_E_EXCEPTION);
+  EXPECT_EQ(RunCols(component.Get()), kRetained);
+  ASSERT_FALSE(hosts.log->empty());
+  EXPECT_EQ(hosts.log->front(), "StepDisp.ScreenNo = VT_I4 12");
+  EXPECT_EQ(TraceLines(*hosts.log).front(), "Disp12: 0");
+}
+
+INSTANTIATE_TEST_SUITE_P(Bindings, HostCalls,
+                         ::testing::Values(ScriptedHost::Binding::kDispatch,
+                                           ScriptedHost::Binding::kScriptLike));
+
+TEST(HostValues, DisplayValuesArriveAsTheHostGaveThem) {
+  const ComPtr<IDispatch> component = CreateByProgId();
+  ASSERT_TRUE(component);
+  ComHostSet hosts;
+  hosts.AssignTo(component.Get());
+  const auto other = ScriptedHost::Create("Other", hosts.log);
+  std::vector<Variant> values;
+  values.push_back(MakeText(L"x"));
+  values.push_back(MakeText(L""));
+  values.push_back(MakeI2(-7));
+  values.push_back(MakeI4(2147483647));
+  values.emplace_back();  // VT_EMPTY
+  V_VT(values.emplace_back().Put()) = VT_NULL;
+  Variant& truth = values.emplace_back();
+  V_VT(truth.Put()) = VT_BOOL;
+  V_BOOL(truth.Address()) = VARIANT_TRUE;
+  values.push_back(MakeDate(45000.75));
+  values.push_back(MakeCurrency(-123456789));
+  values.push_back(MakeDecimal(3, true, 7, 18446744073709551615ull));
+  values.push_back(MakeBytes({0, 1, 255}));
+  values.push_back(MakeDispatch(other.Get()));
+  for (const Variant& value : values) {
+    const std::string expected = "StepDisp.DisapleVal03 = " + ShowVariant(value.Get());
+    SCOPED_TRACE(expected);
+    ASSERT_EQ(PutByName(component.Get(), L"DisapleVal03", value.Get()), S_OK);
+    EXPECT_EQ(hosts.log->back(), expected);
+  }
+}
+
+TEST(HostValues, AnswersHandedOnKeepTheirKindValueAndIdentity) {
+  const ComPtr<IDispatch> component = CreateByProgId();
+  ASSERT_TRUE(component);
+  ComHostSet hosts;
+  const auto length_object = ScriptedHost::Create("Length", hosts.log);
+  hosts.mks->Returns(L"CardReaderRetain", MakeI4(kRetained).Get());
+  hosts.run->Returns(L"SendMessage", MakeBytes({0x4F, 0x45, 0x58, 0x00, 0xFF}).Get())
+      .Returns(L"SendMessageLen", MakeCurrency(50000).Get())
+      .Returns(L"IsUnPackOex", MakeI2(1).Get())
+      .Returns(L"TimeOutComm", MakeDate(45000.25).Get())
+      .Returns(L"RecieveMessage", MakeDecimal(2, true, 1, 12345).Get())
+      .Returns(L"RecieveMessageLen", MakeDispatch(length_object.Get()).Get())
+      .Returns(L"IsJRNDevice", MakeI2(3).Get());
+  IDispatch* received = nullptr;
+  hosts.run->Calls(L"StepCommRead", [&](DISPPARAMS& params, VARIANT*, EXCEPINFO*) {
+    // The length is the first argument from the end.
+    if (params.cArgs == 3 && V_VT(&params.rgvarg[0]) == VT_DISPATCH) {
+      received = V_DISPATCH(&params.rgvarg[0]);
+    }
+    return S_OK;
+  });
+  hosts.AssignTo(component.Get());
+  EXPECT_EQ(RunCols(component.Get()), kRetained);
+  EXPECT_THAT(*hosts.log, ::testing::IsSupersetOf({
+      "StepRunModul.StepCommWrite(VT_ARRAY|VT_UI1 {79,69,88,0,255}, VT_CY 50000)",
+      "StepRunModul.StepCommRead(VT_DATE 45000.250000, VT_DECIMAL -1:12345e-2, VT_DISPATCH object)",
+      "StepJour.isjrn = VT_I2 3",
+  }));
+  EXPECT_EQ(received, static_cast<IDispatch*>(length_object.Get()));
+}
+
+// How a host member fails, and the failure trace line the component writes:
+// its device result (0 here), the number, the description.
+struct HostFailureRow {
+  const char* style;
+  HostAction action;
+  const char* trace_line;
+};
+
+TEST(HostFailures, ReachTheFailureTraceLineWithNumberAndDescription) {
+  const HostFailureRow rows[] = {
+      {"EXCEPINFO scode", RaiseExcepInfo(0x800A04D2, 0, L"boom"), "01234boom"},
+      {"EXCEPINFO wCode", RaiseExcepInfo(0, 1001, L"by code"), "01001by code"},
+      {"EXCEPINFO deferred", RaiseDeferred(0x800A0005, L"late"), "05late"},
+      {"error object", RaiseErrorObject(0x800A0007, L"from object"), "07from object"},
+      {"type mismatch", RaiseHresult(DISP_E_TYPEMISMATCH), "013Type mismatch"},
+      {"overflow", RaiseHresult(DISP_E_OVERFLOW), "06Overflow"},
+      {"argument count", RaiseHresult(DISP_E_BADPARAMCOUNT),
+       "0450Wrong number of arguments or invalid property assignment"},
+      {"member not found", RaiseHresult(DISP_E_MEMBERNOTFOUND),
+       "0438Object doesn't support this property or method"},
+      {"other HRESULT", RaiseHresult(E_FAIL), "0-2147467259"},
+      {"control code only", RaiseHresult(0x800A04D2), "01234"},
+  };
+  for (const HostFailureRow& row : rows) {
+    SCOPED_TRACE(row.style);
+    const ComPtr<IDispatch> component = CreateByProgId();
+    ASSERT_TRUE(component);
+    ComHostSet hosts;
+    hosts.mks->Calls(L"CardReaderRetain", row.action);
+    hosts.AssignTo(component.Get());
+    EXPECT_EQ(RunCols(component.Get()), kFailure);
+    const std::vector<std::string> lines = TraceLines(*hosts.log);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.back(), row.trace_line);
+  }
+}
+
+TEST(HostFailures, MissingMemberIs438) {
+  const ComPtr<IDispatch> component = CreateByProgId();
+  ASSERT_TRUE(component);
+  ComHostSet hosts(ScriptedHost::Binding::kScriptLike);
+  hosts.mks->Lacks(L"CardReaderRetain");
+  hosts.AssignTo(component.Get());
+  EXPECT_EQ(RunCols(component.Get()), kFailure);
+  EXPECT_EQ(TraceLines(*hosts.log).back(), "0438Object doesn't support this property or method");
+}
+
+TEST(HostLifetime, CountsOnHostsBalanceAfterRelease) {
+  ComPtr<IDispatch> component = CreateByProgId();
+  ASSERT_TRUE(component);
+  ComHostSet hosts;
+  hosts.mks->Returns(L"CardReaderRetain", MakeI4(kRetained).Get());
+  for (ScriptedHost* host : hosts.All()) ASSERT_EQ(host->RefCount(), 1u);
+
+  hosts.AssignTo(component.Get());
+  for (ScriptedHost* host : hosts.All()) EXPECT_EQ(host->RefCount(), 2u);
+  // The same display twice: still one count from the component.
+  ASSERT_EQ(PutByName(component.Get(), L"StepDisp", MakeDispatch(hosts.disp.Get()).Get()), S_OK);
+  EXPECT_EQ(hosts.disp->RefCount(), 2u);
+  // One object in two fields holds two counts; the one it replaced loses its count.
+  ASSERT_EQ(PutByName(component.Get(), L"StepTrac", MakeDispatch(hosts.jour.Get()).Get()), S_OK);
+  EXPECT_EQ(hosts.jour->RefCount(), 3u);
+  EXPECT_EQ(hosts.trac->RefCount(), 1u);
+
+  EXPECT_EQ(RunCols(component.Get()), kRetained);
+  EXPECT_EQ(hosts.jour->RefCount(), 3u);
+  EXPECT_EQ(hosts.disp->RefCount(), 2u);
+
+  // Nothing assigned: the field empties and its object loses the count.
+  Variant nothing;
+  V_VT(nothing.Put()) = VT_DISPATCH;
+  ASSERT_EQ(PutByName(component.Get(), L"StepDisp", nothing.Get()), S_OK);
+  EXPECT_EQ(hosts.disp->RefCount(), 1u);
+
+  component.Reset();
+  for (ScriptedHost* host : hosts.All()) EXPECT_EQ(host->RefCount(), 1u);
+}
+
+TEST(HostLifetime, HostMayReleaseTheComponentInsideCols) {
+  ComPtr<IDispatch> component = CreateByProgId();
+  ASSERT_TRUE(component);
+  ComHostSet hosts;
+  hosts.mks->Returns(L"CardReaderRetain", MakeI4(kRetained).Get());
+  hosts.AssignTo(component.Get());
+  IDispatch* const raw = component.Get();
+  hosts.disp->Calls(L"ScreenDisplay", [&](DISPPARAMS&, VARIANT*, EXCEPINFO*) {
+    component.Reset();  // the host's last reference, in the middle of the call
+    return S_OK;
+  });
+  EXPECT_EQ(RunCols(raw), kRetained);
+  EXPECT_EQ(hosts.log->back().rfind("StepTrac.TraceWrite", 0), 0u) << "Cols ran to its end";
+  // Gone only now: nothing holds the hosts or the module any more.
+  for (ScriptedHost* host : hosts.All()) EXPECT_EQ(host->RefCount(), 1u);
+  EXPECT_EQ(Server::Get().can_unload_now(), S_OK);
+}
+
+}  // namespace
+}  // namespace clasp::testing

@@ -1,0 +1,119 @@
+// The component's own failures as its caller sees them: a failing HRESULT,
+// EXCEPINFO with scode and description, and an error object.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+
+#include "holdfast_idl.h"
+#include "server.h"
+
+namespace clasp::testing {
+namespace {
+
+constexpr HRESULT kTypeMismatch = static_cast<HRESULT>(0x800A000D);
+constexpr HRESULT kOverflow = static_cast<HRESULT>(0x800A0006);
+constexpr HRESULT kObjectNotSet = static_cast<HRESULT>(0x800A005B);
+constexpr HRESULT kRaised1234 = static_cast<HRESULT>(0x800A04D2);
+
+struct FailureRow {
+  const char* what;
+  const wchar_t* member;
+  std::wstring text;  // put as VT_BSTR
+  bool with_display;  // a display that raises 1234 "boom" on every put
+  HRESULT scode;
+  std::wstring description;
+};
+
+const FailureRow kRows[] = {
+    {"ScreenNo abc", L"ScreenNo", L"abc", false, kTypeMismatch, L"Type mismatch"},
+    {"ScreenNo empty", L"ScreenNo", L"", false, kTypeMismatch, L"Type mismatch"},
+    {"ScreenNo too big", L"ScreenNo", L"99999999999", false, kOverflow, L"Overflow"},
+    {"display value, no display", L"DisapleVal01", L"x", false, kObjectNotSet,
+     L"Object variable or With block variable not set"},
+    {"display value, display raises", L"DisapleVal02", L"x", true, kRaised1234, L"boom"},
+};
+
+ComPtr<IDispatch> Component(const FailureRow& row, ComHostSet& hosts) {
+  ComPtr<IDispatch> component = CreateByProgId();
+  if (component && row.with_display) {
+    hosts.disp->Calls(row.member, RaiseExcepInfo(kRaised1234, 0, L"boom"));
+    PutByName(component.Get(), L"StepDisp", MakeDispatch(hosts.disp.Get()).Get());
+  }
+  return component;
+}
+
+TEST(MemberFailures, LateBoundCallerGetsScodeDescriptionAndSource) {
+  for (const FailureRow& row : kRows) {
+    SCOPED_TRACE(row.what);
+    ComHostSet hosts;
+    const ComPtr<IDispatch> component = Component(row, hosts);
+    ASSERT_TRUE(component);
+    ExcepInfo info;
+    EXPECT_EQ(PutByName(component.Get(), row.member, MakeText(row.text).Get(), info.Put()),
+              DISP_E_EXCEPTION);
+    // Script hosts take the number from scode; wCode must stay 0 beside it.
+    EXPECT_EQ(info.Get().scode, row.scode);
+    EXPECT_EQ(info.Get().wCode, 0);
+    EXPECT_EQ(TextOf(info.Get().bstrDescription), std::u16string(row.description.begin(),
+                                                                 row.description.end()));
+    EXPECT_EQ(TextOf(info.Get().bstrSource), u"Clasp.Holdfast");
+  }
+}
+
+TEST(MemberFailures, EarlyBoundCallerGetsHresultAndErrorObject) {
+  for (const FailureRow& row : kRows) {
+    SCOPED_TRACE(row.what);
+    ComHostSet hosts;
+    const ComPtr<IDispatch> component = Component(row, hosts);
+    ASSERT_TRUE(component);
+    ComPtr<_Holdfast> holdfast;
+    ASSERT_EQ(component->QueryInterface(IID__Holdfast, holdfast.PutVoid()), S_OK);
+    const Bstr text(std::u16string(row.text.begin(), row.text.end()));
+    Variant value = MakeText(row.text);
+    const HRESULT result = std::wstring(row.member) == L"ScreenNo"
+                               ? holdfast->put_ScreenNo(text.Get())
+                               : row.member == std::wstring(L"DisapleVal01")
+                                     ? holdfast->put_DisapleVal01(value.Get())
+                                     : holdfast->put_DisapleVal02(value.Get());
+    EXPECT_EQ(result, row.scode);
+    ComPtr<IErrorInfo> error;
+    ASSERT_EQ(GetErrorInfo(0, error.Put()), S_OK);
+    ASSERT_TRUE(error);
+    Bstr description;
+    error->GetDescription(description.Put());
+    EXPECT_EQ(std::wstring(description.Get() ? description.Get() : L""), row.description);
+    GUID guid{};
+    error->GetGUID(&guid);
+    EXPECT_EQ(TextOfGuid(guid), kIidText);
+  }
+}
+
+TEST(MemberFailures, ColsAnswersThroughItsRetval) {
+  const ComPtr<IDispatch> component = CreateByProgId();
+  ASSERT_TRUE(component);
+  ComHostSet hosts;
+  hosts.mks->Returns(L"CardReaderRetain", MakeI4(10120011).Get());
+  hosts.AssignTo(component.Get());
+  ComPtr<_Holdfast> holdfast;
+  ASSERT_EQ(component->QueryInterface(IID__Holdfast, holdfast.PutVoid()), S_OK);
+  LONG result = 0;
+  EXPECT_EQ(holdfast->Cols(&result), S_OK);
+  EXPECT_EQ(result, 10120011);
+  EXPECT_EQ(holdfast->Cols(nullptr), E_POINTER);
+}
+
+TEST(MemberFailures, ColsFailsItselfOnlyWhenItsFailurePathFails) {
+  // No trace writer: the failure path cannot write its line, so Cols fails
+  // with the failure it met there (91) instead of answering 10010003.
+  const ComPtr<IDispatch> component = CreateByProgId();
+  ASSERT_TRUE(component);
+  Variant result;
+  ExcepInfo info;
+  EXPECT_EQ(CallByName(component.Get(), L"Cols", DISPATCH_METHOD, {}, result.Put(), info.Put()),
+            DISP_E_EXCEPTION);
+  EXPECT_EQ(info.Get().scode, kObjectNotSet);
+}
+
+}  // namespace
+}  // namespace clasp::testing

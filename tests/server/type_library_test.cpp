@@ -1,0 +1,283 @@
+// The type library as hosts and their tools read it back through ITypeLib.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "server.h"
+
+namespace clasp::testing {
+namespace {
+
+constexpr LCID kEnglishUs = 0x0409;
+constexpr wchar_t kStdOle[] = L"{00020430-0000-0000-C000-000000000046}";
+
+ComPtr<ITypeLib> Library() {
+  ComPtr<ITypeLib> library;
+  EXPECT_EQ(LoadTypeLibEx(Server::Get().path.c_str(), REGKIND_NONE, library.Put()), S_OK);
+  return library;
+}
+
+struct Attributes {
+  explicit Attributes(ITypeInfo* info) : info(info) { info->GetTypeAttr(&attr); }
+  ~Attributes() { info->ReleaseTypeAttr(attr); }
+  ITypeInfo* info;
+  TYPEATTR* attr = nullptr;
+};
+
+std::wstring NameOf(ITypeInfo* info, MEMBERID id) {
+  Bstr name;
+  info->GetDocumentation(id, name.Put(), nullptr, nullptr, nullptr);
+  return name.Get() ? name.Get() : L"";
+}
+
+ComPtr<ITypeInfo> InfoNamed(ITypeLib* library, const wchar_t* name) {
+  for (UINT i = 0; i < library->GetTypeInfoCount(); ++i) {
+    Bstr found;
+    library->GetDocumentation(i, found.Put(), nullptr, nullptr, nullptr);
+    if (found.Get() && std::wstring(found.Get()) == name) {
+      ComPtr<ITypeInfo> info;
+      library->GetTypeInfo(i, info.Put());
+      return info;
+    }
+  }
+  return {};
+}
+
+TEST(TypeLibrary, IsClasp12ForEnglishWithNoHelp) {
+  const ComPtr<ITypeLib> library = Library();
+  ASSERT_TRUE(library);
+  TLIBATTR* attr = nullptr;
+  ASSERT_EQ(library->GetLibAttr(&attr), S_OK);
+  EXPECT_EQ(TextOfGuid(attr->guid), kLibidText);
+  EXPECT_EQ(attr->lcid, kEnglishUs);
+  EXPECT_EQ(attr->wMajorVerNum, 1);
+  EXPECT_EQ(attr->wMinorVerNum, 2);
+  EXPECT_EQ(attr->syskind, sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32);
+  library->ReleaseTLibAttr(attr);
+
+  Bstr name, doc, help_file;
+  DWORD help_context = 0;
+  ASSERT_EQ(library->GetDocumentation(-1, name.Put(), doc.Put(), &help_context, help_file.Put()),
+            S_OK);
+  EXPECT_EQ(std::wstring(name.Get()), L"Clasp");
+  EXPECT_EQ(doc.Get(), nullptr);
+  EXPECT_EQ(help_file.Get(), nullptr);
+  EXPECT_EQ(help_context, 0u);
+  // _Holdfast, the class and the two aliases; nothing else.
+  EXPECT_EQ(library->GetTypeInfoCount(), 4u);
+}
+
+TEST(TypeLibrary, HoldfastInterfaceIsHiddenDualNonextensibleAutomation) {
+  const ComPtr<ITypeLib> library = Library();
+  ComPtr<ITypeInfo> info;
+  ASSERT_EQ(library->GetTypeInfoOfGuid(GuidOf(kIidText), info.Put()), S_OK);
+  EXPECT_EQ(NameOf(info.Get(), MEMBERID_NIL), L"_Holdfast");
+  const Attributes attributes(info.Get());
+  const TYPEATTR& attr = *attributes.attr;
+  EXPECT_EQ(attr.typekind, TKIND_DISPATCH);
+  EXPECT_EQ(attr.wMajorVerNum, 1);
+  EXPECT_EQ(attr.wMinorVerNum, 2);
+  for (const WORD flag : {TYPEFLAG_FHIDDEN, TYPEFLAG_FDUAL, TYPEFLAG_FNONEXTENSIBLE,
+                          TYPEFLAG_FDISPATCHABLE}) {
+    SCOPED_TRACE(flag);
+    EXPECT_TRUE(attr.wTypeFlags & flag);
+  }
+
+  // The table-of-operations side: automation-compatible, and based on IDispatch of stdole2 2.0.
+  HREFTYPE vtable_ref = 0;
+  ASSERT_EQ(info->GetRefTypeOfImplType(-1, &vtable_ref), S_OK);
+  ComPtr<ITypeInfo> vtable;
+  ASSERT_EQ(info->GetRefTypeInfo(vtable_ref, vtable.Put()), S_OK);
+  const Attributes vtable_attributes(vtable.Get());
+  EXPECT_EQ(vtable_attributes.attr->typekind, TKIND_INTERFACE);
+  for (const WORD flag : {TYPEFLAG_FHIDDEN, TYPEFLAG_FDUAL, TYPEFLAG_FNONEXTENSIBLE,
+                          TYPEFLAG_FOLEAUTOMATION}) {
+    SCOPED_TRACE(flag);
+    EXPECT_TRUE(vtable_attributes.attr->wTypeFlags & flag);
+  }
+  HREFTYPE base_ref = 0;
+  ASSERT_EQ(vtable->GetRefTypeOfImplType(0, &base_ref), S_OK);
+  ComPtr<ITypeInfo> base;
+  ASSERT_EQ(vtable->GetRefTypeInfo(base_ref, base.Put()), S_OK);
+  EXPECT_EQ(NameOf(base.Get(), MEMBERID_NIL), L"IDispatch");
+  ComPtr<ITypeLib> stdole;
+  UINT index = 0;
+  ASSERT_EQ(base->GetContainingTypeLib(stdole.Put(), &index), S_OK);
+  TLIBATTR* stdole_attr = nullptr;
+  ASSERT_EQ(stdole->GetLibAttr(&stdole_attr), S_OK);
+  EXPECT_EQ(TextOfGuid(stdole_attr->guid), kStdOle);
+  EXPECT_EQ(stdole_attr->wMajorVerNum, 2);
+  EXPECT_EQ(stdole_attr->wMinorVerNum, 0);
+  stdole->ReleaseTLibAttr(stdole_attr);
+}
+
+// One row per member, in slot order.
+struct MemberRow {
+  const wchar_t* name;
+  INVOKEKIND kind;
+  MEMBERID id;
+  VARTYPE argument;  // what the one parameter is
+};
+constexpr MemberRow kMembers[] = {
+    {L"StepDisp", INVOKE_PROPERTYPUTREF, 0x68030006, VT_DISPATCH},
+    {L"StepMks", INVOKE_PROPERTYPUTREF, 0x68030005, VT_DISPATCH},
+    {L"StepRunModul", INVOKE_PROPERTYPUTREF, 0x68030004, VT_DISPATCH},
+    {L"StepTrac", INVOKE_PROPERTYPUTREF, 0x68030003, VT_DISPATCH},
+    {L"StepJour", INVOKE_PROPERTYPUTREF, 0x68030002, VT_DISPATCH},
+    {L"Cols", INVOKE_FUNC, 0x60030007, VT_PTR},
+    {L"DisapleVal01", INVOKE_PROPERTYPUT, 0x68030001, VT_VARIANT},
+    {L"DisapleVal02", INVOKE_PROPERTYPUT, 0x68030000, VT_VARIANT},
+    {L"DisapleVal03", INVOKE_PROPERTYPUT, 0x68030009, VT_VARIANT},
+    {L"DisapleVal04", INVOKE_PROPERTYPUT, 0x68030008, VT_VARIANT},
+    {L"ScreenNo", INVOKE_PROPERTYPUT, 0x6803000a, VT_BSTR},
+};
+
+TEST(TypeLibrary, MembersInSlotOrderWithKindsIdsAndNoArgumentNames) {
+  const ComPtr<ITypeLib> library = Library();
+  ComPtr<ITypeInfo> dispatch;
+  ASSERT_EQ(library->GetTypeInfoOfGuid(GuidOf(kIidText), dispatch.Put()), S_OK);
+  HREFTYPE vtable_ref = 0;
+  ASSERT_EQ(dispatch->GetRefTypeOfImplType(-1, &vtable_ref), S_OK);
+  ComPtr<ITypeInfo> info;
+  ASSERT_EQ(dispatch->GetRefTypeInfo(vtable_ref, info.Put()), S_OK);
+  const Attributes attributes(info.Get());
+  ASSERT_EQ(attributes.attr->typekind, TKIND_INTERFACE);
+  ASSERT_EQ(attributes.attr->cFuncs, std::size(kMembers));
+  // No property can be read: no member anywhere is a property get.
+  SHORT previous_slot = -1;
+  for (UINT i = 0; i < std::size(kMembers); ++i) {
+    const MemberRow& row = kMembers[i];
+    SCOPED_TRACE(::testing::Message() << "slot " << i);
+    FUNCDESC* func = nullptr;
+    ASSERT_EQ(info->GetFuncDesc(i, &func), S_OK);
+    EXPECT_EQ(NameOf(info.Get(), func->memid), row.name);
+    EXPECT_EQ(func->memid, row.id);
+    EXPECT_EQ(func->invkind, row.kind);
+    EXPECT_GT(func->oVft, previous_slot);
+    previous_slot = func->oVft;
+    EXPECT_EQ(func->wFuncFlags & (FUNCFLAG_FHIDDEN | FUNCFLAG_FRESTRICTED), 0);
+    EXPECT_EQ(func->cParamsOpt, 0);
+    ASSERT_EQ(func->cParams, 1);
+    EXPECT_EQ(func->lprgelemdescParam[0].tdesc.vt, row.argument);
+    if (row.argument == VT_PTR) {
+      EXPECT_EQ(func->lprgelemdescParam[0].tdesc.lptdesc->vt, VT_I4);
+      EXPECT_TRUE(func->lprgelemdescParam[0].paramdesc.wParamFlags & PARAMFLAG_FRETVAL);
+    }
+    EXPECT_EQ(func->elemdescFunc.tdesc.vt, VT_HRESULT);
+    // The member's name and nothing for its argument.
+    BSTR names[3] = {};
+    UINT count = 0;
+    ASSERT_EQ(info->GetNames(func->memid, names, 3, &count), S_OK);
+    EXPECT_EQ(count, 1u);
+    for (UINT n = 0; n < count; ++n) SysFreeString(names[n]);
+    info->ReleaseFuncDesc(func);
+  }
+}
+
+TEST(TypeLibrary, AliasesCarryTheirOwnIdentifiersAndVersions) {
+  const ComPtr<ITypeLib> library = Library();
+  const struct {
+    const wchar_t* name;
+    const wchar_t* iid;
+    WORD minor;
+  } aliases[] = {{L"Holdfast___v0", kIidV0Text, 0}, {L"Holdfast___v1", kIidV1Text, 1}};
+  for (const auto& alias : aliases) {
+    SCOPED_TRACE(::testing::Message() << alias.name);
+    const ComPtr<ITypeInfo> info = InfoNamed(library.Get(), alias.name);
+    ASSERT_TRUE(info);
+    const Attributes attributes(info.Get());
+    const TYPEATTR& attr = *attributes.attr;
+    EXPECT_EQ(attr.typekind, TKIND_ALIAS);
+    EXPECT_EQ(TextOfGuid(attr.guid), alias.iid);
+    EXPECT_EQ(attr.wMajorVerNum, 1);
+    EXPECT_EQ(attr.wMinorVerNum, alias.minor);
+    EXPECT_TRUE(attr.wTypeFlags & TYPEFLAG_FHIDDEN);
+    ASSERT_EQ(attr.tdescAlias.vt, VT_USERDEFINED);
+    ComPtr<ITypeInfo> target;
+    ASSERT_EQ(info->GetRefTypeInfo(attr.tdescAlias.hreftype, target.Put()), S_OK);
+    EXPECT_EQ(NameOf(target.Get(), MEMBERID_NIL), L"_Holdfast");
+  }
+}
+
+TEST(TypeLibrary, ClassIsCreatableOnlyWithHoldfastAsDefault) {
+  const ComPtr<ITypeLib> library = Library();
+  ComPtr<ITypeInfo> info;
+  ASSERT_EQ(library->GetTypeInfoOfGuid(GuidOf(kClsidText), info.Put()), S_OK);
+  EXPECT_EQ(NameOf(info.Get(), MEMBERID_NIL), L"Holdfast");
+  const Attributes attributes(info.Get());
+  const TYPEATTR& attr = *attributes.attr;
+  EXPECT_EQ(attr.typekind, TKIND_COCLASS);
+  EXPECT_EQ(attr.wMajorVerNum, 1);
+  EXPECT_EQ(attr.wMinorVerNum, 2);
+  EXPECT_TRUE(attr.wTypeFlags & TYPEFLAG_FCANCREATE);
+  EXPECT_FALSE(attr.wTypeFlags & TYPEFLAG_FAGGREGATABLE);
+  EXPECT_FALSE(attr.wTypeFlags & TYPEFLAG_FAPPOBJECT);
+  EXPECT_FALSE(attr.wTypeFlags & TYPEFLAG_FCONTROL);
+  ASSERT_EQ(attr.cImplTypes, 1);
+  INT flags = 0;
+  ASSERT_EQ(info->GetImplTypeFlags(0, &flags), S_OK);
+  EXPECT_EQ(flags, IMPLTYPEFLAG_FDEFAULT);
+  HREFTYPE ref = 0;
+  ASSERT_EQ(info->GetRefTypeOfImplType(0, &ref), S_OK);
+  ComPtr<ITypeInfo> interface_info;
+  ASSERT_EQ(info->GetRefTypeInfo(ref, interface_info.Put()), S_OK);
+  const Attributes interface_attributes(interface_info.Get());
+  EXPECT_EQ(TextOfGuid(interface_attributes.attr->guid), kIidText);
+}
+
+TEST(TypeLibrary, LiveInstanceServesTheSameInformation) {
+  const ComPtr<IDispatch> component = CreateByProgId();
+  ASSERT_TRUE(component);
+  UINT count = 0;
+  ASSERT_EQ(component->GetTypeInfoCount(&count), S_OK);
+  EXPECT_EQ(count, 1u);
+  ComPtr<ITypeInfo> info;
+  ASSERT_EQ(component->GetTypeInfo(0, kEnglishUs, info.Put()), S_OK);
+  const Attributes attributes(info.Get());
+  EXPECT_EQ(TextOfGuid(attributes.attr->guid), kIidText);
+  for (const MemberRow& row : kMembers) {
+    SCOPED_TRACE(::testing::Message() << row.id);
+    DISPID id = 0;
+    LPOLESTR names[] = {const_cast<LPOLESTR>(row.name)};
+    ASSERT_EQ(component->GetIDsOfNames(IID_NULL, names, 1, kEnglishUs, &id), S_OK);
+    EXPECT_EQ(id, row.id);
+  }
+  // Nonextensible: no names beyond its own.
+  DISPID id = 0;
+  LPOLESTR unknown[] = {const_cast<LPOLESTR>(L"RetCode")};
+  EXPECT_EQ(component->GetIDsOfNames(IID_NULL, unknown, 1, kEnglishUs, &id), DISP_E_UNKNOWNNAME);
+}
+
+TEST(VersionResource, CarriesVersionNamesAndSelfRegistration) {
+  const std::wstring& path = Server::Get().path;
+  DWORD ignored = 0;
+  const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
+  ASSERT_GT(size, 0u);
+  std::vector<BYTE> data(size);
+  ASSERT_TRUE(GetFileVersionInfoW(path.c_str(), 0, size, data.data()));
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT length = 0;
+  ASSERT_TRUE(VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+  EXPECT_EQ(fixed->dwFileVersionMS, MAKELONG(0, 1));
+  EXPECT_EQ(fixed->dwFileVersionLS, 0u);
+  EXPECT_EQ(fixed->dwProductVersionMS, MAKELONG(0, 1));
+  EXPECT_EQ(fixed->dwProductVersionLS, 0u);
+  const struct {
+    const wchar_t* name;
+    const wchar_t* value;
+  } strings[] = {{L"FileVersion", L"1.00"},         {L"ProductVersion", L"1.00"},
+                 {L"ProductName", L"Holdfast"},     {L"InternalName", L"Holdfast"},
+                 {L"OriginalFilename", L"Holdfast.dll"}, {L"OLESelfRegister", L""}};
+  for (const auto& entry : strings) {
+    SCOPED_TRACE(::testing::Message() << entry.name);
+    const std::wstring key = std::wstring(L"\\StringFileInfo\\040904B0\\") + entry.name;
+    wchar_t* value = nullptr;
+    ASSERT_TRUE(VerQueryValueW(data.data(), key.c_str(), reinterpret_cast<void**>(&value),
+                               &length));
+    EXPECT_EQ(std::wstring(value), entry.value);
+  }
+}
+
+}  // namespace
+}  // namespace clasp::testing
