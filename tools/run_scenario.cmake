@@ -5,13 +5,12 @@
 #   [-DLAUNCHER=<wine>]
 get_filename_component(name ${SCENARIO} NAME_WE)
 # A fixed clock and a relative log folder: nothing in the transcript may depend
-# on when or where it ran.
+# on when or where it ran. No colour option: output to a pipe must come plain.
 set(log_dir logs/${name})
 file(REMOVE_RECURSE ${RUNS}/${log_dir})
 file(MAKE_DIRECTORY ${RUNS})
 execute_process(
   COMMAND ${LAUNCHER} ${SIM} ${SCENARIO} --clock "2026-01-01 09:00:00" --log-dir ${log_dir}
-          --color never
   WORKING_DIRECTORY ${RUNS}
   OUTPUT_VARIABLE actual
   ERROR_VARIABLE errors

@@ -57,6 +57,27 @@ foreach(case ${bad_input_cases})
   list(APPEND scenario_tests ${test_prefix}.bad-input.${name})
 endforeach()
 
+# name | arguments (^-separated) | what the output must hold (no square
+# brackets: they would hold the list together)
+set(output_cases
+  "json|${scenario_dir}/capture.json^--json^--log-dir^logs/json|\"result\": {\n    \"code\": 10120011,\n    \"meaning\": \"card retained\""
+  "json-by-reference|--json^--log-dir^logs/json|\"byref\": true,\n +\"kind\": \"Text\",\n +\"value\": \"Disp420: 0\""
+  "colour-on-request|--color^always^--reader^0^--log-dir^logs/colour|<ESC>.32mResult 0: card not retained"
+  "options-over-file|${scenario_dir}/capture.json^--reader^7^--write-only^1^--log-dir^logs/options|StepCommWriteOnly.*Result 7: device fault"
+  "members|--members|StepRunModul \\(run-time module\\)\n  TransAction1  property"
+)
+foreach(case ${output_cases})
+  string(REPLACE "|" ";" fields "${case}")
+  list(GET fields 0 name)
+  list(GET fields 1 args)
+  list(GET fields 2 expect)
+  add_test(NAME ${test_prefix}.output.${name}
+    COMMAND ${CMAKE_COMMAND} -DSIM=$<TARGET_FILE:clasp-sim> "-DARGS=${args}" "-DEXPECT=${expect}"
+            -DRUNS=${runs} "-DLAUNCHER=${launcher}"
+            -P ${CMAKE_CURRENT_SOURCE_DIR}/expect_output.cmake)
+  list(APPEND scenario_tests ${test_prefix}.output.${name})
+endforeach()
+
 if(WIN32)
   # The server tests unregister the DLL when they are done; requiring their
   # fixture too keeps that from happening while these run.
