@@ -259,6 +259,7 @@ std::optional<int> CompareWith(const HostValue& value, std::int32_t constant) {
       return Order(TextToDouble(text), static_cast<double>(constant));
     }
     case Kind::kR4:
+      if (std::isnan(value.AsReal())) throw OverflowFailure();  // as for a double
       // A single compares with an integer in single precision.
       return Order(static_cast<float>(value.AsReal()), static_cast<float>(constant));
     case Kind::kR8:

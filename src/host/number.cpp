@@ -219,9 +219,11 @@ std::optional<TextNumber> ParseNumber(std::u16string_view text) {
   std::size_t first = 0;
   while (first < digits.size() && digits[first] == 0) ++first;
   std::size_t last = digits.size();
-  while (last > first && digits[last - 1] == 0) --last, ++power;
+  // Trailing zeros are digits, not part of the 32-bit exponent sum: count them wide.
+  std::int64_t wide_power = power;
+  while (last > first && digits[last - 1] == 0) --last, ++wide_power;
   for (std::size_t k = first; k < last; ++k) number.digits.push_back(static_cast<char>('0' + digits[k]));
-  number.exponent = power;
+  number.exponent = wide_power;
   return number;
 }
 
