@@ -1,0 +1,176 @@
+// What Cols costs on top of the host accesses it makes. Each path is measured
+// twice in one run: Cols against hosts that do nothing, and the very same host
+// accesses made directly. The ratio of the two is the component's overhead.
+// A soak then runs a million calls and compares resident memory before and after.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+#include "direct_sequence.h"
+#include "null_host.h"
+
+namespace clasp::bench {
+namespace {
+
+constexpr long kDefaultSoakCalls = 1'000'000;
+constexpr int kSoakWarmUpCalls = 100'000;
+constexpr double kRatioGoal = 1.3;
+
+void ColsOn(benchmark::State& state, Path path) {
+  const Hosts hosts(path);
+  const auto component = Holdfast::Create();
+  hosts.GiveTo(*component);
+  for (auto _ : state) benchmark::DoNotOptimize(component->Cols());
+}
+
+void DirectOn(benchmark::State& state, void (*direct)(const Hosts&), Path path) {
+  const Hosts hosts(path);
+  for (auto _ : state) {
+    direct(hosts);
+    benchmark::ClobberMemory();
+  }
+}
+
+void CaptureCols(benchmark::State& state) { ColsOn(state, Path::kCapture); }
+void CaptureBare(benchmark::State& state) { DirectOn(state, CaptureDirect, Path::kCapture); }
+void FailureCols(benchmark::State& state) { ColsOn(state, Path::kFailure); }
+void FailureBare(benchmark::State& state) { DirectOn(state, FailureDirect, Path::kFailure); }
+BENCHMARK(CaptureCols);
+BENCHMARK(CaptureBare);
+BENCHMARK(FailureCols);
+BENCHMARK(FailureBare);
+
+// The comparison is only fair if the direct sequence is exactly what Cols does.
+bool SameAccesses(Path path, void (*direct)(const Hosts&), const char* name) {
+  std::vector<std::string> by_cols;
+  std::vector<std::string> by_hand;
+  {
+    const Hosts hosts(path, &by_cols);
+    const auto component = Holdfast::Create();
+    hosts.GiveTo(*component);
+    component->Cols();
+  }
+  direct(Hosts(path, &by_hand));
+  if (by_cols == by_hand) return true;
+  std::fprintf(stderr, "%s: the direct sequence differs from what Cols does\n", name);
+  const std::size_t lines = std::max(by_cols.size(), by_hand.size());
+  for (std::size_t i = 0; i < lines; ++i) {
+    const char* a = i < by_cols.size() ? by_cols[i].c_str() : "(none)";
+    const char* b = i < by_hand.size() ? by_hand[i].c_str() : "(none)";
+    std::fprintf(stderr, "%s %s\n%s %s\n", std::strcmp(a, b) ? "!" : " ", a, " ", b);
+  }
+  return false;
+}
+
+// Keeps each benchmark's CPU time per iteration; with repetitions, the median.
+class RatioReporter : public benchmark::ConsoleReporter {
+ public:
+  RatioReporter() : ConsoleReporter(OO_Tabular) {}  // no colours in CI logs
+  void ReportRuns(const std::vector<Run>& runs) override {
+    ConsoleReporter::ReportRuns(runs);
+    for (const Run& run : runs) {
+      if (run.error_occurred) continue;
+      const std::string& name = run.run_name.function_name;
+      if (run.run_type == Run::RT_Iteration) {
+        times_[name].push_back(run.GetAdjustedCPUTime());
+      } else if (run.aggregate_name == "median") {
+        medians_[name] = run.GetAdjustedCPUTime();
+      }
+    }
+  }
+  double Median(const std::string& name) {
+    if (const auto it = medians_.find(name); it != medians_.end()) return it->second;
+    auto& times = times_[name];
+    if (times.empty()) return 0;
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+  }
+
+ private:
+  std::map<std::string, std::vector<double>> times_;
+  std::map<std::string, double> medians_;
+};
+
+void PrintRatio(RatioReporter& reporter, const char* path, const char* cols, const char* bare) {
+  const double with = reporter.Median(cols);
+  const double without = reporter.Median(bare);
+  if (with == 0 || without == 0) return;  // filtered out
+  std::printf("%-13s Cols %8.0f ns, bare accesses %8.0f ns: ratio %.2fx (goal %.1fx)\n", path,
+              with, without, with / without, kRatioGoal);
+}
+
+long ResidentBytes() {
+  long size = 0;
+  long resident = 0;
+  if (FILE* f = std::fopen("/proc/self/statm", "r")) {
+    if (std::fscanf(f, "%ld %ld", &size, &resident) != 2) resident = 0;
+    std::fclose(f);
+  }
+  return resident * sysconf(_SC_PAGESIZE);
+}
+
+// A million calls over every path of Cols; resident memory must not grow.
+bool Soak(long calls) {
+  const Path paths[] = {Path::kCapture, Path::kDeviceFault, Path::kFailure,
+                        Path::kDisplayFailure};
+  std::vector<Hosts> hosts;
+  std::vector<Ref<Holdfast>> components;
+  for (Path path : paths) {
+    hosts.emplace_back(path);
+    components.push_back(Holdfast::Create());
+    hosts.back().GiveTo(*components.back());
+  }
+  const std::size_t count = components.size();
+  for (int i = 0; i < kSoakWarmUpCalls; ++i) components[i % count]->Cols();
+  ResidentBytes();  // the first reading itself costs a few pages; not the component's
+  const long before = ResidentBytes();
+  for (long i = 0; i < calls; ++i) benchmark::DoNotOptimize(components[i % count]->Cols());
+  const long after = ResidentBytes();
+  components.clear();
+  bool balanced = true;
+  for (const Hosts& h : hosts) balanced = balanced && h.Balanced(1);
+  std::printf("soak: %ld Cols calls over four paths: resident %ld KiB before, %ld KiB after "
+              "(ratio %.3f); host counts %s\n",
+              calls, before / 1024, after / 1024,
+              before ? static_cast<double>(after) / static_cast<double>(before) : 0.0,
+              balanced ? "balanced" : "NOT balanced");
+  // A page or two of allocator slack is not growth; anything per call would be.
+  constexpr long kSlack = 64 * 1024;
+  return balanced && before > 0 && after <= before + kSlack;
+}
+
+}  // namespace
+}  // namespace clasp::bench
+
+int main(int argc, char** argv) {
+  using namespace clasp::bench;
+  long soak_calls = kDefaultSoakCalls;
+  std::vector<char*> args;
+  for (int i = 0; i < argc; ++i) {
+    if (std::strncmp(argv[i], "--soak_calls=", 13) == 0) {
+      soak_calls = std::strtol(argv[i] + 13, nullptr, 10);
+    } else {
+      args.push_back(argv[i]);
+    }
+  }
+  int count = static_cast<int>(args.size());
+  if (!SameAccesses(Path::kCapture, CaptureDirect, "capture path") ||
+      !SameAccesses(Path::kFailure, FailureDirect, "failure path")) {
+    return 1;
+  }
+  benchmark::Initialize(&count, args.data());
+  RatioReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  benchmark::Shutdown();
+  PrintRatio(reporter, "capture path:", "CaptureCols", "CaptureBare");
+  PrintRatio(reporter, "failure path:", "FailureCols", "FailureBare");
+  if (soak_calls > 0 && !Soak(soak_calls)) return 1;
+  return 0;
+}

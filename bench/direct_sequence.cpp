@@ -1,0 +1,100 @@
+#include "direct_sequence.h"
+
+#include <initializer_list>
+
+#include "output/trace.h"
+
+namespace clasp::bench {
+namespace {
+
+constexpr std::int16_t kDefaultScreenNumber = 420;
+constexpr std::int16_t kTimeSig = 1;
+constexpr std::int16_t kCinCount = 5;
+
+HostValue Text(std::u16string_view text) { return HostValue::Text(std::u16string(text)); }
+
+HostValue Call(HostDispatch& host, std::u16string_view member,
+               std::initializer_list<HostValue> args = {}) {
+  return host.Invoke(member, std::span<const HostValue>(args.begin(), args.size()));
+}
+
+void TraceLine(HostDispatch& trac, std::u16string_view path, std::u16string_view text,
+               std::u16string_view source) {
+  std::u16string line(text);
+  Call(trac, u"TraceWrite", {Text(path), HostValue::TextRef(line), Text(source)});
+}
+
+void ShowScreen(const Hosts& h, std::u16string_view trace_line) {
+  HostDispatch& disp = *h.disp;
+  disp.Put(u"ScreenNo", HostValue::I2(kDefaultScreenNumber));
+  Call(disp, u"ScreenDisplay");
+  Call(disp, u"ScreenNo");
+  TraceLine(*h.trac, kObjectLogPath, trace_line, kObjectLogSource);
+  for (std::u16string_view member :
+       {u"DisapleVal01", u"DisapleVal02", u"DisapleVal03", u"DisapleVal04"}) {
+    disp.Put(member, Text(u""));
+  }
+}
+
+void JournalEntry(const Hosts& h, std::u16string_view chn, std::u16string_view eng) {
+  HostDispatch& jour = *h.jour;
+  TraceLine(*h.trac, kPrintJournalLogPath, eng, u"");
+  jour.Put(u"TimeSig", HostValue::I2(kTimeSig));
+  jour.Put(u"ChnPromptString", Text(chn));
+  jour.Put(u"EngPromptString", Text(eng));
+  Call(jour, u"JournalWriteMsg");
+  jour.Put(u"isjrn", Call(*h.run, u"IsJRNDevice"));
+}
+
+void Exchange(const Hosts& h, std::u16string_view trace_line) {
+  HostDispatch& run = *h.run;
+  Call(run, u"ControlNum");
+  std::u16string detail_flag = u"1";
+  Call(run, u"WriteDetailFileName",
+       {Text(u"CRD"), Text(u"0"), Text(u"0"), HostValue::TextRef(detail_flag)});
+  Call(run, u"PackMessage", {Text(u"OEX")});
+  Call(run, u"CommSign");
+  Call(run, u"IsWriteOnly");
+  {
+    HostValue message = Call(run, u"SendMessage");
+    HostValue length = Call(run, u"SendMessageLen");
+    Call(run, u"StepCommWrite", {std::move(message), std::move(length)});
+  }
+  Call(run, u"IsUnPackOex");
+  {
+    HostValue time_out = Call(run, u"TimeOutComm");
+    HostValue message = Call(run, u"RecieveMessage");
+    HostValue length = Call(run, u"RecieveMessageLen");
+    Call(run, u"StepCommRead", {std::move(time_out), std::move(message), std::move(length)});
+  }
+  Call(run, u"UnpackMessage", {Text(u"OEX")});
+  TraceLine(*h.trac, kObjectLogPath, trace_line, kObjectLogSource);
+}
+
+}  // namespace
+
+void CaptureDirect(const Hosts& h) {
+  ShowScreen(h, u"Disp420: 0");
+  Call(*h.mks, u"CardReaderRetain");
+  TraceLine(*h.trac, kObjectLogPath, u"CardReaderRetain:10120011", kObjectLogSource);
+  HostDispatch& run = *h.run;
+  Call(run, u"TransAction1");
+  Call(run, u"TransAction1");
+  run.Put(u"TransAction1", Text(u"0010"));
+  Call(run, u"RecordMessage", {Text(u"CIN"), HostValue::I2(kCinCount)});
+  JournalEntry(h, u"吞卡成功", u"Card  retained");
+  run.Put(u"ExcepCode", Text(u"1004"));
+  Exchange(h, u"WD 吞卡成功");
+}
+
+void FailureDirect(const Hosts& h) {
+  ShowScreen(h, u"Disp420: 0");
+  try {
+    Call(*h.mks, u"CardReaderRetain");
+  } catch (const Failure&) {
+    JournalEntry(h, u"回收卡出错,出错代码为:0", u"ClaspErr:0");
+    TraceLine(*h.trac, kObjectLogPath, u"01234Card jammed", kObjectLogSource);
+  }
+}
+
+}  // namespace clasp::bench

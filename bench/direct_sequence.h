@@ -1,0 +1,15 @@
+// The host accesses that Cols makes, made directly by a caller that knows the
+// answers in advance: what the host would pay without the component.
+#pragma once
+
+#include "null_host.h"
+
+namespace clasp::bench {
+
+// The accesses of a Cols call that captures the card (hosts of Path::kCapture).
+void CaptureDirect(const Hosts& hosts);
+
+// The accesses of a Cols call whose reader raises (hosts of Path::kFailure).
+void FailureDirect(const Hosts& hosts);
+
+}  // namespace clasp::bench
