@@ -8,8 +8,8 @@
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
   if (reason == DLL_PROCESS_ATTACH) {
+    // Thread notifications stay on: the static C++ runtime's thread cleanup needs them.
     clasp::SetModule(instance);
-    DisableThreadLibraryCalls(instance);
   } else if (reason == DLL_PROCESS_DETACH && reserved == nullptr) {
     // Only on FreeLibrary: at process exit oleaut32 may already be gone.
     clasp::ReleaseHoldfastTypeInfo();

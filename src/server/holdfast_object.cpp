@@ -126,11 +126,14 @@ class HoldfastObject final : public _Holdfast, public ISupportErrorInfo {
       body();
       return S_OK;
     } catch (...) {
-      return ToHresult(IID__Holdfast, kErrorSource);
+      last_failure_ = ToHresult(IID__Holdfast, kErrorSource);
+      return last_failure_;
     }
   }
 
   std::atomic<ULONG> count_{1};
+  // What the last failing member returned, for Invoke's EXCEPINFO.
+  HRESULT last_failure_ = S_OK;
   Ref<Holdfast> core_;
 };
 
@@ -141,13 +144,14 @@ HRESULT HoldfastObject::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARA
   try {
     const ComPtr<ITypeInfo> info = HoldfastTypeInfo();
     SetErrorInfo(0, nullptr);
+    last_failure_ = S_OK;
     const HRESULT outcome = info->Invoke(static_cast<_Holdfast*>(this), id, flags, params,
                                          result, excep_info, argument_error);
     // Script hosts read the number from scode only; make sure it is there even
     // if the type library's dispatcher filled just the description.
     if (outcome == DISP_E_EXCEPTION && excep_info && excep_info->scode == 0 &&
-        excep_info->wCode == 0) {
-      excep_info->scode = E_FAIL;
+        excep_info->wCode == 0 && FAILED(last_failure_)) {
+      excep_info->scode = last_failure_;
     }
     return outcome;
   } catch (...) {
