@@ -55,9 +55,25 @@ std::string ArrayText(SAFEARRAY* array) {
     }
     BYTE byte = 0;
     SafeArrayGetElement(array, &i, &byte);
-    text += (i > lower ? "," : "") + std::to_string(byte);
+    if (i > lower) text += ',';
+    text += std::to_string(byte);
   }
   return text + "}";
+}
+
+// Built by appending: GCC 12 warns falsely (-Wrestrict) on "x" + std::string.
+std::string Quoted(const std::string& text) {
+  std::string result = "\"";
+  result += text;
+  result += '"';
+  return result;
+}
+
+std::string Braced(const std::string& text) {
+  std::string result = "{";
+  result += text;
+  result += '}';
+  return result;
 }
 
 std::string ValueText(const VARIANT& v) {
@@ -78,15 +94,20 @@ std::string ValueText(const VARIANT& v) {
     case VT_ERROR: return std::to_string(V_ERROR(&v));
     case VT_BSTR: {
       const BSTR text = by_ref ? *V_BSTRREF(&v) : V_BSTR(&v);
-      return "\"" + Utf8(TextOf(text)) + "\"";
+      return Quoted(Utf8(TextOf(text)));
     }
     case VT_DISPATCH: return (by_ref ? *V_DISPATCHREF(&v) : V_DISPATCH(&v)) ? "object" : "Nothing";
     case VT_DECIMAL: {
       const DECIMAL& d = V_DECIMAL(&v);
-      return (d.sign ? "-" : "") + std::to_string(d.Hi32) + ":" + std::to_string(d.Lo64) +
-             "e-" + std::to_string(d.scale);
+      std::string text = d.sign ? "-" : "";
+      text += std::to_string(d.Hi32);
+      text += ":";
+      text += std::to_string(d.Lo64);
+      text += "e-";
+      text += std::to_string(d.scale);
+      return text;
     }
-    case VT_VARIANT: return by_ref ? "{" + ShowVariant(*V_VARIANTREF(&v)) + "}" : "";
+    case VT_VARIANT: return by_ref ? Braced(ShowVariant(*V_VARIANTREF(&v))) : "";
     default: return "?";
   }
 }
@@ -219,7 +240,8 @@ HRESULT ScriptedHost::Call(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* r
   }
   line += "(";
   for (UINT i = 0; i < params->cArgs; ++i) {
-    line += (i ? ", " : "") + ShowVariant(params->rgvarg[params->cArgs - 1 - i]);
+    if (i) line += ", ";
+    line += ShowVariant(params->rgvarg[params->cArgs - 1 - i]);
   }
   log_->push_back(line + ")");
   if (member.action) return member.action(*params, result, info);
