@@ -58,7 +58,7 @@ bool SameAccesses(Path path, void (*direct)(const Hosts&), const char* name) {
     component->Cols();
   }
   direct(Hosts(path, &by_hand));
-  if (by_cols == by_hand) return true;
+  if (by_cols == by_hand && !by_cols.empty()) return true;
   std::fprintf(stderr, "%s: the direct sequence differs from what Cols does\n", name);
   const std::size_t lines = std::max(by_cols.size(), by_hand.size());
   for (std::size_t i = 0; i < lines; ++i) {
