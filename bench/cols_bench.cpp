@@ -11,6 +11,7 @@
 #include <map>
 #include <string>
 #include <unistd.h>
+#include <valgrind/callgrind.h>
 #include <vector>
 
 #include "direct_sequence.h"
@@ -22,6 +23,8 @@ namespace {
 constexpr long kDefaultSoakCalls = 1'000'000;
 constexpr int kSoakWarmUpCalls = 100'000;
 constexpr double kRatioGoal = 1.3;
+constexpr int kCountedCalls = 1000;
+constexpr int kUncountedCalls = 10;
 
 void ColsOn(benchmark::State& state, Path path) {
   const Hosts hosts(path);
@@ -106,6 +109,34 @@ void PrintRatio(RatioReporter& reporter, const char* path, const char* cols, con
               with, without, with / without, kRatioGoal);
 }
 
+// Under callgrind started with --instr-atstart=no: counts the instructions of
+// kCountedCalls runs of one workload, a figure that no busy machine can blur.
+bool CountInstructions(const std::string& name) {
+  if (name != "CaptureCols" && name != "CaptureBare" && name != "FailureCols" &&
+      name != "FailureBare") {
+    return false;
+  }
+  const Path path = name.rfind("Capture", 0) == 0 ? Path::kCapture : Path::kFailure;
+  const Hosts hosts(path);
+  const auto component = Holdfast::Create();
+  hosts.GiveTo(*component);
+  void (*direct)(const Hosts&) = path == Path::kCapture ? CaptureDirect : FailureDirect;
+  const bool with_cols = name.find("Cols") != std::string::npos;
+  auto once = [&] {
+    if (with_cols) {
+      benchmark::DoNotOptimize(component->Cols());
+    } else {
+      direct(hosts);
+    }
+  };
+  for (int i = 0; i < kUncountedCalls; ++i) once();  // first-use costs stay out
+  CALLGRIND_START_INSTRUMENTATION;
+  for (int i = 0; i < kCountedCalls; ++i) once();
+  CALLGRIND_STOP_INSTRUMENTATION;
+  std::printf("%s: %d calls counted\n", name.c_str(), kCountedCalls);
+  return true;
+}
+
 long ResidentBytes() {
   long size = 0;
   long resident = 0;
@@ -156,6 +187,8 @@ int main(int argc, char** argv) {
   for (int i = 0; i < argc; ++i) {
     if (std::strncmp(argv[i], "--soak_calls=", 13) == 0) {
       soak_calls = std::strtol(argv[i] + 13, nullptr, 10);
+    } else if (std::strncmp(argv[i], "--instructions_of=", 18) == 0) {
+      return CountInstructions(argv[i] + 18) ? 0 : 2;
     } else {
       args.push_back(argv[i]);
     }
