@@ -130,6 +130,13 @@ std::u16string ScaledText(bool negative, std::uint32_t high, std::uint64_t low,
   return Utf16(text);
 }
 
+// Rounded to single precision through memory: x87 registers would otherwise
+// keep the extra bits, and 16777217 would not become 16777216.
+float Single(double v) {
+  volatile float single = static_cast<float>(v);
+  return single;
+}
+
 template <class T>
 int Order(T a, T b) {
   return a < b ? -1 : (b < a ? 1 : 0);
@@ -261,7 +268,7 @@ std::optional<int> CompareWith(const HostValue& value, std::int32_t constant) {
     case Kind::kR4:
       if (std::isnan(value.AsReal())) throw OverflowFailure();  // as for a double
       // A single compares with an integer in single precision.
-      return Order(static_cast<float>(value.AsReal()), static_cast<float>(constant));
+      return Order(Single(value.AsReal()), Single(constant));
     case Kind::kR8:
     case Kind::kDate:
       if (std::isnan(value.AsReal())) throw OverflowFailure();
