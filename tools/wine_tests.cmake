@@ -6,8 +6,9 @@ set(launcher ${CLASP_WINE})
 set(wine_environment "WINEDEBUG=-all")
 
 add_test(NAME sim.com.register
-  COMMAND ${CLASP_WINE} regsvr32 /s ./Holdfast.dll
-  WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
+  COMMAND ${CMAKE_COMMAND} -DWINE=${CLASP_WINE} -DDLL_DIR=${CMAKE_BINARY_DIR}
+          -DLOG=${CMAKE_CURRENT_BINARY_DIR}/register.log
+          -P ${CMAKE_CURRENT_SOURCE_DIR}/register_server.cmake)
 set_tests_properties(sim.com.register PROPERTIES
   FIXTURES_SETUP sim_registered RESOURCE_LOCK wine_registry ENVIRONMENT "${wine_environment}")
 # Building the simulator builds the server it is tested with.
