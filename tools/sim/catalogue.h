@@ -15,6 +15,7 @@ inline constexpr int kHostRoleCount = 5;
 // A property is read and put; a method is called, possibly without arguments.
 enum class MemberKind { kProperty, kMethod };
 
+// One member of a host object as the host spells it.
 struct MemberInfo {
   std::string_view name;
   MemberKind kind;

@@ -12,10 +12,11 @@ namespace {
 // Dispatch ids are member indexes plus this, so that 0 (DISPID_VALUE) is never one.
 constexpr DISPID kFirstDispId = 1;
 constexpr std::int32_t kControlFacilityBase = static_cast<std::int32_t>(0x800A0000u);
+constexpr std::int32_t kCodeMask = 0xFFFF;
 constexpr wchar_t kSource[] = L"clasp-sim";
 
 HRESULT ScodeOf(const Failure& failure) {
-  return static_cast<HRESULT>(kControlFacilityBase | (failure.Number() & 0xFFFF));
+  return static_cast<HRESULT>(kControlFacilityBase | (failure.Number() & kCodeMask));
 }
 
 class ComHost final : public IDispatch {

@@ -12,6 +12,7 @@
 
 namespace clasp::sim {
 
+// What the simulator does with the component: assign hosts, set values, run Cols.
 class Component {
  public:
   virtual ~Component() = default;

@@ -44,7 +44,7 @@ std::string AnswerWords(const HostValue& answer) {
 
 class Display final : public SimHost {
  public:
-  Display(World& world) : SimHost(HostRole::kDisp, world) {}
+  explicit Display(World& world) : SimHost(HostRole::kDisp, world) {}
 
   std::vector<std::pair<std::string, std::string>> State() const override {
     return {{"StepDisp.ScreenNo", Show("ScreenNo")},
@@ -80,7 +80,7 @@ class Display final : public SimHost {
 
 class Reader final : public SimHost {
  public:
-  Reader(World& world) : SimHost(HostRole::kMks, world) {}
+  explicit Reader(World& world) : SimHost(HostRole::kMks, world) {}
 
  private:
   HostValue Act(std::string_view, std::span<const HostValue>, const HostValue* configured,
@@ -103,7 +103,7 @@ class Reader final : public SimHost {
 
 class RunModul final : public SimHost {
  public:
-  RunModul(World& world) : SimHost(HostRole::kRunModul, world) {
+  explicit RunModul(World& world) : SimHost(HostRole::kRunModul, world) {
     SetDefault("TransAction1", HostValue::Text(kInitialStatus));
     SetDefault("ControlNum", HostValue::I2(0));
     SetDefault("CommSign", HostValue::I2(0));
@@ -210,7 +210,7 @@ class RunModul final : public SimHost {
 
 class TraceWriter final : public SimHost {
  public:
-  TraceWriter(World& world) : SimHost(HostRole::kTrac, world) {}
+  explicit TraceWriter(World& world) : SimHost(HostRole::kTrac, world) {}
 
  private:
   HostValue Act(std::string_view, std::span<const HostValue> args, const HostValue* configured,
@@ -245,7 +245,7 @@ class TraceWriter final : public SimHost {
 
 class JournalPrinter final : public SimHost {
  public:
-  JournalPrinter(World& world) : SimHost(HostRole::kJour, world) {
+  explicit JournalPrinter(World& world) : SimHost(HostRole::kJour, world) {
     SetDefault("isjrn", HostValue::I2(kJournalDeviceOn));
   }
 

@@ -11,6 +11,7 @@
 
 namespace clasp::sim {
 
+// The files the simulated hosts write.
 enum class LogFile { kObjectLog, kPrintJournalLog, kJournal, kDetail };
 inline constexpr int kLogFileCount = 4;
 
@@ -27,6 +28,7 @@ class Clock {
   std::string fixed_;
 };
 
+// Appends lines to the files in one folder, creating it when first needed.
 class LogFiles {
  public:
   LogFiles(std::string folder, Clock clock) : folder_(std::move(folder)), clock_(clock) {}

@@ -43,11 +43,13 @@ struct Outcome {
   std::optional<Failure> failure;
 };
 
+// A file the hosts appended to, and how many lines.
 struct FileWritten {
   std::string path;
   int lines = 0;
 };
 
+// Everything a transcript shows, in the order it shows it.
 struct Report {
   std::string scenario;
   std::string description;

@@ -24,6 +24,7 @@ class InputError : public std::runtime_error {
 
 inline constexpr int kDisplayValueCount = 4;
 
+// Every setting of one run; what is not set keeps the simulated hosts' defaults.
 struct Scenario {
   std::string name = "command line";
   std::string description;

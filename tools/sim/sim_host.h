@@ -27,6 +27,8 @@ struct World {
   int next_number = 1;
 };
 
+// The common part of the five hosts: finding members, raising and leaving
+// out what the scenario says, properties that keep what is put, recording.
 class SimHost : public HostDispatch {
  public:
   // Makes the host for `role`, with one count owned by the returned reference.
