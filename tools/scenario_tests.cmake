@@ -61,7 +61,7 @@ endforeach()
 # brackets: they would hold the list together)
 set(output_cases
   "json|${scenario_dir}/capture.json^--json^--log-dir^logs/json|\"result\": {\n    \"code\": 10120011,\n    \"meaning\": \"card retained\""
-  "json-by-reference|--json^--log-dir^logs/json|\"byref\": true,\n +\"kind\": \"Text\",\n +\"value\": \"Disp420: 0\""
+  "json-by-reference|--json^--log-dir^logs/json|\"kind\": \"Text\",\n +\"byref\": true,\n +\"value\": \"Disp420: 0\""
   "colour-on-request|--color^always^--reader^0^--log-dir^logs/colour|<ESC>.32mResult 0: card not retained"
   "options-over-file|${scenario_dir}/capture.json^--reader^7^--write-only^1^--log-dir^logs/options|StepCommWriteOnly.*Result 7: device fault"
   "members|--members|StepRunModul \\(run-time module\\)\n  TransAction1  property"

@@ -92,8 +92,8 @@ std::string ResultLine(const Outcome& outcome, const Palette& p) {
   return p.Warn(line);
 }
 
-nlohmann::json ValueJson(const HostValue& value, bool by_ref) {
-  nlohmann::json out{{"kind", Utf8(KindName(value.GetKind()))}};
+nlohmann::ordered_json ValueJson(const HostValue& value, bool by_ref) {
+  nlohmann::ordered_json out{{"kind", Utf8(KindName(value.GetKind()))}};
   if (by_ref) out["byref"] = true;
   switch (value.GetKind()) {
     case Kind::kEmpty:
@@ -109,9 +109,9 @@ nlohmann::json ValueJson(const HostValue& value, bool by_ref) {
   return out;
 }
 
-nlohmann::json EventJson(const Event& event) {
+nlohmann::ordered_json EventJson(const Event& event) {
   static constexpr const char* kAccessNames[] = {"get", "call", "put"};
-  nlohmann::json out{{"object", event.object}, {"member", event.member}};
+  nlohmann::ordered_json out{{"object", event.object}, {"member", event.member}};
   if (event.number > 0) out["n"] = event.number;
   if (event.skipped) {
     out["skipped"] = true;
@@ -119,7 +119,7 @@ nlohmann::json EventJson(const Event& event) {
     out["missing"] = true;
   } else {
     out["access"] = kAccessNames[static_cast<int>(event.access)];
-    nlohmann::json args = nlohmann::json::array();
+    nlohmann::ordered_json args = nlohmann::ordered_json::array();
     for (std::size_t i = 0; i < event.args.size(); ++i) {
       args.push_back(ValueJson(event.args[i], ByRef(event, i)));
     }
@@ -179,10 +179,10 @@ std::string RenderText(const Report& report, bool colour) {
 }
 
 std::string RenderJson(const Report& report) {
-  nlohmann::json out{{"scenario", report.scenario}, {"description", report.description}};
-  out["setup"] = nlohmann::json::array();
+  nlohmann::ordered_json out{{"scenario", report.scenario}, {"description", report.description}};
+  out["setup"] = nlohmann::ordered_json::array();
   for (const Event& event : report.setup) out["setup"].push_back(EventJson(event));
-  out["cols"] = nlohmann::json::array();
+  out["cols"] = nlohmann::ordered_json::array();
   for (std::size_t i = 1; i < report.step.size(); ++i) out["cols"].push_back(EventJson(report.step[i]));
   if (report.outcome.result) {
     out["result"] = {{"code", *report.outcome.result},
@@ -192,9 +192,9 @@ std::string RenderJson(const Report& report) {
                       {{"number", report.outcome.failure->Number()},
                        {"description", Utf8(report.outcome.failure->Description())}}}};
   }
-  out["afterwards"] = nlohmann::json::object();
+  out["afterwards"] = nlohmann::ordered_json::object();
   for (const auto& [name, value] : report.state) out["afterwards"][name] = value;
-  out["files"] = nlohmann::json::array();
+  out["files"] = nlohmann::ordered_json::array();
   for (const FileWritten& file : report.files) {
     out["files"].push_back({{"path", file.path}, {"lines", file.lines}});
   }
