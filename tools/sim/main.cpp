@@ -168,7 +168,7 @@ int main(int argc, char** argv) {
              "Object.Member");
   repeatable(app.add_option("--unset", o.unset, "The host never assigns this object"),
              "StepDisp|StepMks|StepRunModul|StepTrac|StepJour");
-  app.add_option("--log-dir", o.log_dir, "Folder of object.log, PrintJournal.log, journal.txt, detail.txt")
+  app.add_option("--log-dir", o.log_dir, "Folder of object.log, PrintJournal.log, journal.txt and detail.txt; lines are appended")
       ->capture_default_str();
   app.add_option("--clock", o.clock, "Fixed time stamp for the files (default: the time now)")
       ->type_name("'YYYY-MM-DD HH:MM:SS'");
