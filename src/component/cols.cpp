@@ -9,6 +9,8 @@
 #include "report/send_oex.h"
 
 namespace clasp {
+
+using namespace std::literals;
 namespace {
 
 constexpr std::size_t kStatusKept = 2;        // characters before the outcome
@@ -21,10 +23,10 @@ constexpr char16_t kOutcomeFault = u'3';
 constexpr std::int16_t kRecordMessageCount = 5;
 
 std::u16string FailureChn(std::int32_t ret_code) {
-  return u"回收卡出错,出错代码为:" + DecimalText(ret_code);
+  return u"回收卡出错,出错代码为:"s + DecimalText(ret_code);
 }
 std::u16string FailureEng(std::int32_t ret_code) {
-  return u"ClaspErr:" + DecimalText(ret_code);
+  return u"ClaspErr:"s + DecimalText(ret_code);
 }
 
 }  // namespace
@@ -34,10 +36,12 @@ std::int32_t Holdfast::Cols() {
   // A failure before the display answers must not report the previous call's
   // device result, so every call starts from 0.
   fields_.RetCode = 0;
+  // The failure path itself is not guarded: its failures are Cols' own.
   try {
     return RetainCard();
+  } catch (const Failure& failure) {
+    return FailurePath(failure);
   } catch (...) {
-    // The failure path itself is not guarded: its failures are Cols' own.
     return FailurePath(CurrentFailure());
   }
 }
@@ -59,48 +63,51 @@ void Holdfast::Journal(const std::u16string& chn_prompt, const std::u16string& e
 std::int32_t Holdfast::RetainCard() {
   const HostObject& disp = fields_.StepDisp;
   if (fields_.ScreenNoValue == 0) {
-    disp.Put(u"ScreenNo", HostValue::I2(kDefaultScreen));
+    disp.Put(u"ScreenNo"sv, HostValue::I2(kDefaultScreen));
   } else {
-    disp.Put(u"ScreenNo", HostValue::I4(fields_.ScreenNoValue));
+    disp.Put(u"ScreenNo"sv, HostValue::I4(fields_.ScreenNoValue));
   }
-  fields_.RetCode = ToInt32(disp.Invoke(u"ScreenDisplay"));
+  fields_.RetCode = ToInt32(disp.Invoke(u"ScreenDisplay"sv));
 
-  fields_.TraceText = u"Disp" + Trim(ToText(disp.Invoke(u"ScreenNo"))) + u": " +
-                      DecimalText(fields_.RetCode);
+  std::u16string line = u"Disp"s;
+  line += Trim(ToText(disp.Invoke(u"ScreenNo"sv)));
+  line += u": "sv;
+  line += DecimalText(fields_.RetCode);
+  fields_.TraceText = std::move(line);
   WriteObjectLog(fields_.StepTrac, fields_.TraceText);
 
   // The values were meant for this screen only; blank them whatever it answered.
-  for (const char16_t* member :
-       {u"DisapleVal01", u"DisapleVal02", u"DisapleVal03", u"DisapleVal04"}) {
-    disp.Put(member, HostValue::Text(u""));
+  for (const std::u16string_view member :
+       {u"DisapleVal01"sv, u"DisapleVal02"sv, u"DisapleVal03"sv, u"DisapleVal04"sv}) {
+    disp.Put(member, HostValue::Text(u""s));
   }
   if (fields_.RetCode != 0) {
     Journal(FailureChn(fields_.RetCode), FailureEng(fields_.RetCode));
     return kDisplayFailure;
   }
 
-  fields_.RetCode = ToInt32(fields_.StepMks.Invoke(u"CardReaderRetain"));
-  WriteObjectLog(fields_.StepTrac, u"CardReaderRetain:" + DecimalText(fields_.RetCode));
+  fields_.RetCode = ToInt32(fields_.StepMks.Invoke(u"CardReaderRetain"sv));
+  WriteObjectLog(fields_.StepTrac, u"CardReaderRetain:"s + DecimalText(fields_.RetCode));
 
   const HostObject& run = fields_.StepRunModul;
   if (fields_.RetCode == kNotRetained) {
-    Journal(u"未吞卡", u"Take  Card");
+    Journal(u"未吞卡"s, u"Take  Card"s);
     SetStatusCharacter(kOutcomeNotRetained);
   } else if (fields_.RetCode == kRetained) {
     SetStatusCharacter(kOutcomeRetained);
-    ToInt32(run.Invoke(u"RecordMessage", HostValue::Text(u"CIN"),
+    ToInt32(run.Invoke(u"RecordMessage"sv, HostValue::Text(u"CIN"s),
                        HostValue::I2(kRecordMessageCount)));
-    Journal(u"吞卡成功", u"Card  retained");
-    run.Put(u"ExcepCode", HostValue::Text(u"1004"));
-    SendOex(run, fields_.StepTrac, u"吞卡成功");
+    Journal(u"吞卡成功"s, u"Card  retained"s);
+    run.Put(u"ExcepCode"sv, HostValue::Text(u"1004"s));
+    SendOex(run, fields_.StepTrac, u"吞卡成功"s);
   } else {
     // A fault on a card that already faulted keeps its code; any other becomes 3.
-    const NullableText status = ToNullableText(run.Invoke(u"TransAction1"));
+    const NullableText status = ToNullableText(run.Invoke(u"TransAction1"sv));
     const bool again = TextEquals(Mid(status, kStatusOutcome, 1), u"2");
     SetStatusCharacter(again ? kOutcomeFaultAgain : kOutcomeFault);
-    Journal(u"吞卡时设备错", u"RetractCard Dev Err");
-    run.Put(u"ExcepCode", HostValue::Text(u"1002"));
-    SendOex(run, fields_.StepTrac, u"吞卡时设备错");
+    Journal(u"吞卡时设备错"s, u"RetractCard Dev Err"s);
+    run.Put(u"ExcepCode"sv, HostValue::Text(u"1002"s));
+    SendOex(run, fields_.StepTrac, u"吞卡时设备错"s);
   }
   return fields_.RetCode;
 }
@@ -109,10 +116,10 @@ void Holdfast::SetStatusCharacter(char16_t outcome) {
   // Only the outcome character is ours; every other character belongs to
   // other steps and is kept.
   const HostObject& run = fields_.StepRunModul;
-  const NullableText kept = Left(ToNullableText(run.Invoke(u"TransAction1")), kStatusKept);
-  const NullableText rest = Mid(ToNullableText(run.Invoke(u"TransAction1")), kStatusRestFrom);
+  const NullableText kept = Left(ToNullableText(run.Invoke(u"TransAction1"sv)), kStatusKept);
+  const NullableText rest = Mid(ToNullableText(run.Invoke(u"TransAction1"sv)), kStatusRestFrom);
   const NullableText status = Join(Join(kept, std::u16string(1, outcome)), rest);
-  run.Put(u"TransAction1", status ? HostValue::Text(*status) : HostValue::Null());
+  run.Put(u"TransAction1"sv, status ? HostValue::Text(*status) : HostValue::Null());
 }
 
 }  // namespace clasp

@@ -5,6 +5,8 @@
 
 namespace clasp {
 
+using namespace std::literals;
+
 Ref<Holdfast> Holdfast::Create() { return Ref<Holdfast>::Adopt(new Holdfast()); }
 
 void Holdfast::AddRef() noexcept { count_.fetch_add(1, std::memory_order_relaxed); }
@@ -34,10 +36,10 @@ void Holdfast::PutDisplayValue(std::u16string_view member, const HostValue& valu
   fields_.StepDisp.Put(member, copy);
 }
 
-void Holdfast::DisapleVal01(const HostValue& value) { PutDisplayValue(u"DisapleVal01", value); }
-void Holdfast::DisapleVal02(const HostValue& value) { PutDisplayValue(u"DisapleVal02", value); }
-void Holdfast::DisapleVal03(const HostValue& value) { PutDisplayValue(u"DisapleVal03", value); }
-void Holdfast::DisapleVal04(const HostValue& value) { PutDisplayValue(u"DisapleVal04", value); }
+void Holdfast::DisapleVal01(const HostValue& value) { PutDisplayValue(u"DisapleVal01"sv, value); }
+void Holdfast::DisapleVal02(const HostValue& value) { PutDisplayValue(u"DisapleVal02"sv, value); }
+void Holdfast::DisapleVal03(const HostValue& value) { PutDisplayValue(u"DisapleVal03"sv, value); }
+void Holdfast::DisapleVal04(const HostValue& value) { PutDisplayValue(u"DisapleVal04"sv, value); }
 
 void Holdfast::ScreenNo(const std::u16string& text) {
   const Ref<Holdfast> keep_alive(this);

@@ -5,20 +5,22 @@
 
 namespace clasp {
 
+using namespace std::literals;
+
 std::int32_t WriteJournal(const JournalHosts& hosts, const std::u16string& chn_prompt,
                           const std::u16string& eng_prompt, std::int16_t& time_sig) {
   if (time_sig == kTimeSigWithoutPrintLog) {
     time_sig = kTimeSigStandard;
-    hosts.StepJour.Put(u"isjrn", HostValue::I2(0));
+    hosts.StepJour.Put(u"isjrn"sv, HostValue::I2(0));
   } else {
     WritePrintLog(hosts.StepTrac, eng_prompt);
   }
-  hosts.StepJour.Put(u"TimeSig", HostValue::I2(time_sig));
-  hosts.StepJour.Put(u"ChnPromptString", HostValue::Text(chn_prompt));
-  hosts.StepJour.Put(u"EngPromptString", HostValue::Text(eng_prompt));
-  const std::int32_t result = ToInt32(hosts.StepJour.Invoke(u"JournalWriteMsg"));
+  hosts.StepJour.Put(u"TimeSig"sv, HostValue::I2(time_sig));
+  hosts.StepJour.Put(u"ChnPromptString"sv, HostValue::Text(chn_prompt));
+  hosts.StepJour.Put(u"EngPromptString"sv, HostValue::Text(eng_prompt));
+  const std::int32_t result = ToInt32(hosts.StepJour.Invoke(u"JournalWriteMsg"sv));
   // isjrn goes back to what the module says, whatever kind it answers in.
-  hosts.StepJour.Put(u"isjrn", hosts.StepRunModul.Invoke(u"IsJRNDevice"));
+  hosts.StepJour.Put(u"isjrn"sv, hosts.StepRunModul.Invoke(u"IsJRNDevice"sv));
   return result;
 }
 

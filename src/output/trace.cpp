@@ -3,6 +3,8 @@
 #include "host/convert.h"
 
 namespace clasp {
+
+using namespace std::literals;
 namespace {
 
 std::int32_t WriteTrace(const HostObject& step_trac, std::u16string_view path,

@@ -4,6 +4,8 @@
 #include "output/trace.h"
 
 namespace clasp {
+
+using namespace std::literals;
 namespace {
 
 constexpr std::int32_t kControlNumForFlag2 = 6;
@@ -11,38 +13,38 @@ constexpr std::int32_t kCommReady = 0;
 constexpr std::int32_t kWriteOnlyAbove = 0;
 constexpr std::int32_t kUnpackWanted = 1;
 
-HostValue Text(const char16_t* text) { return HostValue::Text(text); }
+HostValue Text(std::u16string text) { return HostValue::Text(std::move(text)); }
 
 std::int32_t Exchange(const HostObject& run, const HostObject& trac,
                       const std::u16string& report_text) {
   std::u16string detail_flag =
-      EqualsInt(run.Invoke(u"ControlNum"), kControlNumForFlag2) ? u"2" : u"1";
+      EqualsInt(run.Invoke(u"ControlNum"sv), kControlNumForFlag2) ? u"2" : u"1";
   // The module may rewrite the flag through the reference; we never read it back.
-  ToInt32(run.Invoke(u"WriteDetailFileName", Text(u"CRD"), Text(u"0"), Text(u"0"),
+  ToInt32(run.Invoke(u"WriteDetailFileName"sv, Text(u"CRD"s), Text(u"0"s), Text(u"0"s),
                      HostValue::TextRef(detail_flag)));
-  if (ToInt32(run.Invoke(u"PackMessage", Text(u"OEX"))) != 0) return kFailure;
-  if (!EqualsInt(run.Invoke(u"CommSign"), kCommReady)) return kFailure;
-  const char16_t* send_member = GreaterThanInt(run.Invoke(u"IsWriteOnly"), kWriteOnlyAbove)
-                                    ? u"StepCommWriteOnly"
-                                    : u"StepCommWrite";
+  if (ToInt32(run.Invoke(u"PackMessage"sv, Text(u"OEX"s))) != 0) return kFailure;
+  if (!EqualsInt(run.Invoke(u"CommSign"sv), kCommReady)) return kFailure;
+  const std::u16string_view send_member = GreaterThanInt(run.Invoke(u"IsWriteOnly"sv), kWriteOnlyAbove)
+                                    ? u"StepCommWriteOnly"sv
+                                    : u"StepCommWrite"sv;
   {
-    HostValue message = run.Invoke(u"SendMessage");
-    HostValue length = run.Invoke(u"SendMessageLen");
+    HostValue message = run.Invoke(u"SendMessage"sv);
+    HostValue length = run.Invoke(u"SendMessageLen"sv);
     if (ToInt32(run.Invoke(send_member, std::move(message), std::move(length))) != 0) {
       return kFailure;
     }
   }
-  if (EqualsInt(run.Invoke(u"IsUnPackOex"), kUnpackWanted)) {
-    HostValue time_out = run.Invoke(u"TimeOutComm");
-    HostValue message = run.Invoke(u"RecieveMessage");
-    HostValue length = run.Invoke(u"RecieveMessageLen");
+  if (EqualsInt(run.Invoke(u"IsUnPackOex"sv), kUnpackWanted)) {
+    HostValue time_out = run.Invoke(u"TimeOutComm"sv);
+    HostValue message = run.Invoke(u"RecieveMessage"sv);
+    HostValue length = run.Invoke(u"RecieveMessageLen"sv);
     // A failed read is not reported: there is just nothing to unpack.
-    if (ToInt32(run.Invoke(u"StepCommRead", std::move(time_out), std::move(message),
+    if (ToInt32(run.Invoke(u"StepCommRead"sv, std::move(time_out), std::move(message),
                            std::move(length))) == 0) {
-      ToInt32(run.Invoke(u"UnpackMessage", Text(u"OEX")));
+      ToInt32(run.Invoke(u"UnpackMessage"sv, Text(u"OEX"s)));
     }
   }
-  WriteObjectLog(trac, u"WD " + report_text);
+  WriteObjectLog(trac, u"WD "s + report_text);
   return 0;
 }
 
