@@ -63,7 +63,7 @@ const std::vector<Accepted>& AcceptedDisagreements() {
          return c.kind == Kind::kText && core == "0" && (platform == "1" || platform == "-1");
        }},
       {"Compare",
-       "One-byte signed and unsigned 16/32/64-bit values compare by their number; "
+       "Signed one-byte values and unsigned 16-, 32- and 64-bit ones compare by their number; "
        "Wine's VarCmp refuses these kinds (type mismatch or bad variable type).",
        [](const Case& c, const std::string& core, const std::string& platform) {
          return IsKind(c, {Kind::kI1, Kind::kUI2, Kind::kUI4, Kind::kUI8, Kind::kUInt}) &&
