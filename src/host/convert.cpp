@@ -183,6 +183,16 @@ const PlatformConversions* InstallPlatformConversions(
 }
 
 std::int32_t ToInt32(const HostValue& value) {
+  // Most answers are plain integers or no value at all; nothing to read or round.
+  switch (value.GetKind()) {
+    case Kind::kI4:
+    case Kind::kI2:
+      return static_cast<std::int32_t>(value.AsInteger());
+    case Kind::kEmpty:
+      return 0;
+    default:
+      break;
+  }
   if (installed_conversions && LeftToPlatform(value)) return installed_conversions->ToInt32(value);
   if (value.GetKind() == Kind::kText) {
     const detail::TextNumber text = ReadText(value.AsText());
