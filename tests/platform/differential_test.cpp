@@ -281,11 +281,11 @@ int main(int argc, char** argv) {
     if (arg.rfind("--corpus=", 0) == 0) g_corpus_dir = arg.substr(std::strlen("--corpus="));
     if (arg.rfind("--probe=", 0) == 0) return Probe(arg.substr(std::strlen("--probe=")));
     if (arg.rfind("--fuzz=", 0) == 0) {
-      const std::string spec = arg.substr(std::strlen("--fuzz="));
-      const auto comma = spec.find(',');
-      const long runs = std::stol(spec.substr(0, comma));
+      const std::string option = arg.substr(std::strlen("--fuzz="));
+      const auto comma = option.find(',');
+      const long runs = std::stol(option.substr(0, comma));
       const unsigned seed =
-          comma == std::string::npos ? 1u : static_cast<unsigned>(std::stoul(spec.substr(comma + 1)));
+          comma == std::string::npos ? 1u : static_cast<unsigned>(std::stoul(option.substr(comma + 1)));
       return Fuzz(runs, seed);
     }
   }
