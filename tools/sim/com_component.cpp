@@ -1,5 +1,7 @@
 // The component created as "Clasp.Holdfast" through COM and driven only by
-// name, the way a host application's script engine drives it.
+// name, the way a host application's script engine drives it. The simulated
+// hosts are offered to it, and values converted for it, by the server's own
+// COM adapters (clasp_com): one conversion, whichever side of the boundary.
 #include <windows.h>
 #include <objbase.h>
 #include <oleauto.h>
@@ -9,15 +11,16 @@
 
 #include "host/failure.h"
 #include "host/text.h"
-#include "sim/com_host.h"
-#include "sim/com_value.h"
+#include "server/com/error.h"
+#include "server/com/host_dispatch.h"
+#include "server/com/owners.h"
+#include "server/com/value.h"
 #include "sim/component.h"
 
 namespace clasp::sim {
 namespace {
 
 constexpr wchar_t kProgId[] = L"Clasp.Holdfast";
-constexpr std::uint32_t kControlFacilityBase = 0x800A0000u;
 constexpr std::uint32_t kFacilityMask = 0xFFFF0000u;
 constexpr std::uint32_t kCodeMask = 0x0000FFFFu;
 
@@ -27,17 +30,22 @@ std::string Hex(HRESULT result) {
   return text;
 }
 
-// The number a host of this kind would see for a failed call.
+// The number a host of this kind would see for a failed call. Not the
+// server's reading of its own hosts' failures (FailureOfCall): here a code
+// outside the control facility stays the number and, undescribed, reads
+// "Automation error 0x...", so that a stale or mismatched registration of the
+// server shows its raw code instead of passing for a script error.
 Failure FailureOf(HRESULT result, ExcepInfo& excep_info) {
   HRESULT code = result;
   std::u16string description;
   if (result == DISP_E_EXCEPTION) {
+    excep_info.FillIn();
     const EXCEPINFO& info = excep_info.Get();
-    code = info.scode != 0 ? info.scode : static_cast<HRESULT>(kControlFacilityBase | info.wCode);
+    code = info.scode != 0 ? info.scode : (kControlFacilityBase | info.wCode);
     description = TextOf(info.bstrDescription);
   }
   const auto bits = static_cast<std::uint32_t>(code);
-  if ((bits & kFacilityMask) == kControlFacilityBase) {
+  if ((bits & kFacilityMask) == static_cast<std::uint32_t>(kControlFacilityBase)) {
     return Failure(static_cast<std::int32_t>(bits & kCodeMask), description);
   }
   if (description.empty()) description = Utf16("Automation error " + Hex(code));
@@ -65,14 +73,16 @@ class ComComponent final : public Component {
                                "); register it with: regsvr32 Holdfast.dll");
     }
     result = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
-                              reinterpret_cast<void**>(holdfast_.Put()));
+                              holdfast_.PutVoid());
     if (FAILED(result)) {
       throw std::runtime_error("Clasp.Holdfast could not be created: " + Hex(result));
     }
   }
 
+  // Assigned as a script's `Set` does it: a put by reference, which is how the
+  // server's type library declares the host object properties.
   void Assign(HostRole role, SimHost& host) override {
-    const ComPtr<IDispatch> object = ComPtr<IDispatch>::Adopt(NewComHost(host));
+    const ComPtr<IDispatch> object = DispatchOfHost(HostObject(&host));
     VARIANT value;
     VariantInit(&value);
     V_VT(&value) = VT_DISPATCH;
@@ -81,14 +91,12 @@ class ComComponent final : public Component {
   }
 
   void ScreenNo(const std::u16string& text) override {
-    Variant value;
-    ToVariant(HostValue::Text(text), value.Put());
+    const Variant value = ToVariant(HostValue::Text(text));
     Put(u"ScreenNo", value.Get(), DISPATCH_PROPERTYPUT);
   }
 
   void DisplayValue(int slot, const HostValue& value) override {
-    Variant variant;
-    ToVariant(value, variant.Put());
+    const Variant variant = ToVariant(value);
     Put(u"DisapleVal0" + DecimalText(slot + 1), variant.Get(), DISPATCH_PROPERTYPUT);
   }
 
@@ -96,7 +104,7 @@ class ComComponent final : public Component {
     DISPPARAMS none{nullptr, nullptr, 0, 0};
     Variant result;
     Call(u"Cols", DISPATCH_METHOD, none, result.Put());
-    const HostValue value = FromVariant(result.Get());
+    const HostValue value = ToHostValue(result.Get());
     if (value.GetKind() != Kind::kI4) {
       throw std::runtime_error("Cols answered a value that is not a 32-bit integer");
     }
