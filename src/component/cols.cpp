@@ -23,10 +23,10 @@ constexpr char16_t kOutcomeFault = u'3';
 constexpr std::int16_t kRecordMessageCount = 5;
 
 std::u16string FailureChn(std::int32_t ret_code) {
-  return u"回收卡出错,出错代码为:"s + DecimalText(ret_code);
+  return Concat({u"回收卡出错,出错代码为:"sv, DecimalText(ret_code)});
 }
 std::u16string FailureEng(std::int32_t ret_code) {
-  return u"ClaspErr:"s + DecimalText(ret_code);
+  return Concat({u"ClaspErr:"sv, DecimalText(ret_code)});
 }
 
 }  // namespace
@@ -48,13 +48,13 @@ std::int32_t Holdfast::Cols() {
 
 std::int32_t Holdfast::FailurePath(const Failure& failure) {
   Journal(FailureChn(fields_.RetCode), FailureEng(fields_.RetCode));
-  WriteObjectLog(fields_.StepTrac,
-                 DecimalText(fields_.RetCode) + DecimalText(failure.Number()) +
-                     failure.Description());
+  WriteObjectLog(fields_.StepTrac, Concat({DecimalText(fields_.RetCode),
+                                           DecimalText(failure.Number()),
+                                           failure.Description()}));
   return kFailure;
 }
 
-void Holdfast::Journal(const std::u16string& chn_prompt, const std::u16string& eng_prompt) {
+void Holdfast::Journal(std::u16string_view chn_prompt, std::u16string_view eng_prompt) {
   std::int16_t time_sig = kTimeSigStandard;
   WriteJournal({fields_.StepTrac, fields_.StepJour, fields_.StepRunModul}, chn_prompt,
                eng_prompt, time_sig);
@@ -69,11 +69,8 @@ std::int32_t Holdfast::RetainCard() {
   }
   fields_.RetCode = ToInt32(disp.Invoke(u"ScreenDisplay"sv));
 
-  std::u16string line = u"Disp"s;
-  line += Trim(ToText(disp.Invoke(u"ScreenNo"sv)));
-  line += u": "sv;
-  line += DecimalText(fields_.RetCode);
-  fields_.TraceText = std::move(line);
+  fields_.TraceText = Concat({u"Disp"sv, Trim(ToText(disp.Invoke(u"ScreenNo"sv))), u": "sv,
+                               DecimalText(fields_.RetCode)});
   WriteObjectLog(fields_.StepTrac, fields_.TraceText);
 
   // The values were meant for this screen only; blank them whatever it answered.
@@ -87,27 +84,28 @@ std::int32_t Holdfast::RetainCard() {
   }
 
   fields_.RetCode = ToInt32(fields_.StepMks.Invoke(u"CardReaderRetain"sv));
-  WriteObjectLog(fields_.StepTrac, u"CardReaderRetain:"s + DecimalText(fields_.RetCode));
+  WriteObjectLog(fields_.StepTrac,
+                 Concat({u"CardReaderRetain:"sv, DecimalText(fields_.RetCode)}));
 
   const HostObject& run = fields_.StepRunModul;
   if (fields_.RetCode == kNotRetained) {
-    Journal(u"未吞卡"s, u"Take  Card"s);
+    Journal(u"未吞卡"sv, u"Take  Card"sv);
     SetStatusCharacter(kOutcomeNotRetained);
   } else if (fields_.RetCode == kRetained) {
     SetStatusCharacter(kOutcomeRetained);
     ToInt32(run.Invoke(u"RecordMessage"sv, HostValue::Text(u"CIN"s),
                        HostValue::I2(kRecordMessageCount)));
-    Journal(u"吞卡成功"s, u"Card  retained"s);
+    Journal(u"吞卡成功"sv, u"Card  retained"sv);
     run.Put(u"ExcepCode"sv, HostValue::Text(u"1004"s));
-    SendOex(run, fields_.StepTrac, u"吞卡成功"s);
+    SendOex(run, fields_.StepTrac, u"吞卡成功"sv);
   } else {
     // A fault on a card that already faulted keeps its code; any other becomes 3.
     const NullableText status = ToNullableText(run.Invoke(u"TransAction1"sv));
     const bool again = TextEquals(Mid(status, kStatusOutcome, 1), u"2");
     SetStatusCharacter(again ? kOutcomeFaultAgain : kOutcomeFault);
-    Journal(u"吞卡时设备错"s, u"RetractCard Dev Err"s);
+    Journal(u"吞卡时设备错"sv, u"RetractCard Dev Err"sv);
     run.Put(u"ExcepCode"sv, HostValue::Text(u"1002"s));
-    SendOex(run, fields_.StepTrac, u"吞卡时设备错"s);
+    SendOex(run, fields_.StepTrac, u"吞卡时设备错"sv);
   }
   return fields_.RetCode;
 }

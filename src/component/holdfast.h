@@ -70,7 +70,7 @@ class Holdfast {
   void PutDisplayValue(std::u16string_view member, const HostValue& value);
   std::int32_t RetainCard();
   void SetStatusCharacter(char16_t outcome);
-  void Journal(const std::u16string& chn_prompt, const std::u16string& eng_prompt);
+  void Journal(std::u16string_view chn_prompt, std::u16string_view eng_prompt);
   std::int32_t FailurePath(const class Failure& failure);
 
   std::atomic<std::uint32_t> count_{1};

@@ -107,6 +107,15 @@ std::u16string DecimalText(std::int64_t number) {
   return {begin, end};
 }
 
+std::u16string Concat(std::initializer_list<std::u16string_view> parts) {
+  std::size_t size = 0;
+  for (const auto part : parts) size += part.size();
+  std::u16string text;
+  text.reserve(size);
+  for (const auto part : parts) text += part;
+  return text;
+}
+
 std::u16string Trim(std::u16string_view text) {
   const auto first = text.find_first_not_of(kSpace);
   if (first == std::u16string_view::npos) return {};

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -15,6 +16,9 @@ std::string Utf8(std::u16string_view utf16);
 
 // Decimal text of a number: a minus sign for negatives, no blanks or zeros in front.
 std::u16string DecimalText(std::int64_t number);
+
+// Joins the parts into one text, sized once.
+std::u16string Concat(std::initializer_list<std::u16string_view> parts);
 
 // Text that may be the platform's null value; operations on null give null.
 using NullableText = std::optional<std::u16string>;

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "host/host_object.h"
 
@@ -23,7 +24,7 @@ struct JournalHosts {
 // Writes one entry and sets isjrn again from the run-time module's IsJRNDevice.
 // Rewrites 11 to 1 in the caller's `time_sig`. Failures pass to the caller with
 // whatever was done before them left done. Returns JournalWriteMsg's answer.
-std::int32_t WriteJournal(const JournalHosts& hosts, const std::u16string& chn_prompt,
-                          const std::u16string& eng_prompt, std::int16_t& time_sig);
+std::int32_t WriteJournal(const JournalHosts& hosts, std::u16string_view chn_prompt,
+                          std::u16string_view eng_prompt, std::int16_t& time_sig);
 
 }  // namespace clasp

@@ -1,6 +1,7 @@
 #include "report/send_oex.h"
 
 #include "host/convert.h"
+#include "host/text.h"
 #include "output/trace.h"
 
 namespace clasp {
@@ -16,7 +17,7 @@ constexpr std::int32_t kUnpackWanted = 1;
 HostValue Text(std::u16string text) { return HostValue::Text(std::move(text)); }
 
 std::int32_t Exchange(const HostObject& run, const HostObject& trac,
-                      const std::u16string& report_text) {
+                      std::u16string_view report_text) {
   std::u16string detail_flag =
       EqualsInt(run.Invoke(u"ControlNum"sv), kControlNumForFlag2) ? u"2" : u"1";
   // The module may rewrite the flag through the reference; we never read it back.
@@ -44,14 +45,14 @@ std::int32_t Exchange(const HostObject& run, const HostObject& trac,
       ToInt32(run.Invoke(u"UnpackMessage"sv, Text(u"OEX"s)));
     }
   }
-  WriteObjectLog(trac, u"WD "s + report_text);
+  WriteObjectLog(trac, Concat({u"WD "sv, report_text}));
   return 0;
 }
 
 }  // namespace
 
 std::int32_t SendOex(const HostObject& step_run_modul, const HostObject& step_trac,
-                     const std::u16string& report_text) noexcept {
+                     std::u16string_view report_text) noexcept {
   try {
     return Exchange(step_run_modul, step_trac, report_text);
   } catch (...) {

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "host/host_object.h"
 
@@ -15,6 +16,6 @@ inline constexpr std::int32_t kFailure = 10010003;
 // Returns 0 when the message was sent and the line written, kFailure otherwise;
 // never raises.
 std::int32_t SendOex(const HostObject& step_run_modul, const HostObject& step_trac,
-                     const std::u16string& report_text) noexcept;
+                     std::u16string_view report_text) noexcept;
 
 }  // namespace clasp
