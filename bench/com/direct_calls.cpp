@@ -1,5 +1,7 @@
 #include "direct_calls.h"
 
+#include "variants.h"
+
 #include <initializer_list>
 #include <utility>
 
@@ -12,22 +14,6 @@ constexpr SHORT kCinCount = 5;
 constexpr wchar_t kObjectLog[] = L"c:\\orbis\\qz\\log\\object.log";
 constexpr wchar_t kPrintLog[] = L"c:\\orbis\\qz\\log\\PrintJournal.log";
 constexpr wchar_t kSource[] = L"Clench";
-
-Variant I2(SHORT v) {
-  Variant result;
-  VARIANT* out = result.Put();
-  V_VT(out) = VT_I2;
-  V_I2(out) = v;
-  return result;
-}
-
-Variant Text(const wchar_t* text) {
-  Variant result;
-  VARIANT* out = result.Put();
-  V_BSTR(out) = SysAllocString(text);
-  V_VT(out) = VT_BSTR;
-  return result;
-}
 
 // Text by reference: the VARIANT points at `variable`, which outlives the call
 // and receives its text afterwards.

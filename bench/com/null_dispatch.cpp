@@ -1,5 +1,7 @@
 #include "null_dispatch.h"
 
+#include "variants.h"
+
 #include <cwchar>
 
 namespace clasp::bench {
@@ -12,30 +14,6 @@ constexpr LONG kRetainedCode = 10120011;
 constexpr LONG kMessageLength = 64;
 constexpr LONG kTimeOut = 30;
 constexpr LONG kReaderFailure = 1234;
-
-Variant I2(SHORT v) {
-  Variant result;
-  VARIANT* out = result.Put();
-  V_VT(out) = VT_I2;
-  V_I2(out) = v;
-  return result;
-}
-
-Variant I4(LONG v) {
-  Variant result;
-  VARIANT* out = result.Put();
-  V_VT(out) = VT_I4;
-  V_I4(out) = v;
-  return result;
-}
-
-Variant Text(const wchar_t* text) {
-  Variant result;
-  VARIANT* out = result.Put();
-  V_BSTR(out) = SysAllocString(text);
-  V_VT(out) = VT_BSTR;
-  return result;
-}
 
 }  // namespace
 
