@@ -26,6 +26,10 @@ constexpr std::int32_t kInvalidArgument = 5;
 constexpr int kR8Digits = 15;  // significant digits the platform prints for doubles
 constexpr int kR4Digits = 7;
 
+// Nested objects are followed this far; an object whose default member answers
+// itself would otherwise never end.
+constexpr int kDefaultMemberDepth = 16;
+
 Failure InvalidDateFailure() {
   return {kInvalidArgument, u"Invalid procedure call or argument"};
 }
@@ -162,6 +166,26 @@ int CompareSigned(bool negative_a, std::uint64_t a, bool negative_b, std::uint64
   return negative_a ? -magnitude_order : magnitude_order;
 }
 
+// The value an object stands for: its default member, read once, and followed
+// through objects that answer objects, as the platform converts them. The
+// platform does not pass on why the member failed: it reports a type
+// mismatch, and an empty reference as a kind it cannot convert.
+HostValue DefaultOf(const HostValue& object) {
+  HostValue current = object;
+  for (int depth = 0; current.GetKind() == Kind::kObject; ++depth) {
+    if (!current.AsObject()) throw UnsupportedTypeFailure();
+    if (depth == kDefaultMemberDepth) throw TypeMismatchFailure();
+    HostValue next;
+    try {
+      next = current.AsObject().DefaultValue();
+    } catch (const Failure&) {
+      throw TypeMismatchFailure();
+    }
+    current = std::move(next);
+  }
+  return current;
+}
+
 }  // namespace
 
 bool LeftToPlatform(const HostValue& value) noexcept {
@@ -182,7 +206,9 @@ const PlatformConversions* InstallPlatformConversions(
   return previous;
 }
 
-std::int32_t ToInt32(const HostValue& value) {
+namespace {
+
+std::int32_t PlainToInt32(const HostValue& value) {
   // Most answers are plain integers or no value at all; nothing to read or round.
   switch (value.GetKind()) {
     case Kind::kI4:
@@ -213,7 +239,7 @@ std::int32_t ToInt32(const HostValue& value) {
   return static_cast<std::int32_t>(signed_whole);
 }
 
-std::u16string ToText(const HostValue& value) {
+std::u16string PlainToText(const HostValue& value) {
   if (installed_conversions && LeftToPlatform(value)) return installed_conversions->ToText(value);
   const Kind kind = value.GetKind();
   switch (kind) {
@@ -259,12 +285,7 @@ std::u16string ToText(const HostValue& value) {
   }
 }
 
-NullableText ToNullableText(const HostValue& value) {
-  if (value.IsNull()) return std::nullopt;
-  return ToText(value);
-}
-
-std::optional<int> CompareWith(const HostValue& value, std::int32_t constant) {
+std::optional<int> PlainCompareWith(const HostValue& value, std::int32_t constant) {
   if (installed_conversions && LeftToPlatform(value)) return installed_conversions->CompareWith(value, constant);
   switch (value.GetKind()) {
     case Kind::kNull:
@@ -295,6 +316,34 @@ std::optional<int> CompareWith(const HostValue& value, std::int32_t constant) {
   // The value lies strictly between whole and the next integer away from zero.
   if (!number.negative) return whole_order >= 0 ? 1 : -1;
   return whole_order <= 0 ? -1 : 1;
+}
+
+}  // namespace
+
+// An object converts as the value of its default member; everything else as it is.
+std::int32_t ToInt32(const HostValue& value) {
+  if (value.GetKind() == Kind::kObject) return PlainToInt32(DefaultOf(value));
+  return PlainToInt32(value);
+}
+
+std::u16string ToText(const HostValue& value) {
+  if (value.GetKind() == Kind::kObject) return PlainToText(DefaultOf(value));
+  return PlainToText(value);
+}
+
+NullableText ToNullableText(const HostValue& value) {
+  if (value.GetKind() == Kind::kObject) {
+    const HostValue standing_for = DefaultOf(value);
+    if (standing_for.IsNull()) return std::nullopt;
+    return PlainToText(standing_for);
+  }
+  if (value.IsNull()) return std::nullopt;
+  return PlainToText(value);
+}
+
+std::optional<int> CompareWith(const HostValue& value, std::int32_t constant) {
+  if (value.GetKind() == Kind::kObject) return PlainCompareWith(DefaultOf(value), constant);
+  return PlainCompareWith(value, constant);
 }
 
 bool EqualsInt(const HostValue& value, std::int32_t constant) {

@@ -13,9 +13,11 @@ namespace clasp {
 // To a signed 32-bit integer. Fractions round to the nearest integer, halves to
 // even; numeric text is read as the en-US platform reads it (signs, "$", "( )",
 // thousands separators, exponents; &H / &O as 32-bit patterns, &HFFFFFFFF being
-// -1); empty gives 0; truth gives -1/0. Null, non-numeric text (empty text
-// included) and objects fail as a type mismatch; anything outside the 32-bit
-// range fails as an overflow.
+// -1); empty gives 0; truth gives -1/0. Null and non-numeric text (empty text
+// included) fail as a type mismatch; anything outside the 32-bit range fails
+// as an overflow. An object converts as its default member's value (in every
+// conversion here): one without one, or whose member fails, is a type
+// mismatch, an empty reference fails as UnsupportedTypeFailure.
 std::int32_t ToInt32(const HostValue& value);
 
 // To text, as the en-US platform writes it. Integers give their decimal text,

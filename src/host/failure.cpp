@@ -28,6 +28,10 @@ Failure WrongArgumentCountFailure() {
           u"Wrong number of arguments or invalid property assignment"};
 }
 
+Failure UnsupportedTypeFailure() {
+  return {kUnsupportedType, u"Variable uses an Automation type not supported in VBScript"};
+}
+
 Failure CurrentFailure() {
   try {
     throw;

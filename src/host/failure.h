@@ -17,6 +17,7 @@ inline constexpr std::int32_t kInternalError = 51;
 inline constexpr std::int32_t kInvalidUseOfNull = 94;
 inline constexpr std::int32_t kMemberMissing = 438;
 inline constexpr std::int32_t kWrongArgumentCount = 450;
+inline constexpr std::int32_t kUnsupportedType = 458;
 
 // A failure: a number and a description, both kept exactly as raised.
 class Failure : public std::exception {
@@ -40,6 +41,8 @@ Failure ObjectNotSetFailure();
 Failure InvalidUseOfNullFailure();
 Failure MemberMissingFailure();
 Failure WrongArgumentCountFailure();
+// What converting an empty object reference to a number or text raises.
+Failure UnsupportedTypeFailure();
 
 // Inside a catch block: the exception in flight as a Failure. Exceptions that
 // are not ours keep a number the host can still show.

@@ -18,4 +18,12 @@ void HostObject::Put(std::u16string_view member, const HostValue& value) const {
   keep->Put(member, value);
 }
 
+HostValue HostObject::DefaultValue() const {
+  if (!ref_) throw ObjectNotSetFailure();
+  const Ref<HostDispatch> keep = ref_;
+  return keep->DefaultValue();
+}
+
+HostValue HostDispatch::DefaultValue() { throw MemberMissingFailure(); }
+
 }  // namespace clasp

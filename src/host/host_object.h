@@ -23,6 +23,10 @@ class HostDispatch {
                            std::span<const HostValue> args) = 0;
   // Assigns the property `member`. Raises Failure like Invoke.
   virtual void Put(std::u16string_view member, const HostValue& value) = 0;
+  // Reads the default member, the one an object stands for when it has to
+  // become a number or text. Raises Failure when the object has none (the
+  // default) or the member fails.
+  virtual HostValue DefaultValue();
 
  protected:
   ~HostDispatch() = default;
@@ -46,6 +50,8 @@ class HostObject {
   HostValue InvokeArgs(std::u16string_view member,
                        std::span<const HostValue> args) const;
   void Put(std::u16string_view member, const HostValue& value) const;
+  // The object's default member; fails like Invoke on an empty reference.
+  HostValue DefaultValue() const;
 
   HostDispatch* Get() const noexcept { return ref_.Get(); }
   explicit operator bool() const noexcept { return static_cast<bool>(ref_); }

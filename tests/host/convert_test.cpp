@@ -73,7 +73,7 @@ TEST(ToInt32, FollowsTheHostRules) {
       {"lone sign", HostValue::Text(u"-"), std::nullopt, kTypeMismatch},
       {"exponent without digits", HostValue::Text(u"1e"), std::nullopt, kTypeMismatch},
       {"null", HostValue::Null(), std::nullopt, kTypeMismatch},
-      {"object", HostValue::Object(HostObject()), std::nullopt, kTypeMismatch},
+      {"empty object reference", HostValue::Object(HostObject()), std::nullopt, kUnsupportedType},
       {"empty value", HostValue::Empty(), 0},
       {"true", HostValue::Bool(true), -1},
       {"false", HostValue::Bool(false), 0},

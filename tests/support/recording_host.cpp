@@ -55,15 +55,17 @@ const RecordingHost::Behaviour* RecordingHost::Find(std::u16string_view member) 
 
 HostValue RecordingHost::Invoke(std::u16string_view member, std::span<const HostValue> args) {
   const Ref<RecordingHost> keep(this);
-  std::string line = name_ + "." + Utf8(member) + "(";
+  const bool default_member = member == kDefaultMember;
+  std::string line = name_ + "." + (default_member ? "[default]" : Utf8(member) + "(");
   for (std::size_t i = 0; i < args.size(); ++i) {
     line += (i ? ", " : "") + Show(args[i]);
   }
-  line += ")";
+  if (!default_member) line += ")";
   const std::size_t index = log_->Add(std::move(line));
   try {
     HostValue answer;
     auto it = behaviours_.find(member);
+    if (default_member && it == behaviours_.end()) throw MemberMissingFailure();
     if (it != behaviours_.end()) {
       Behaviour& b = it->second;
       if (b.missing) throw MemberMissingFailure();
@@ -85,6 +87,8 @@ HostValue RecordingHost::Invoke(std::u16string_view member, std::span<const Host
     throw;
   }
 }
+
+HostValue RecordingHost::DefaultValue() { return Invoke(kDefaultMember, {}); }
 
 void RecordingHost::Put(std::u16string_view member, const HostValue& value) {
   const Ref<RecordingHost> keep(this);

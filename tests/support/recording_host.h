@@ -22,6 +22,7 @@ namespace clasp::testing {
 //   StepDisp.ScreenDisplay() -> I4 0
 //   StepTrac.TraceWrite(Text "p", &Text "line", Text "Clench") -> Empty
 //   StepMks.CardReaderRetain() !! 1234 boom
+//   Answer.[default] -> I4 7
 class AccessLog {
  public:
   std::size_t Add(std::string line);
@@ -46,6 +47,11 @@ class RecordingHost final : public HostDispatch {
   }
   HostValue Invoke(std::u16string_view member, std::span<const HostValue> args) override;
   void Put(std::u16string_view member, const HostValue& value) override;
+  // Answers like Invoke of kDefaultMember; an object not told how has none (438).
+  HostValue DefaultValue() override;
+
+  // The name that configures the default member (Returns, Raises, Calls...).
+  static constexpr std::u16string_view kDefaultMember = u"";
 
   // A counted reference for handing to the component.
   HostObject Object() { return HostObject(this); }
