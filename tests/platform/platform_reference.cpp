@@ -3,10 +3,14 @@
 #include <windows.h>
 #include <oleauto.h>
 
+#include <span>
 #include <utility>
 
 #include "host/convert.h"
 #include "host/failure.h"
+#ifdef CLASP_SERVER_CONVERSIONS
+#include "server/com/dispatch_host.h"
+#endif
 
 namespace clasp::platform_test {
 namespace {
@@ -88,7 +92,138 @@ std::string Guarded(F&& f) {
   }
 }
 
+// An automation object with nothing but a default member, answering a copy of
+// its value to every read, as a script class with a default property does.
+class AnswerObject final : public IDispatch {
+ public:
+  explicit AnswerObject(const VARIANT& value) {
+    VariantInit(&value_);
+    VariantCopy(&value_, const_cast<VARIANT*>(&value));
+  }
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    if (iid != __uuidof(IUnknown) && iid != __uuidof(IDispatch)) return E_NOINTERFACE;
+    *out = static_cast<IDispatch*>(this);
+    AddRef();
+    return S_OK;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++count_; }
+  ULONG STDMETHODCALLTYPE Release() override {
+    const ULONG left = --count_;
+    if (left == 0) delete this;
+    return left;
+  }
+  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
+    if (count) *count = 0;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
+    return DISP_E_UNKNOWNNAME;
+  }
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
+                                   VARIANT* result, EXCEPINFO*, UINT*) override {
+    if (id != DISPID_VALUE || !(flags & DISPATCH_PROPERTYGET)) return DISP_E_MEMBERNOTFOUND;
+    if (params && params->cArgs != 0) return DISP_E_BADPARAMCOUNT;
+    if (!result) return S_OK;
+    return VariantCopy(result, &value_);
+  }
+ private:
+  ~AnswerObject() { VariantClear(&value_); }
+  ULONG count_ = 1;
+  VARIANT value_;
+};
+
+// The same, as a host object of the core's own.
+class AnswerHost final : public HostDispatch {
+ public:
+  explicit AnswerHost(HostValue value) : value_(std::move(value)) {}
+  void AddRef() noexcept override { ++count_; }
+  void Release() noexcept override {
+    if (--count_ == 0) delete this;
+  }
+  HostValue Invoke(std::u16string_view, std::span<const HostValue>) override {
+    throw MemberMissingFailure();
+  }
+  void Put(std::u16string_view, const HostValue&) override { throw MemberMissingFailure(); }
+  HostValue DefaultValue() override { return value_; }
+
+ private:
+  ~AnswerHost() = default;
+  std::uint32_t count_ = 1;
+  HostValue value_;
+};
+
+// A VARIANT holding a new AnswerObject for the case.
+void BuildObject(const Case& c, Variant& out) {
+  Variant value;
+  Build(c, value);
+  V_DISPATCH(out.get()) = new AnswerObject(*value);
+  V_VT(out.get()) = VT_DISPATCH;
+}
+
+std::string PlatformChange(Variant& in, VARTYPE type) {
+  Variant out;
+  const HRESULT hr = VariantChangeTypeEx(out.get(), in.get(), kEnglishUs, 0, type);
+  if (FAILED(hr)) return FailureText(hr);
+  if (type == VT_I4) return std::to_string(V_I4(&*out));
+  const BSTR text = V_BSTR(&*out);
+  return Quote(std::u16string_view(reinterpret_cast<const char16_t*>(text), SysStringLen(text)));
+}
+
+HostValue ObjectValue(const Case& c, ObjectPath path, Variant& keep) {
+  if (path == ObjectPath::kCore) {
+    return HostValue::Object(HostObject::Adopt(new AnswerHost(ToHostValue(c))));
+  }
+#ifdef CLASP_SERVER_CONVERSIONS
+  BuildObject(c, keep);
+  return HostValue::Object(DispatchHost::Wrap(V_DISPATCH(keep.get())));
+#else
+  (void)keep;
+  throw Failure(kInternalError, u"no server adapters in this build");
+#endif
+}
+
 }  // namespace
+
+std::string PlatformObjectToInt32(const Case& c) {
+  Variant in;
+  BuildObject(c, in);
+  return PlatformChange(in, VT_I4);
+}
+
+std::string PlatformObjectToText(const Case& c) {
+  Variant in;
+  BuildObject(c, in);
+  return PlatformChange(in, VT_BSTR);
+}
+
+std::string PlatformObjectCompare(const Case& c, std::int32_t constant) {
+  return PlatformCompare(c, constant);
+}
+
+std::string CoreObjectToInt32(const Case& c, ObjectPath path) {
+  return Guarded([&] {
+    Variant keep;
+    return std::to_string(ToInt32(ObjectValue(c, path, keep)));
+  });
+}
+
+std::string CoreObjectToText(const Case& c, ObjectPath path) {
+  return Guarded([&] {
+    Variant keep;
+    return Quote(ToText(ObjectValue(c, path, keep)));
+  });
+}
+
+std::string CoreObjectCompare(const Case& c, std::int32_t constant, ObjectPath path) {
+  return Guarded([&]() -> std::string {
+    Variant keep;
+    const auto order = CompareWith(ObjectValue(c, path, keep), constant);
+    return order ? OrderText(*order) : "null";
+  });
+}
 
 std::string Quote(std::u16string_view text) {
   std::string out = "\"";

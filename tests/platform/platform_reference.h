@@ -23,6 +23,21 @@ std::string CoreToInt32(const Case& c);
 std::string CoreToText(const Case& c);
 std::string CoreCompare(const Case& c, std::int32_t constant);
 
+// The same conversions of an object whose default member answers the case's
+// value. The platform's side converts it with oleaut32, which reads the
+// default member itself; its comparison (VarCmp) reads no default member, so
+// the host's `object = constant` is the comparison of what the member answers.
+std::string PlatformObjectToInt32(const Case& c);
+std::string PlatformObjectToText(const Case& c);
+std::string PlatformObjectCompare(const Case& c, std::int32_t constant);
+
+// How the core meets such an object: as a host object of its own (native
+// hosts), or as the platform's IDispatch wrapped by the server's adapter.
+enum class ObjectPath { kCore, kDispatch };
+std::string CoreObjectToInt32(const Case& c, ObjectPath path);
+std::string CoreObjectToText(const Case& c, ObjectPath path);
+std::string CoreObjectCompare(const Case& c, std::int32_t constant, ObjectPath path);
+
 // Quoted UTF-8 form of a text outcome, with control and non-ASCII characters escaped.
 std::string Quote(std::u16string_view text);
 

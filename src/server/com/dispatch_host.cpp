@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "host/failure.h"
+#include "server/com/default_member.h"
 #include "server/com/error.h"
 #include "server/com/host_dispatch.h"
 #include "server/com/value.h"
@@ -124,6 +125,11 @@ void DispatchHost::Put(std::u16string_view member, const HostValue& value) {
   DISPID named = DISPID_PROPERTYPUT;
   DISPPARAMS params{argument.Address(), &named, 1, 1};
   Call(id, DISPATCH_PROPERTYPUT, params, nullptr);
+}
+
+HostValue DispatchHost::DefaultValue() {
+  const HostObject keep_alive(this);
+  return ReadDefaultMember(dispatch_.Get());
 }
 
 HostObject HostOfDispatch(IDispatch* dispatch) {

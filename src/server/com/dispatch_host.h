@@ -28,6 +28,7 @@ class DispatchHost final : public HostDispatch {
   void Release() noexcept override;
   HostValue Invoke(std::u16string_view member, std::span<const HostValue> args) override;
   void Put(std::u16string_view member, const HostValue& value) override;
+  HostValue DefaultValue() override;
 
   IDispatch* Dispatch() const noexcept { return dispatch_.Get(); }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "host/failure.h"
+#include "server/com/default_member.h"
 #include "server/com/dispatch_host.h"
 #include "server/com/error.h"
 #include "server/com/value.h"
@@ -200,10 +201,11 @@ HRESULT HostDispatchObject::InvokeEx(DISPID id, LCID, WORD flags, DISPPARAMS* pa
                                      VARIANT* result, EXCEPINFO* excep_info,
                                      IServiceProvider*) {
   if (!params) return E_INVALIDARG;
-  if (!Known(id)) return DISP_E_MEMBERNOTFOUND;
+  if (!Known(id) && id != DISPID_VALUE) return DISP_E_MEMBERNOTFOUND;
   const ComPtr<HostDispatchObject> keep_alive(this);
   try {
-    HostValue answer = Call(names_[id - kFirstDispId], flags, *params);
+    HostValue answer = id == DISPID_VALUE ? AnswerDefaultMember(host_, flags, *params)
+                                          : Call(names_[id - kFirstDispId], flags, *params);
     if (result) {
       Variant converted = ToVariant(answer);
       *result = converted.Detach();
