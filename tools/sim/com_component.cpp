@@ -81,8 +81,8 @@ class ComComponent final : public Component {
 
   // Assigned as a script's `Set` does it: a put by reference, which is how the
   // server's type library declares the host object properties.
-  void Assign(HostRole role, SimHost& host) override {
-    const ComPtr<IDispatch> object = DispatchOfHost(HostObject(&host));
+  void Assign(HostRole role, const HostObject& host) override {
+    const ComPtr<IDispatch> object = DispatchOfHost(host);
     VARIANT value;
     VariantInit(&value);
     V_VT(&value) = VT_DISPATCH;

@@ -16,8 +16,9 @@ namespace clasp::sim {
 class Component {
  public:
   virtual ~Component() = default;
-  // Assigns a host object to StepDisp, StepMks, ...; never fails.
-  virtual void Assign(HostRole role, SimHost& host) = 0;
+  // Assigns a host object (simulated, or a proxy for a real one) to StepDisp,
+  // StepMks, ...; never fails.
+  virtual void Assign(HostRole role, const HostObject& host) = 0;
   // The members below raise Failure when the component's member fails.
   virtual void ScreenNo(const std::u16string& text) = 0;
   // DisapleVal01 for slot 0, ... DisapleVal04 for slot 3.

@@ -6,8 +6,7 @@ namespace {
 
 class Linked final : public Component {
  public:
-  void Assign(HostRole role, SimHost& host) override {
-    const HostObject object(&host);
+  void Assign(HostRole role, const HostObject& object) override {
     switch (role) {
       case HostRole::kDisp: holdfast_->StepDisp(object); break;
       case HostRole::kMks: holdfast_->StepMks(object); break;

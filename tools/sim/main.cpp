@@ -18,6 +18,8 @@
 
 #include "host/text.h"
 #include "sim/component.h"
+#include "sim/real_host.h"
+#include "sim/recording_proxy.h"
 #include "sim/render.h"
 #include "sim/run.h"
 #include "sim/scenario.h"
@@ -40,6 +42,7 @@ struct Options {
   std::vector<std::string> raises;
   std::vector<std::string> lacking;
   std::vector<std::string> unset;
+  std::vector<std::string> real_hosts;  // Field=ProgID
   std::string log_dir = "clasp-logs";
   std::string clock;
   std::string colour = "auto";
@@ -117,6 +120,25 @@ std::string MemberList() {
   return out;
 }
 
+// The fields the integrator's own objects take, checked before anything is created.
+std::vector<std::pair<HostRole, std::string>> ParseHostOptions(const Options& o,
+                                                               const Scenario& scenario) {
+  std::vector<std::pair<HostRole, std::string>> out;
+  for (const std::string& text : o.real_hosts) {
+    const std::size_t equals = text.find('=');
+    if (equals == std::string::npos || equals + 1 == text.size()) {
+      throw InputError("--host: '" + text + "' is not Field=ProgID");
+    }
+    const HostRole role = ParseRoleOption("--host", text.substr(0, equals));
+    if (scenario.unset.contains(role)) {
+      throw InputError("--host: " + std::string(RoleProperty(role)) +
+                       " is also left unset; give it an object or leave it unset, not both");
+    }
+    out.emplace_back(role, text.substr(equals + 1));
+  }
+  return out;
+}
+
 std::unique_ptr<Component> MakeComponent() {
 #ifdef _WIN32
   return MakeComComponent();
@@ -168,6 +190,10 @@ int main(int argc, char** argv) {
              "Object.Member");
   repeatable(app.add_option("--unset", o.unset, "The host never assigns this object"),
              "StepDisp|StepMks|StepRunModul|StepTrac|StepJour");
+  repeatable(app.add_option("--host", o.real_hosts,
+                            "Your own automation object for this field, created by ProgID and "
+                            "recorded like the simulated ones (Windows build; repeatable)"),
+             "Field=ProgID");
   app.add_option("--log-dir", o.log_dir, "Folder of object.log, PrintJournal.log, journal.txt and detail.txt; lines are appended")
       ->capture_default_str();
   app.add_option("--clock", o.clock, "Fixed time stamp for the files (default: the time now)")
@@ -184,6 +210,7 @@ int main(int argc, char** argv) {
       "  clasp-sim --reader 0                       the card is not retained\n"
       "  clasp-sim --reader 7 --status 0020         a device fault on a card that faulted before\n"
       "  clasp-sim --raise StepMks.CardReaderRetain=1234:jammed\n"
+      "  clasp-sim --host StepDisp=Bank.Display --host StepJour=Bank.Journal\n"
       "  clasp-sim scenarios/oex-write-only.json --comm-sign 1 --json");
 
   try {
@@ -206,11 +233,15 @@ int main(int argc, char** argv) {
       if (!fixed) throw InputError("--clock: '" + o.clock + "' is not 'YYYY-MM-DD HH:MM:SS'");
       clock = *fixed;
     }
-    Report report;
-    {
-      std::unique_ptr<Component> component = MakeComponent();
-      report = Run(scenario, *component, LogFiles(o.log_dir, clock));
+    const auto host_options = ParseHostOptions(o, scenario);
+    std::unique_ptr<Component> component = MakeComponent();
+    // Created after the component, which starts the platform's run time, and
+    // released before it; the report too, since it may hold their answers.
+    RealHosts real;
+    for (const auto& [role, prog_id] : host_options) {
+      real.insert_or_assign(role, RealHost{CreateRealHost(prog_id), prog_id});
     }
+    const Report report = Run(scenario, *component, LogFiles(o.log_dir, clock), real);
     Print(o.json ? RenderJson(report) : RenderText(report, UseColour(o.colour)));
     return kExitRan;
   } catch (const InputError& error) {

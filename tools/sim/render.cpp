@@ -61,6 +61,13 @@ void RenderEvent(const Event& event, const Palette& p, std::string& out) {
     out += event.object + "." + event.member + " " + p.Warn(event.notes.front()) + "\n";
     return;
   }
+  if (event.raised_inside) {
+    out += event.object + " (never assigned) -> " + p.Bad(FailureText(*event.failure)) + "\n";
+    for (const std::string& note : event.notes) {
+      out += std::string(kNumberWidth + 6, ' ') + p.Note("\u21b3 " + note) + "\n";
+    }
+    return;
+  }
   if (own_assignment) {
     // The host handing the component one of its objects: the note says which.
     out += event.object + "." + event.member + " = " +
@@ -115,6 +122,9 @@ nlohmann::ordered_json EventJson(const Event& event) {
   if (event.number > 0) out["n"] = event.number;
   if (event.skipped) {
     out["skipped"] = true;
+  } else if (event.raised_inside) {
+    out.erase("member");  // no member was reached
+    out["raised_inside"] = true;
   } else if (event.missing) {
     out["missing"] = true;
   } else {

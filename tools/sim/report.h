@@ -31,6 +31,9 @@ struct Event {
   bool missing = false;
   // The host left this step out (a host object it never assigns).
   bool skipped = false;
+  // A failure the component raised itself on reaching a host field the host
+  // never assigned; `object` names the field, no host was called.
+  bool raised_inside = false;
   // What the simulated host did, in words (UTF-8).
   std::vector<std::string> notes;
   // Host-side accesses are numbered from 1; the host's own calls are not.

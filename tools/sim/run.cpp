@@ -3,6 +3,7 @@
 #include <array>
 
 #include "host/text.h"
+#include "sim/own_failures.h"
 
 namespace clasp::sim {
 namespace {
@@ -40,16 +41,17 @@ Event HoldfastEvent(std::string member, Access access) {
 
 }  // namespace
 
-Report Run(const Scenario& scenario, Component& component, LogFiles files) {
+Report Run(const Scenario& scenario, Component& component, LogFiles files,
+           const RealHosts& real) {
   World world(scenario, std::move(files));
   std::array<Ref<SimHost>, kHostRoleCount> hosts;
+  std::array<HostObject, kHostRoleCount> assigned;
   Report report;
   report.scenario = scenario.name;
   report.description = scenario.description;
 
   for (int i = 0; i < kHostRoleCount; ++i) {
     const auto role = static_cast<HostRole>(i);
-    hosts[i] = SimHost::Create(role, world);
     Event event = HoldfastEvent(std::string(RoleProperty(role)), Access::kPut);
     if (scenario.unset.contains(role)) {
       event.skipped = true;
@@ -57,9 +59,16 @@ Report Run(const Scenario& scenario, Component& component, LogFiles files) {
       report.setup.push_back(std::move(event));
       continue;
     }
-    event.notes.push_back("the simulated " + std::string(RoleTitle(role)));
+    if (const auto own = real.find(role); own != real.end()) {
+      assigned[i] = MakeRecordingProxy(role, own->second.object, world);
+      event.notes.push_back(own->second.name + " (your own " + std::string(RoleTitle(role)) + ")");
+    } else {
+      hosts[i] = SimHost::Create(role, world);
+      assigned[i] = HostObject(hosts[i].Get());
+      event.notes.push_back("the simulated " + std::string(RoleTitle(role)));
+    }
     HostCall(world, report.setup, std::move(event),
-             [&](Event&) { component.Assign(role, *hosts[i]); });
+             [&](Event&) { component.Assign(role, assigned[i]); });
   }
   if (scenario.screen_no) {
     Event event = HoldfastEvent("ScreenNo", Access::kPut);
@@ -82,9 +91,10 @@ Report Run(const Scenario& scenario, Component& component, LogFiles files) {
     report.outcome.result = result;
   });
   if (!report.outcome.result) report.outcome.failure = report.step.front().failure;
+  ShowOwnFailures(scenario, report);
 
   for (int i = 0; i < kHostRoleCount; ++i) {
-    if (scenario.unset.contains(static_cast<HostRole>(i))) continue;
+    if (!hosts[i]) continue;  // unset, or a real object that keeps its own state
     for (auto& line : hosts[i]->State()) report.state.push_back(std::move(line));
   }
   report.files = world.files.Written();
