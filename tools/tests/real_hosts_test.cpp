@@ -1,0 +1,192 @@
+// The integrator's own host objects behind the recording proxy, and the
+// component's own failures placed in the record of a step.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "component/holdfast.h"
+#include "host/failure.h"
+#include "host/text.h"
+#include "sim/component.h"
+#include "sim/render.h"
+#include "sim/run.h"
+#include "sim/scenario.h"
+
+namespace clasp::sim {
+namespace {
+
+// A display written by an integrator: remembers what is put, answers its
+// screen number as an I4 it keeps, lacks everything else, and rewrites a
+// by-reference argument (to show the proxy records what went in).
+class OwnDisplay final : public HostDispatch {
+ public:
+  void AddRef() noexcept override { ++count_; }
+  void Release() noexcept override {
+    if (--count_ == 0) delete this;
+  }
+  HostValue Invoke(std::u16string_view member, std::span<const HostValue> args) override {
+    ++calls;
+    if (member == u"ScreenDisplay") return HostValue::I2(0);
+    if (member == u"ScreenNo") return screen;
+    if (member == u"Probe" && args.size() == 1 && args[0].IsByRef()) {
+      args[0].RefTarget() = u"changed";
+      return HostValue::Text(u"probed");
+    }
+    throw MemberMissingFailure();
+  }
+  void Put(std::u16string_view member, const HostValue& value) override {
+    ++calls;
+    if (member == u"ScreenNo") {
+      screen = value;
+      return;
+    }
+    if (member.starts_with(u"DisapleVal0")) return;
+    throw Failure(1234, u"refused");
+  }
+  HostValue screen;
+  int calls = 0;
+
+ private:
+  ~OwnDisplay() = default;
+  std::uint32_t count_ = 1;
+};
+
+struct RealHostsTest : ::testing::Test {
+  RealHostsTest() {
+    folder = std::filesystem::temp_directory_path() /
+             ("clasp-real-hosts-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+    std::filesystem::remove_all(folder);
+  }
+  ~RealHostsTest() override { std::filesystem::remove_all(folder); }
+
+  Report RunWith(const Scenario& scenario, const RealHosts& real = {}) {
+    auto component = MakeLinkedComponent();
+    return sim::Run(scenario, *component, LogFiles(folder.string(), *Clock::Fixed(kTime)), real);
+  }
+  static std::vector<std::string> Lines(const Report& report) {
+    std::vector<std::string> lines;
+    std::string text = RenderText(report, false);
+    for (std::size_t start = 0, end; start < text.size(); start = end + 1) {
+      end = text.find('\n', start);
+      lines.push_back(text.substr(start, end - start));
+    }
+    return lines;
+  }
+  static bool Has(const std::vector<std::string>& lines, const std::string& line) {
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+  }
+
+  static constexpr const char* kTime = "2026-01-01 09:00:00";
+  std::filesystem::path folder;
+};
+
+TEST_F(RealHostsTest, AnOwnDisplayIsCalledAndRecordedLikeASimulatedOne) {
+  auto* display = new OwnDisplay;
+  const HostObject object = HostObject::Adopt(display);
+  Scenario scenario;
+  scenario.raises.insert_or_assign(ParseMemberOption("t", "StepDisp.ScreenDisplay"),
+                                   Failure(99, u"simulated only"));
+  const Report report = RunWith(scenario, {{HostRole::kDisp, {object, "Bank.Display"}}});
+  const auto lines = Lines(report);
+
+  EXPECT_TRUE(Has(lines, "        Holdfast.StepDisp = Bank.Display (your own display)"));
+  // Kinds as they come from the real object: I2 where a simulated one answers I4.
+  EXPECT_TRUE(Has(lines, "     1  StepDisp.ScreenNo = I2 420"));
+  EXPECT_TRUE(Has(lines, "     2  StepDisp.ScreenDisplay() -> I2 0"));
+  EXPECT_TRUE(Has(lines, "     3  StepDisp.ScreenNo -> I2 420"));
+  EXPECT_TRUE(Has(lines, "     5  StepDisp.DisapleVal01 = Text \"\""));
+  // --raise applies to simulated hosts only: the real display answered.
+  EXPECT_EQ(report.outcome.result, kRetained);
+  EXPECT_EQ(display->calls, 7);
+  // Its state is its own: nothing of the display in "afterwards".
+  for (const auto& [name, value] : report.state) EXPECT_FALSE(name.starts_with("StepDisp"));
+}
+
+TEST_F(RealHostsTest, FailuresAndByReferenceArgumentsAreRecordedAsTheyHappened) {
+  auto* display = new OwnDisplay;
+  Scenario scenario;
+  World world(scenario, LogFiles(folder.string(), *Clock::Fixed(kTime)));
+  const HostObject proxy = MakeRecordingProxy(HostRole::kDisp, HostObject::Adopt(display), world);
+
+  std::u16string variable = u"before";
+  EXPECT_EQ(proxy.Invoke(u"Probe", HostValue::TextRef(variable)).AsText(), u"probed");
+  EXPECT_EQ(variable, u"changed");  // forwarded unchanged, by reference
+  EXPECT_THROW(proxy.Put(u"Other", HostValue::I4(1)), Failure);
+  EXPECT_THROW(proxy.Invoke(u"CardReaderRetain"), Failure);
+
+  ASSERT_EQ(world.events.size(), 3u);
+  const Event& probe = world.events[0];
+  EXPECT_EQ(probe.number, 1);
+  EXPECT_EQ(probe.access, Access::kCall);
+  ASSERT_EQ(probe.args.size(), 1u);
+  EXPECT_EQ(probe.args[0], HostValue::Text(u"before"));
+  EXPECT_EQ(probe.by_ref, std::vector<bool>{true});
+  EXPECT_EQ(probe.answer, HostValue::Text(u"probed"));
+  EXPECT_EQ(world.events[1].failure->Number(), 1234);
+  EXPECT_EQ(world.events[1].failure->Description(), u"refused");
+  EXPECT_EQ(world.events[2].failure->Number(), kMemberMissing);
+  EXPECT_FALSE(world.events[2].missing);  // the object's own answer, not the scenario's
+  EXPECT_EQ(world.events[2].number, 3);
+}
+
+TEST_F(RealHostsTest, TheComponentsOwn91StandsWhereItHappened) {
+  struct Row {
+    const char* name;
+    std::vector<const char*> unset;
+    std::vector<const char*> raises;
+    // The record of the step, by object and member (own failures as "91 Field").
+    std::vector<std::string> expected_around;
+  };
+  const Row rows[] = {
+      {"reader unset: before the failure path's journal",
+       {"StepMks"}, {},
+       {"StepDisp.DisapleVal04", "91 StepMks", "StepTrac.TraceWrite"}},
+      {"journal unset: inside the journal, and again on the failure path",
+       {"StepJour"}, {},
+       {"StepTrac.TraceWrite", "91 StepJour", "StepTrac.TraceWrite", "91 StepJour"}},
+      {"a reader's own failure sends the step there; only the path meets the field",
+       {"StepJour"}, {"StepMks.CardReaderRetain"},
+       {"StepMks.CardReaderRetain", "StepTrac.TraceWrite", "91 StepJour"}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    Scenario scenario;
+    for (const char* role : row.unset) scenario.unset.insert(ParseRoleOption("t", role));
+    for (const char* member : row.raises) {
+      scenario.raises.insert_or_assign(ParseMemberOption("t", member), Failure(1234, u"jammed"));
+    }
+    const Report report = RunWith(scenario);
+    std::vector<std::string> record;
+    for (std::size_t i = 1; i < report.step.size(); ++i) {
+      const Event& e = report.step[i];
+      record.push_back(e.raised_inside ? "91 " + e.object : e.object + "." + e.member);
+    }
+    // The expected stretch must appear in this order, with nothing between.
+    const auto at = std::search(record.begin(), record.end(), row.expected_around.begin(),
+                                row.expected_around.end());
+    EXPECT_NE(at, record.end()) << ::testing::PrintToString(record);
+    const auto own = std::count_if(record.begin(), record.end(),
+                                   [](const std::string& s) { return s.starts_with("91 "); });
+    const auto wanted = std::count_if(row.expected_around.begin(), row.expected_around.end(),
+                                      [](const std::string& s) { return s.starts_with("91 "); });
+    EXPECT_EQ(own, wanted);
+  }
+}
+
+TEST_F(RealHostsTest, NoOwnFailureWhenTheUnsetFieldIsNeverReached) {
+  // The display fails, so the reader is never called: nothing to show.
+  Scenario scenario;
+  scenario.unset.insert(HostRole::kMks);
+  scenario.answers.insert_or_assign(ParseMemberOption("t", "StepDisp.ScreenDisplay"),
+                                    HostValue::I4(5));
+  const Report report = RunWith(scenario);
+  for (const Event& e : report.step) EXPECT_FALSE(e.raised_inside);
+}
+
+}  // namespace
+}  // namespace clasp::sim
