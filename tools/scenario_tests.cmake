@@ -80,6 +80,16 @@ foreach(case ${output_cases})
 endforeach()
 
 if(WIN32)
+  include(${CMAKE_CURRENT_SOURCE_DIR}/real_host_tests.cmake)
+else()
+  # Real host objects are created through the platform's automation run time.
+  add_test(NAME sim.bad-input.host-needs-windows
+    COMMAND ${CMAKE_COMMAND} -DSIM=$<TARGET_FILE:clasp-sim> "-DARGS=--host^StepDisp=Bank.Display"
+            "-DEXPECT=--host: 'Bank\\.Display' needs the Windows build" -DRUNS=${runs}
+            -P ${CMAKE_CURRENT_SOURCE_DIR}/expect_error.cmake)
+endif()
+
+if(WIN32)
   # The server tests unregister the DLL when they are done; requiring their
   # fixture too keeps that from happening while these run.
   set_tests_properties(${scenario_tests} PROPERTIES

@@ -1,0 +1,64 @@
+# clasp-sim.exe in front of real automation objects, under Wine: a small
+# in-process server built for the test offers a display and a journal printer
+# by ProgID, and Scripting.Dictionary stands for an object of the platform's
+# own that has none of the host members. Included by scenario_tests.cmake in a
+# Windows build, after the COM-mode settings (launcher, environment).
+add_library(clasp_own_hosts MODULE
+  ${CMAKE_CURRENT_SOURCE_DIR}/tests/own_hosts/own_hosts.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/tests/own_hosts/own_hosts.def)
+target_link_libraries(clasp_own_hosts PRIVATE clasp_com)
+target_compile_options(clasp_own_hosts PRIVATE -Wall -Wextra -Wpedantic)
+target_link_options(clasp_own_hosts PRIVATE -static -Wl,--enable-stdcall-fixup)
+set_target_properties(clasp_own_hosts PROPERTIES
+  PREFIX "" LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+add_dependencies(clasp-sim clasp_own_hosts)
+
+add_test(NAME sim.com.own-hosts.register
+  COMMAND ${CMAKE_COMMAND} -DWINE=${CLASP_WINE} -DDLL_DIR=${CMAKE_BINARY_DIR}
+          -DDLL=clasp_own_hosts.dll -DLOG=${CMAKE_CURRENT_BINARY_DIR}/own-hosts-register.log
+          -P ${CMAKE_CURRENT_SOURCE_DIR}/register_server.cmake)
+set_tests_properties(sim.com.own-hosts.register PROPERTIES
+  FIXTURES_SETUP own_hosts_registered RESOURCE_LOCK wine_registry
+  ENVIRONMENT "${wine_environment}")
+
+set(expected_dir ${CMAKE_CURRENT_SOURCE_DIR}/tests/expected)
+set(clock "--clock^2026-01-01 09:00:00")
+# name | arguments (^-separated) | expected transcript
+set(real_host_cases
+  "display-and-journal|--host^StepDisp=ClaspTest.Display^--host^StepJour=ClaspTest.Journal^${clock}^--log-dir^logs/own-hosts|own-hosts.txt"
+  "platform-object|--host^StepMks=Scripting.Dictionary^--raise^StepMks.CardReaderRetain=1:unused^${clock}^--log-dir^logs/platform-object|platform-object.txt"
+)
+foreach(case ${real_host_cases})
+  string(REPLACE "|" ";" fields "${case}")
+  list(GET fields 0 name)
+  list(GET fields 1 args)
+  list(GET fields 2 expected)
+  add_test(NAME sim.com.own-hosts.${name}
+    COMMAND ${CMAKE_COMMAND} -DSIM=$<TARGET_FILE:clasp-sim> "-DARGS=${args}"
+            -DEXPECTED=${expected_dir}/${expected} -DRUNS=${runs} "-DLAUNCHER=${launcher}"
+            -P ${CMAKE_CURRENT_SOURCE_DIR}/run_transcript.cmake)
+  list(APPEND real_host_tests sim.com.own-hosts.${name})
+endforeach()
+
+# name | arguments | what the error must say
+set(refused_host_cases
+  "unknown-prog-id|--host^StepDisp=No.Such.Host|--host: no automation object is registered as 'No\\.Such\\.Host'"
+  "no-dispatch|--host^StepJour=ClaspTest.NoDispatch|--host: 'ClaspTest\\.NoDispatch' has no IDispatch"
+  "unset-too|--host^StepMks=ClaspTest.Display^--unset^StepMks|--host: StepMks is also left unset"
+)
+foreach(case ${refused_host_cases})
+  string(REPLACE "|" ";" fields "${case}")
+  list(GET fields 0 name)
+  list(GET fields 1 args)
+  list(GET fields -1 expect)
+  add_test(NAME sim.com.own-hosts.refused.${name}
+    COMMAND ${CMAKE_COMMAND} -DSIM=$<TARGET_FILE:clasp-sim> "-DARGS=${args}" "-DEXPECT=${expect}"
+            -DRUNS=${runs} "-DLAUNCHER=${launcher}"
+            -P ${CMAKE_CURRENT_SOURCE_DIR}/expect_error.cmake)
+  list(APPEND real_host_tests sim.com.own-hosts.refused.${name})
+endforeach()
+
+set_tests_properties(${real_host_tests} PROPERTIES
+  FIXTURES_REQUIRED "sim_registered;holdfast_registered;own_hosts_registered"
+  RESOURCE_LOCK wine_registry
+  ENVIRONMENT "${wine_environment}")
