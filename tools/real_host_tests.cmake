@@ -58,6 +58,15 @@ foreach(case ${refused_host_cases})
   list(APPEND real_host_tests sim.com.own-hosts.refused.${name})
 endforeach()
 
+# The same accesses in the JSON transcript, kinds included.
+add_test(NAME sim.com.own-hosts.json
+  COMMAND ${CMAKE_COMMAND} -DSIM=$<TARGET_FILE:clasp-sim>
+          "-DARGS=--json^--host^StepDisp=ClaspTest.Display^--log-dir^logs/own-hosts-json"
+          "-DEXPECT=\"member\": \"ScreenDisplay\",\n +\"n\": 2,\n +\"access\": \"call\",\n +\"args\": \\[\\],\n +\"answer\": {\n +\"kind\": \"Object\""
+          -DRUNS=${runs} "-DLAUNCHER=${launcher}"
+          -P ${CMAKE_CURRENT_SOURCE_DIR}/expect_output.cmake)
+list(APPEND real_host_tests sim.com.own-hosts.json)
+
 set_tests_properties(${real_host_tests} PROPERTIES
   FIXTURES_REQUIRED "sim_registered;holdfast_registered;own_hosts_registered"
   RESOURCE_LOCK wine_registry
