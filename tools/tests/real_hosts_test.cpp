@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "component/holdfast.h"
 #include "host/failure.h"
 #include "host/text.h"
@@ -58,8 +60,11 @@ class OwnDisplay final : public HostDispatch {
 
 struct RealHostsTest : ::testing::Test {
   RealHostsTest() {
+    // One folder per test and process: ctest may run these side by side.
     folder = std::filesystem::temp_directory_path() /
-             ("clasp-real-hosts-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+             ("clasp-real-hosts-" +
+              std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + "-" +
+              std::to_string(::getpid()));
     std::filesystem::remove_all(folder);
   }
   ~RealHostsTest() override { std::filesystem::remove_all(folder); }
