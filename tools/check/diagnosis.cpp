@@ -11,6 +11,16 @@ constexpr char kFollows[] = "follows from the failure above";
 
 std::string Bits(int bits) { return std::to_string(bits) + "-bit"; }
 
+// Windows paths compare without regard to ASCII case.
+bool SamePath(std::string first, std::string second) {
+  for (std::string* path : {&first, &second}) {
+    for (char& c : *path) {
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+  }
+  return first == second;
+}
+
 std::string Hex(std::uint32_t value) {
   char text[sizeof "0x12345678"];
   std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(value));
@@ -103,6 +113,8 @@ Finding TypeLibrary(const Facts& facts) {
                   Cause::kStaleTypeLibrary, stale);
     }
     case TypeLibState::kFileMissing:
+      // The library lives in the DLL: a moved DLL takes it along.
+      if (facts.path && SamePath(facts.type_library_path, *facts.path)) break;
       return Fail("type library registered from " + facts.type_library_path +
                       ", which does not exist",
                   Cause::kStaleTypeLibrary, stale);
