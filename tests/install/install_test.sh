@@ -175,6 +175,10 @@ test_upgrade_leaves_one_copy() {
   local server
   server=$("$loader" reg query "HKCR\\CLSID\\$clsid\\InprocServer32" /ve </dev/null 2>/dev/null | tr -d '\r')
   grep -qF "$installed_dll" <<<"$server" || { echo "server: $server"; return 1; }
+  # And the older one refuses to go back over the newer one.
+  if msiexec /i "$older_msi"; then echo "older package installed over the newer"; return 1; fi
+  [ "$(installed_products)" -eq 1 ] && [ "$(manifest_version)" = "$version.0" ] ||
+    { echo "a refused downgrade changed the installation"; return 1; }
 }
 
 test_check_ready_after_install() {
@@ -271,7 +275,7 @@ test_check_names_other_bitness() {
 run check_reports_not_registered test_check_not_registered
 run regfree_creates_with_nothing_registered test_regfree_creates
 run regfree_fails_cleanly_without_manifest test_regfree_fails_cleanly_without_manifest
-run older_then_current_leaves_one_copy test_upgrade_leaves_one_copy
+run older_then_current_leaves_one_copy_and_no_downgrade test_upgrade_leaves_one_copy
 run check_ready_after_install test_check_ready_after_install
 run script_host_captures_after_install test_script_host_captures
 run package_registry_equals_regsvr32 test_registry_equals_regsvr32

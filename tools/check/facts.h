@@ -28,6 +28,7 @@ struct Mismatch {
   std::optional<std::string> found;
 };
 
+// Everything the diagnosis needs, as one program of one bitness found it.
 struct Facts {
   int process_bits = 0;                  // 32 or 64
   bool other_view_exists = false;        // a 64-bit Windows has a second view

@@ -23,6 +23,8 @@ constexpr reg::Platform kPlatform =
     kProcessBits == kBitsOf64 ? reg::Platform::kWin64 : reg::Platform::kWin32;
 // Longest registry key name.
 constexpr DWORD kKeyNameLength = 256;
+// A GUID in braces and its terminating null.
+constexpr int kGuidTextSize = 39;
 
 std::wstring Wide(std::u16string_view text) { return std::wstring(text.begin(), text.end()); }
 
@@ -130,8 +132,8 @@ std::wstring Signature(ITypeLib* library) {
   std::wstring text;
   TLIBATTR* attr = nullptr;
   if (FAILED(library->GetLibAttr(&attr))) return text;
-  wchar_t guid[kKeyNameLength] = {};
-  StringFromGUID2(attr->guid, guid, kKeyNameLength);
+  wchar_t guid[kGuidTextSize] = {};
+  StringFromGUID2(attr->guid, guid, kGuidTextSize);
   text += std::wstring(guid) + L" " + std::to_wstring(attr->wMajorVerNum) + L"." +
           std::to_wstring(attr->wMinorVerNum) + L" " + std::to_wstring(attr->lcid) + L" " +
           std::to_wstring(attr->syskind) + L"\n";
@@ -140,7 +142,7 @@ std::wstring Signature(ITypeLib* library) {
     ComPtr<ITypeInfo> info;
     TYPEATTR* type = nullptr;
     if (FAILED(library->GetTypeInfo(i, info.Put())) || FAILED(info->GetTypeAttr(&type))) continue;
-    StringFromGUID2(type->guid, guid, kKeyNameLength);
+    StringFromGUID2(type->guid, guid, kGuidTextSize);
     text += std::wstring(guid) + L" kind " + std::to_wstring(type->typekind) + L" flags " +
             std::to_wstring(type->wTypeFlags) + L"\n";
     for (WORD f = 0; f < type->cFuncs; ++f) {
