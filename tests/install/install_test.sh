@@ -4,7 +4,8 @@
 # over an older one, the registry it leaves against regsvr32's, a card capture
 # from cscript, the registration check in each broken state, and removal.
 # Given the other bitness's build too (x64 only), the check is also run where
-# the component is registered for the other bitness alone.
+# the component is registered for the other bitness alone, and where the
+# 32-bit registration points at a 64-bit DLL.
 # Usage: install_test.sh x86|x64 BUILD_DIR [OTHER_BUILD_DIR]
 # Prints "ok - name" or "FAIL - name" per test and a ctest-style count; exits
 # non-zero when any test failed.
@@ -22,6 +23,10 @@ dist=$(cache_value "$build" CLASP_DIST_DIR)
 msi=$dist/Clasp-Holdfast-$version-$arch.msi
 older_msi=$build/older-package/Clasp-Holdfast-$older-$arch.msi
 bundle=$dist/Clasp-Holdfast-$version-$arch
+
+for file in "$msi" "$older_msi" "$bundle/Holdfast.dll" "$build/clasp-check.exe"; do
+  [ -f "$file" ] || { echo "install.$arch: $file is missing (build the msi and msi_older targets)"; exit 1; }
+done
 
 wine32=/usr/lib/wine/wine
 if [ "$arch" = x64 ]; then
@@ -264,9 +269,14 @@ test_check_names_other_bitness() {
   expect_check 1 "FAIL  not registered for 64-bit programs" "registered only for 32-bit programs" ||
     return 1
   check32 | grep -q "Result: ready for 32-bit programs." || { echo "32-bit check:"; check32; return 1; }
+  # The 64-bit DLL copied over the 32-bit one: registered, but not loadable.
+  local x86_folder=$WINEPREFIX/drive_c/Program\ Files\ \(x86\)/Clasp
+  cp "$bundle/Holdfast.dll" "$x86_folder/Holdfast.dll" || return 1
+  local output
+  output=$(check32)
+  grep -q "FAIL  the registered file is a 64-bit module" <<<"$output" || { echo "$output"; return 1; }
   "$wine32" msiexec /x "$(windows_path "$other_msi")" /qn </dev/null >/dev/null 2>&1
   msiexec /i "$msi" || { echo "x64 package did not install"; return 1; }
-  local output
   output=$(check32)
   grep -q "registered only for 64-bit programs" <<<"$output" || { echo "$output"; return 1; }
   msiexec /x "$msi"

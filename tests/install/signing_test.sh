@@ -15,8 +15,12 @@ dist=$(cache_value CLASP_DIST_DIR)
 name=Clasp-Holdfast-$version-$arch
 
 work=$(mktemp -d)
+# Changing the signing command makes the build drop the packages it made with
+# the old one, so they are made again, unsigned, where they were.
 restore() {
-  cmake -S "$root" -B "$build" -DCLASP_SIGN_PFX= -DCLASP_DIST_DIR="$dist" >/dev/null
+  cmake -S "$root" -B "$build" -DCLASP_SIGN_PFX= -DCLASP_DIST_DIR="$dist" >/dev/null &&
+    cmake --build "$build" --target msi msi_older >/dev/null ||
+    echo "signing.$arch: could not rebuild the unsigned packages" >&2
   rm -rf "$work"
 }
 trap restore EXIT
