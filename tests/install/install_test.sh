@@ -5,7 +5,7 @@
 # from cscript, the registration check in each broken state, and removal.
 # Given the other bitness's build too (x64 only), the check is also run where
 # the component is registered for the other bitness alone, and where the
-# 32-bit registration points at a 64-bit DLL.
+# 32-bit registration points at a 64-bit DLL, and with both packages installed.
 # Usage: install_test.sh x86|x64 BUILD_DIR [OTHER_BUILD_DIR]
 # Prints "ok - name" or "FAIL - name" per test and a ctest-style count; exits
 # non-zero when any test failed.
@@ -279,6 +279,13 @@ test_check_names_other_bitness() {
   msiexec /i "$msi" || { echo "x64 package did not install"; return 1; }
   output=$(check32)
   grep -q "registered only for 64-bit programs" <<<"$output" || { echo "$output"; return 1; }
+  # Both packages side by side: each bitness ready, neither removing the other.
+  "$wine32" msiexec /i "$(windows_path "$other_msi")" /qn </dev/null >/dev/null 2>&1 ||
+    { echo "x86 package did not install beside the x64 one"; return 1; }
+  expect_check 0 "Result: ready for 64-bit programs." || return 1
+  output=$(check32)
+  grep -q "Result: ready for 32-bit programs." <<<"$output" || { echo "$output"; return 1; }
+  "$wine32" msiexec /x "$(windows_path "$other_msi")" /qn </dev/null >/dev/null 2>&1
   msiexec /x "$msi"
 }
 
