@@ -7,19 +7,19 @@
 #include <string_view>
 
 #include "holdfast_idl.h"  // generated from holdfast.idl: CLSID_Holdfast, LIBID_Clasp, IID__Holdfast
+#include "server/guid_text.h"
+#include "server/registration_table.h"
 
 namespace clasp {
 
 // The interface identifiers of Holdfast___v0 (1.0) and Holdfast___v1 (1.1) in holdfast.idl.
-inline constexpr GUID kIidHoldfastV0 = {
-    0x44965D7D, 0x2220, 0x4EAA, {0x8C, 0x31, 0x9F, 0x19, 0x4D, 0xF3, 0xF3, 0xC8}};
-inline constexpr GUID kIidHoldfastV1 = {
-    0x7ED3A0C2, 0x565A, 0x4A1A, {0xA8, 0x32, 0x84, 0x15, 0x6A, 0x9C, 0xC1, 0x8F}};
+inline constexpr GUID kIidHoldfastV0 = GuidFromText(registration::kIidV0);
+inline constexpr GUID kIidHoldfastV1 = GuidFromText(registration::kIidV1);
 
-inline constexpr std::u16string_view kProgId = u"Clasp.Holdfast";
-inline constexpr std::u16string_view kClassName = u"Holdfast";
-inline constexpr std::u16string_view kInterfaceName = u"_Holdfast";
-inline constexpr std::u16string_view kThreadingModel = u"Apartment";
+inline constexpr std::u16string_view kProgId = registration::kProgId;
+inline constexpr std::u16string_view kClassName = registration::kClassName;
+inline constexpr std::u16string_view kInterfaceName = registration::kInterfaceName;
+inline constexpr std::u16string_view kThreadingModel = registration::kThreadingModel;
 // Source of the error objects our members leave for their callers.
 inline constexpr std::u16string_view kErrorSource = u"Clasp.Holdfast";
 

@@ -103,6 +103,24 @@ TEST_F(Registration, WritesClassProgIdLibraryAndInterfaces) {
   CoTaskMemFree(prog_id);
 }
 
+// Registration writes the type library's keys itself (the installer packages
+// carry the same values); the platform must find the library through them.
+TEST_F(Registration, TypeLibraryLoadsThroughTheRegistry) {
+  ASSERT_EQ(Server::Get().register_server(), S_OK);
+  const GUID libid = GuidOf(kLibidText);
+  ComPtr<ITypeLib> library;
+  ASSERT_EQ(LoadRegTypeLib(libid, 1, 2, 0x0409, library.Put()), S_OK);
+  TLIBATTR* attr = nullptr;
+  ASSERT_EQ(library->GetLibAttr(&attr), S_OK);
+  EXPECT_EQ(TextOfGuid(attr->guid), kLibidText);
+  EXPECT_EQ(attr->wMinorVerNum, 2);
+  library->ReleaseTLibAttr(attr);
+  Bstr path;
+  ASSERT_EQ(QueryPathOfRegTypeLib(libid, 1, 2, 0x0409, path.Put()), S_OK);
+  EXPECT_EQ(Lower(path.Get()), Lower(Server::Get().path));
+  EXPECT_EQ(Value(kLibraryKey + L"\\1.2"), L"Clasp");
+}
+
 TEST_F(Registration, UnregisterRemovesExactlyWhatWasRegistered) {
   ASSERT_EQ(Server::Get().register_server(), S_OK);
   // Neighbours that belong to someone else: another version of the library

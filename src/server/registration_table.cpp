@@ -1,0 +1,71 @@
+#include "server/registration_table.h"
+
+namespace clasp::registration {
+namespace {
+
+std::u16string Join(std::u16string_view first, std::u16string_view second) {
+  std::u16string joined(first);
+  joined += u'\\';
+  joined += second;
+  return joined;
+}
+
+std::u16string ClassKey() { return Join(u"CLSID", kClsid); }
+std::u16string LibraryKey() { return Join(u"TypeLib", kLibid); }
+std::u16string LibraryVersionKey() { return Join(LibraryKey(), kTypeLibVersion); }
+
+}  // namespace
+
+std::u16string_view PlatformName(Platform platform) {
+  return platform == Platform::kWin64 ? u"win64" : u"win32";
+}
+
+std::u16string TypeLibPathKey(Platform platform) {
+  return Join(Join(LibraryVersionKey(), kTypeLibLocaleKey), PlatformName(platform));
+}
+
+std::vector<Entry> Entries(Platform platform) {
+  const std::u16string class_key = ClassKey();
+  const std::u16string server_key = Join(class_key, u"InprocServer32");
+  std::vector<Entry> entries = {
+      {class_key, u"", Source::kText, std::u16string(kClassName)},
+      {server_key, u"", Source::kModulePath, u""},
+      {server_key, u"ThreadingModel", Source::kText, std::u16string(kThreadingModel)},
+      {Join(class_key, u"ProgID"), u"", Source::kText, std::u16string(kProgId)},
+      {Join(class_key, u"TypeLib"), u"", Source::kText, std::u16string(kLibid)},
+      {Join(class_key, u"VERSION"), u"", Source::kText, std::u16string(kTypeLibVersion)},
+      {std::u16string(kProgId), u"", Source::kText, std::u16string(kClassName)},
+      {Join(kProgId, u"CLSID"), u"", Source::kText, std::u16string(kClsid)},
+      // The type library as the platform's own registration of it reads it
+      // back; it has no help, so no help folder. Flags 0: neither restricted,
+      // nor a control, nor hidden.
+      {LibraryVersionKey(), u"", Source::kText, std::u16string(kLibraryName)},
+      {Join(LibraryVersionKey(), u"FLAGS"), u"", Source::kText, u"0"},
+      {TypeLibPathKey(platform), u"", Source::kModulePath, u""},
+  };
+  for (std::u16string_view iid : {kIid, kIidV0, kIidV1}) {
+    const std::u16string key = Join(u"Interface", iid);
+    entries.push_back({key, u"", Source::kText, std::u16string(kInterfaceName)});
+    entries.push_back({Join(key, u"ProxyStubClsid"), u"", Source::kText,
+                       std::u16string(kAutomationMarshaler)});
+    entries.push_back({Join(key, u"ProxyStubClsid32"), u"", Source::kText,
+                       std::u16string(kAutomationMarshaler)});
+    entries.push_back({Join(key, u"TypeLib"), u"", Source::kText, std::u16string(kLibid)});
+    entries.push_back(
+        {Join(key, u"TypeLib"), u"Version", Source::kText, std::u16string(kTypeLibVersion)});
+  }
+  return entries;
+}
+
+std::vector<std::u16string> OwnedKeys() {
+  return {ClassKey(),
+          std::u16string(kProgId),
+          LibraryVersionKey(),
+          Join(u"Interface", kIid),
+          Join(u"Interface", kIidV0),
+          Join(u"Interface", kIidV1)};
+}
+
+std::vector<std::u16string> SharedParents() { return {LibraryKey()}; }
+
+}  // namespace clasp::registration
