@@ -110,8 +110,7 @@ std::string MemberList() {
     const auto role = static_cast<HostRole>(i);
     out += std::string(RoleProperty(role)) + " (" + std::string(RoleTitle(role)) + ")\n";
     for (const MemberInfo& member : Members(role)) {
-      out += "  " + std::string(member.name) +
-             (member.kind == MemberKind::kProperty ? "  property\n" : "  method\n");
+      out += "  " + DescribeMember(member) + "\n";
     }
   }
   return out;
@@ -138,6 +137,8 @@ int main(int argc, char** argv) {
       "host access in order, the result code and its meaning, and the files written.\n"
       "VALUE: 42 (I4), 2.5 (R8), text:abc, i2:5, i4:5, r8:2.5, empty, null, true, false.",
       "clasp-sim"};
+  app.set_version_flag("--version", std::string("clasp-sim ") + CLASP_VERSION,
+                       "Print the product version and exit");
   // Same syntax everywhere: a path such as /work/x.json is not an option.
   app.allow_windows_style_options(false);
   Options o;
