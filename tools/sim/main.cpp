@@ -177,7 +177,7 @@ int main(int argc, char** argv) {
   app.add_option("--color", o.colour, "auto, always or never")
       ->check(CLI::IsMember({"auto", "always", "never"}))
       ->capture_default_str();
-  app.add_flag("--members", o.members, "List the host objects' members and exit");
+  app.add_flag("--members", o.members, "List every host member the component uses (kind, use, by-reference argument) and exit");
   app.footer(
       "Exit status: 0 when the step ran (whatever its result), 2 for bad input, 1 when the\n"
       "component cannot be created.\n"
