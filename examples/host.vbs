@@ -4,7 +4,7 @@
 '
 ' Register the component once, then run this script:
 '   wine regsvr32 Holdfast.dll
-'   LANG=zh_CN.UTF-8 wine cscript //nologo host.vbs | iconv -f GBK -t UTF-8
+'   LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8 wine cscript //nologo host.vbs | iconv -f GBK -t UTF-8
 ' (The journal's Chinese prompt prints correctly in a Chinese code page; the
 ' component passes it to the journal printer as Unicode either way.)
 Option Explicit

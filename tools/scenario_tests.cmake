@@ -44,6 +44,8 @@ set(bad_input_cases
   "bad-display-value|--display-value^DisapleVal05=1|--display-value: 'DisapleVal05=1' is not DisapleVal01..04=VALUE"
   "bad-unset|--unset^StepPrinter|--unset: unknown host object 'StepPrinter'"
   "bad-clock|--clock^tomorrow|--clock: 'tomorrow' is not 'YYYY-MM-DD HH:MM:SS'"
+  "unknown-kind-option|--reader^i8:5|--reader: unknown kind 'i8'. the kinds are text, i2, i4, r8 \\(text:abc, i2:5\\), and the words empty, null, true, false\n$"
+  "unknown-kind-in-file|${CMAKE_CURRENT_SOURCE_DIR}/bad-input/unknown-kind.json|unknown-kind\\.json:2:22: unknown kind 'i8'. the kinds are empty, null, text, i2, i4, r8\n$"
 )
 foreach(case ${bad_input_cases})
   string(REPLACE "|" ";" fields "${case}")
@@ -65,7 +67,10 @@ set(output_cases
   "colour-on-request|--color^always^--reader^0^--log-dir^logs/colour|<ESC>.32mResult 0: card not retained"
   "options-over-file|${scenario_dir}/capture.json^--reader^7^--write-only^1^--log-dir^logs/options|StepCommWriteOnly.*Result 7: device fault"
   "json-raised-inside|--json^--unset^StepMks^--log-dir^logs/json-unset|\"object\": \"StepMks\",\n +\"raised_inside\": true,\n +\"failure\": {\n +\"number\": 91"
-  "members|--members|StepRunModul \\(run-time module\\)\n  TransAction1  property"
+  "members|--members|StepRunModul \\(run-time module\\)\n  TransAction1  property  get, put\n"
+  "reader-says-display-failure|--reader^10140003^--log-dir^logs/meaning|CardReaderRetain\\(\\) -> I4 10140003.*Result 10140003: device fault"
+  "reader-says-failure|--reader^10010003^--log-dir^logs/meaning|CardReaderRetain\\(\\) -> I4 10010003.*Result 10010003: device fault"
+  "version|--version|^clasp-sim ${PROJECT_VERSION}\n$"
 )
 foreach(case ${output_cases})
   string(REPLACE "|" ";" fields "${case}")

@@ -26,7 +26,7 @@ std::u16string FailureChn(std::int32_t ret_code) {
   return Concat({u"回收卡出错,出错代码为:"sv, DecimalText(ret_code)});
 }
 std::u16string FailureEng(std::int32_t ret_code) {
-  return Concat({u"ClaspErr:"sv, DecimalText(ret_code)});
+  return Concat({kFailurePromptPrefix, DecimalText(ret_code)});
 }
 
 }  // namespace

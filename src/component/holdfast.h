@@ -15,6 +15,8 @@ namespace clasp {
 inline constexpr std::int32_t kNotRetained = 0;
 inline constexpr std::int32_t kRetained = 10120011;
 inline constexpr std::int32_t kDisplayFailure = 10140003;
+// The English journal prompt of a failure: this, then the device result.
+inline constexpr std::u16string_view kFailurePromptPrefix = u"ClaspErr:";
 // The screen shown when the host set no screen number (or set 0).
 inline constexpr std::int16_t kDefaultScreen = 420;
 

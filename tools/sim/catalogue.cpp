@@ -5,27 +5,35 @@
 namespace clasp::sim {
 namespace {
 
-constexpr MemberKind kProp = MemberKind::kProperty;
 constexpr MemberKind kMeth = MemberKind::kMethod;
+constexpr MemberInfo Get(std::string_view name) {
+  return {name, MemberKind::kProperty, 0, PropertyUse::kGet};
+}
+constexpr MemberInfo Put(std::string_view name) {
+  return {name, MemberKind::kProperty, 0, PropertyUse::kPut};
+}
+constexpr MemberInfo GetPut(std::string_view name) {
+  return {name, MemberKind::kProperty, 0, PropertyUse::kGetPut};
+}
 
 constexpr std::array<MemberInfo, 6> kDispMembers{{
-    {"ScreenNo", kProp}, {"ScreenDisplay", kMeth}, {"DisapleVal01", kProp},
-    {"DisapleVal02", kProp}, {"DisapleVal03", kProp}, {"DisapleVal04", kProp},
+    GetPut("ScreenNo"), {"ScreenDisplay", kMeth}, Put("DisapleVal01"),
+    Put("DisapleVal02"), Put("DisapleVal03"), Put("DisapleVal04"),
 }};
 constexpr std::array<MemberInfo, 1> kMksMembers{{{"CardReaderRetain", kMeth}}};
 constexpr std::array<MemberInfo, 19> kRunMembers{{
-    {"TransAction1", kProp},      {"RecordMessage", kMeth, 2},     {"ExcepCode", kProp},
-    {"ControlNum", kProp},        {"WriteDetailFileName", kMeth, 4}, {"PackMessage", kMeth, 1},
-    {"CommSign", kProp},          {"IsWriteOnly", kProp},       {"SendMessage", kProp},
-    {"SendMessageLen", kProp},    {"StepCommWriteOnly", kMeth, 2}, {"StepCommWrite", kMeth, 2},
-    {"IsUnPackOex", kProp},       {"TimeOutComm", kProp},       {"RecieveMessage", kProp},
-    {"RecieveMessageLen", kProp}, {"StepCommRead", kMeth, 3},      {"UnpackMessage", kMeth, 1},
-    {"IsJRNDevice", kProp},
+    GetPut("TransAction1"),       {"RecordMessage", kMeth, 2},   Put("ExcepCode"),
+    Get("ControlNum"),            {"WriteDetailFileName", kMeth, 4, PropertyUse::kGet, 4},
+    {"PackMessage", kMeth, 1},    Get("CommSign"),               Get("IsWriteOnly"),
+    Get("SendMessage"),           Get("SendMessageLen"),         {"StepCommWriteOnly", kMeth, 2},
+    {"StepCommWrite", kMeth, 2},  Get("IsUnPackOex"),            Get("TimeOutComm"),
+    Get("RecieveMessage"),        Get("RecieveMessageLen"),      {"StepCommRead", kMeth, 3},
+    {"UnpackMessage", kMeth, 1},  Get("IsJRNDevice"),
 }};
-constexpr std::array<MemberInfo, 1> kTracMembers{{{"TraceWrite", kMeth, 3}}};
+constexpr std::array<MemberInfo, 1> kTracMembers{{{"TraceWrite", kMeth, 3, PropertyUse::kGet, 2}}};
 constexpr std::array<MemberInfo, 5> kJourMembers{{
-    {"isjrn", kProp}, {"TimeSig", kProp}, {"ChnPromptString", kProp},
-    {"EngPromptString", kProp}, {"JournalWriteMsg", kMeth},
+    Put("isjrn"), Put("TimeSig"), Put("ChnPromptString"), Put("EngPromptString"),
+    {"JournalWriteMsg", kMeth},
 }};
 
 constexpr std::array<std::string_view, kHostRoleCount> kProperties{
@@ -62,7 +70,26 @@ std::string NameList(std::span<const MemberInfo> members) {
   return list;
 }
 
+constexpr std::array<std::string_view, 5> kOrdinals{"1st", "2nd", "3rd", "4th", "5th"};
+
 }  // namespace
+
+std::string DescribeMember(const MemberInfo& member) {
+  std::string line = std::string(member.name);
+  if (member.kind == MemberKind::kProperty) {
+    switch (member.use) {
+      case PropertyUse::kGet: return line + "  property  get";
+      case PropertyUse::kPut: return line + "  property  put";
+      case PropertyUse::kGetPut: return line + "  property  get, put";
+    }
+  }
+  line += "  method  " + std::to_string(member.arguments) +
+          (member.arguments == 1 ? " argument" : " arguments");
+  if (member.by_ref > 0 && member.by_ref <= kOrdinals.size()) {
+    line += ", the " + std::string(kOrdinals[member.by_ref - 1]) + " by reference";
+  }
+  return line;
+}
 
 std::string_view RoleProperty(HostRole role) { return kProperties[static_cast<int>(role)]; }
 std::string_view RoleTitle(HostRole role) { return kTitles[static_cast<int>(role)]; }

@@ -15,11 +15,17 @@ inline constexpr int kHostRoleCount = 5;
 // A property is read and put; a method is called, possibly without arguments.
 enum class MemberKind { kProperty, kMethod };
 
-// One member of a host object as the host spells it.
+// How the component reaches a property: it reads it, assigns it, or both.
+enum class PropertyUse { kGet, kPut, kGetPut };
+
+// One member of a host object as the host spells it, and how the component
+// uses it (the host contract that docs/hosts.md spells out).
 struct MemberInfo {
   std::string_view name;
   MemberKind kind;
   std::size_t arguments = 0;  // what a method takes; properties are read with none
+  PropertyUse use = PropertyUse::kGet;  // properties only
+  std::size_t by_ref = 0;  // 1-based position of the argument passed by reference, or 0
 };
 
 // "StepDisp", "StepMks", ...: the component's property that holds the host.
@@ -51,5 +57,9 @@ struct MemberRef {
 // valid names. Member names must match exactly here, so a scenario cannot
 // hide a misspelling that the host would forgive.
 std::optional<MemberRef> ParseMemberRef(std::string_view text, std::string* error);
+
+// One catalogue line, as `clasp-sim --members` prints it: "TraceWrite  method
+// 3 arguments, the 2nd by reference", "ScreenNo  property  get, put".
+std::string DescribeMember(const MemberInfo& member);
 
 }  // namespace clasp::sim

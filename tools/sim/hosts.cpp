@@ -46,10 +46,15 @@ class Display final : public SimHost {
  public:
   explicit Display(World& world) : SimHost(HostRole::kDisp, world) {}
 
-  std::vector<std::pair<std::string, std::string>> State() const override {
-    return {{"StepDisp.ScreenNo", Show("ScreenNo")},
-            {"StepDisp.DisapleVal01..04", Show("DisapleVal01") + " " + Show("DisapleVal02") + " " +
-                                              Show("DisapleVal03") + " " + Show("DisapleVal04")}};
+  std::vector<StateLine> State() const override {
+    std::string shown;
+    nlohmann::ordered_json values;
+    for (const char* member : {"DisapleVal01", "DisapleVal02", "DisapleVal03", "DisapleVal04"}) {
+      shown += (shown.empty() ? "" : " ") + Show(member);
+      values[std::string("StepDisp.") + member] = ValueJson(Property(member));
+    }
+    return {{"StepDisp.ScreenNo", Show("ScreenNo"), {{"StepDisp.ScreenNo", ValueJson(Property("ScreenNo"))}}},
+            {"StepDisp.DisapleVal01..04", shown, values}};
   }
 
  private:
@@ -117,13 +122,14 @@ class RunModul final : public SimHost {
     SetDefault("IsJRNDevice", HostValue::I2(kJournalDeviceOn));
   }
 
-  std::vector<std::pair<std::string, std::string>> State() const override {
-    std::vector<std::pair<std::string, std::string>> state{
-        {"StepRunModul.TransAction1", Show("TransAction1")},
-        {"StepRunModul.ExcepCode", Show("ExcepCode")},
-        {"RecordMessage calls", records_.empty() ? "none" : records_},
-        {"OEX message", oex_.empty() ? "not packed" : oex_}};
-    return state;
+  std::vector<StateLine> State() const override {
+    return {{"StepRunModul.TransAction1", Show("TransAction1"),
+             {{"StepRunModul.TransAction1", ValueJson(Property("TransAction1"))}}},
+            {"StepRunModul.ExcepCode", Show("ExcepCode"),
+             {{"StepRunModul.ExcepCode", ValueJson(Property("ExcepCode"))}}},
+            {"RecordMessage calls", records_.empty() ? "none" : records_,
+             {{"RecordMessage calls", record_values_}}},
+            {"OEX message", oex_.empty() ? "not packed" : oex_, {{"OEX message", oex_values_}}}};
   }
 
  private:
@@ -144,6 +150,7 @@ class RunModul final : public SimHost {
     if (member == "RecordMessage") {
       const std::string call = TextOf(&args[0]) + " " + TextOf(&args[1]);
       records_ += (records_.empty() ? "" : "; ") + call;
+      record_values_.push_back(nlohmann::ordered_json::array({ValueJson(args[0]), ValueJson(args[1])}));
       event.notes.push_back("records message " + call);
     } else if (member == "WriteDetailFileName") {
       const std::string record = TextOf(&args[0]) + " " + TextOf(&args[1]) + " " +
@@ -164,14 +171,17 @@ class RunModul final : public SimHost {
         event.notes.push_back("reads the bank host's answer " + ShowValue(reply) +
                               " (waits up to " + TextOf(&args[0]) + " s)");
         oex_ += ", answer " + ShowValue(reply) + " read";
+        oex_values_["answer"] = ValueJson(reply);
       } else {
         event.notes.push_back("no answer from the bank host (" + AnswerWords(answer) + ")");
         oex_ += ", no answer read";
+        oex_values_["answer"] = false;
       }
     } else if (member == "UnpackMessage") {
       event.notes.push_back("unpacks the " + TextOf(&args[0]) + " answer " +
                             (reply_.empty() ? "(none was read)" : "\"" + reply_ + "\""));
       oex_ += " and unpacked";
+      oex_values_["unpacked"] = true;
     }
     return answer;
   }
@@ -188,6 +198,7 @@ class RunModul final : public SimHost {
     SetDefault("SendMessage", HostValue::Text(packed));
     SetDefault("SendMessageLen", HostValue::I4(static_cast<std::int32_t>(packed.size())));
     oex_ = "\"" + message + "\" packed";
+    oex_values_ = {{"packed", ValueJson(HostValue::Text(packed))}};
     event.notes.push_back("packs " + type + " message \"" + message + "\"");
   }
 
@@ -196,15 +207,21 @@ class RunModul final : public SimHost {
     if (!Succeeds(answer)) {
       event.notes.push_back("sending failed (" + AnswerWords(answer) + ")");
       oex_ += ", sending failed";
+      oex_values_["sent"] = false;
       return;
     }
     event.notes.push_back("sends " + TextOf(&args[1]) + " characters to the bank host: " +
                           ShowValue(args[0]) + (write_only ? " (no answer expected)" : ""));
     oex_ += write_only ? ", sent (write only)" : ", sent";
+    oex_values_["sent"] = write_only ? "StepCommWriteOnly" : "StepCommWrite";
   }
 
   std::string records_;
   std::string oex_;
+  // The same as values for JSON: the arguments of each call; what happened to
+  // the OEX message ("packed", "sent", "answer", "unpacked"), null until packed.
+  nlohmann::ordered_json record_values_ = nlohmann::ordered_json::array();
+  nlohmann::ordered_json oex_values_;
   std::string reply_;
 };
 
@@ -249,9 +266,10 @@ class JournalPrinter final : public SimHost {
     SetDefault("isjrn", HostValue::I2(kJournalDeviceOn));
   }
 
-  std::vector<std::pair<std::string, std::string>> State() const override {
+  std::vector<StateLine> State() const override {
     const HostValue* isjrn = Property("isjrn");
-    return {{"StepJour.isjrn", isjrn ? ShowTyped(*isjrn) : "not set"}};
+    return {{"StepJour.isjrn", isjrn ? ShowTyped(*isjrn) : "not set",
+             {{"StepJour.isjrn", ValueJson(isjrn)}}}};
   }
 
  private:

@@ -113,8 +113,7 @@ std::string MemberList() {
     const auto role = static_cast<HostRole>(i);
     out += std::string(RoleProperty(role)) + " (" + std::string(RoleTitle(role)) + ")\n";
     for (const MemberInfo& member : Members(role)) {
-      out += "  " + std::string(member.name) +
-             (member.kind == MemberKind::kProperty ? "  property\n" : "  method\n");
+      out += "  " + DescribeMember(member) + "\n";
     }
   }
   return out;
@@ -160,6 +159,8 @@ int main(int argc, char** argv) {
       "host access in order, the result code and its meaning, and the files written.\n"
       "VALUE: 42 (I4), 2.5 (R8), text:abc, i2:5, i4:5, r8:2.5, empty, null, true, false.",
       "clasp-sim"};
+  app.set_version_flag("--version", std::string("clasp-sim ") + CLASP_VERSION,
+                       "Print the product version and exit");
   // Same syntax everywhere: a path such as /work/x.json is not an option.
   app.allow_windows_style_options(false);
   Options o;
@@ -202,7 +203,7 @@ int main(int argc, char** argv) {
   app.add_option("--color", o.colour, "auto, always or never")
       ->check(CLI::IsMember({"auto", "always", "never"}))
       ->capture_default_str();
-  app.add_flag("--members", o.members, "List the host objects' members and exit");
+  app.add_flag("--members", o.members, "List every host member the component uses (kind, use, by-reference argument) and exit");
   app.footer(
       "Exit status: 0 when the step ran (whatever its result), 2 for bad input, 1 when the\n"
       "component cannot be created.\n"

@@ -86,34 +86,18 @@ void RenderEvent(const Event& event, const Palette& p, std::string& out) {
   }
 }
 
-std::string ResultLine(const Outcome& outcome, const Palette& p) {
+std::string ResultLine(const Report& report, const Palette& p) {
+  const Outcome& outcome = report.outcome;
   if (!outcome.result) {
     return p.Bad("Cols failed with " + FailureText(*outcome.failure)) +
            "\n  (the failure path could not write its own journal entry and trace line, so the "
            "host receives the failure)";
   }
   const std::int32_t code = *outcome.result;
-  const std::string line = "Result " + std::to_string(code) + ": " + ResultMeaning(code);
+  const std::string line = "Result " + std::to_string(code) + ": " + ResultMeaning(report);
   if (code == kRetained || code == kNotRetained) return p.Good(line);
   if (code == kFailure) return p.Bad(line);
   return p.Warn(line);
-}
-
-nlohmann::ordered_json ValueJson(const HostValue& value, bool by_ref) {
-  nlohmann::ordered_json out{{"kind", Utf8(KindName(value.GetKind()))}};
-  if (by_ref) out["byref"] = true;
-  switch (value.GetKind()) {
-    case Kind::kEmpty:
-    case Kind::kNull:
-      break;
-    case Kind::kText: out["value"] = Utf8(value.AsText()); break;
-    case Kind::kBool: out["value"] = value.AsInteger() != 0; break;
-    default:
-      if (value.HasInteger()) out["value"] = value.AsInteger();
-      else if (value.HasReal()) out["value"] = value.AsReal();
-      else out["value"] = ShowValue(value);
-  }
-  return out;
 }
 
 nlohmann::ordered_json EventJson(const Event& event) {
@@ -150,14 +134,37 @@ nlohmann::ordered_json EventJson(const Event& event) {
 
 }  // namespace
 
-std::string ResultMeaning(std::int32_t result) {
-  switch (result) {
-    case kNotRetained: return "card not retained (the reader answered 0)";
-    case kRetained: return "card retained";
-    case kDisplayFailure: return "display failure (the retain screen failed; the reader was not called)";
-    case kFailure: return "failure inside the step (its number and description end the last object.log line)";
-    default: return "device fault (the reader's own code)";
+std::string ResultMeaning(const Report& report) {
+  if (!report.outcome.result) return "no result: the failure reached the host";
+  const std::int32_t result = *report.outcome.result;
+  // The reader's answer as the step read it, if the reader was reached and answered.
+  std::optional<std::int32_t> reader_code;
+  auto event = report.step.begin();
+  for (; event != report.step.end(); ++event) {
+    if (event->object == "StepMks" && event->member == "CardReaderRetain") {
+      if (event->answer) reader_code = CodeOf(*event->answer);
+      break;
+    }
   }
+  // The failure path's first access hands its English prompt to the print-journal log.
+  bool failure_path = false;
+  for (; event != report.step.end() && !failure_path; ++event) {
+    failure_path = event->object == "StepTrac" && event->member == "TraceWrite" &&
+                   event->args.size() > 1 && event->args[1].GetKind() == Kind::kText &&
+                   event->args[1].AsText().starts_with(kFailurePromptPrefix);
+  }
+  const std::string failure = "failure inside the step (its number and description end the last object.log line)";
+  if (result == kFailure && (failure_path || reader_code != kFailure)) return failure;
+  if (!reader_code) {
+    return result == kDisplayFailure
+               ? "display failure (the retain screen failed; the reader was not called)"
+               : failure;
+  }
+  if (result == kNotRetained) return "card not retained (the reader answered 0)";
+  if (result == kRetained) return "card retained";
+  if (result == kDisplayFailure) return "device fault (the reader's own code, the same number as a display failure)";
+  if (result == kFailure) return "device fault (the reader's own code, the same number as a failure inside the step)";
+  return "device fault (the reader's own code)";
 }
 
 std::string RenderText(const Report& report, bool colour) {
@@ -172,9 +179,10 @@ std::string RenderText(const Report& report, bool colour) {
   for (const Event& event : report.step) RenderEvent(event, p, out);
   if (!report.state.empty()) {
     out += "\n" + p.Heading("Afterwards") + "\n";
-    for (const auto& [name, value] : report.state) {
+    for (const StateLine& line : report.state) {
+      const std::string& name = line.name;
       out += "  " + name + std::string(name.size() < kStateWidth ? kStateWidth - name.size() : 1, ' ') +
-             value + "\n";
+             line.shown + "\n";
     }
   }
   out += "\n" + p.Heading("Files written") + "\n";
@@ -184,7 +192,7 @@ std::string RenderText(const Report& report, bool colour) {
            (file.lines == 1 ? " line" : " lines") + " appended)\n";
   }
   // The outcome last, where a reader's eye lands.
-  out += "\n" + ResultLine(report.outcome, p) + "\n";
+  out += "\n" + ResultLine(report, p) + "\n";
   return out;
 }
 
@@ -196,14 +204,14 @@ std::string RenderJson(const Report& report) {
   for (std::size_t i = 1; i < report.step.size(); ++i) out["cols"].push_back(EventJson(report.step[i]));
   if (report.outcome.result) {
     out["result"] = {{"code", *report.outcome.result},
-                     {"meaning", ResultMeaning(*report.outcome.result)}};
+                     {"meaning", ResultMeaning(report)}};
   } else {
     out["result"] = {{"failure",
                       {{"number", report.outcome.failure->Number()},
                        {"description", Utf8(report.outcome.failure->Description())}}}};
   }
   out["afterwards"] = nlohmann::ordered_json::object();
-  for (const auto& [name, value] : report.state) out["afterwards"][name] = value;
+  for (const StateLine& line : report.state) out["afterwards"].update(line.values);
   out["files"] = nlohmann::ordered_json::array();
   for (const FileWritten& file : report.files) {
     out["files"].push_back({{"path", file.path}, {"lines", file.lines}});

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "host/failure.h"
 #include "host/host_value.h"
 
@@ -52,6 +54,15 @@ struct FileWritten {
   int lines = 0;
 };
 
+// One line of the hosts' state afterwards: words for the transcript, and the
+// same as values with their kinds for JSON (an object whose keys are merged
+// into "afterwards"; null stands for a property never set).
+struct StateLine {
+  std::string name;
+  std::string shown;
+  nlohmann::ordered_json values;
+};
+
 // Everything a transcript shows, in the order it shows it.
 struct Report {
   std::string scenario;
@@ -59,12 +70,14 @@ struct Report {
   std::vector<Event> setup;
   std::vector<Event> step;
   Outcome outcome;
-  // "StepRunModul.TransAction1" -> `Text "0010"`, in a fixed order.
-  std::vector<std::pair<std::string, std::string>> state;
+  // "StepRunModul.TransAction1" shown as `"0010"`, in a fixed order.
+  std::vector<StateLine> state;
   std::vector<FileWritten> files;
 };
 
-// What a result code of Cols means, for the last line of a transcript.
-std::string ResultMeaning(std::int32_t result);
+// What the result code of Cols means, for the last line of a transcript. It is
+// judged from what happened, not from the number alone: the reader may answer
+// any number, the step's own 10140003 and 10010003 included.
+std::string ResultMeaning(const Report& report);
 
 }  // namespace clasp::sim

@@ -73,7 +73,12 @@ std::optional<double> ParseReal(std::string_view text) {
   return value;
 }
 
-// A typed value from its kind name and text, or an explanation.
+// The kinds that take a value: "i2:5" on the command line, {"kind": "i2"} in a file.
+bool IsTypedKind(std::string_view kind) {
+  return kind == "text" || kind == "i2" || kind == "i4" || kind == "r8";
+}
+
+// A typed value from its kind name (IsTypedKind) and text, or an explanation.
 std::optional<HostValue> TypedValue(std::string_view kind, std::string_view text,
                                     std::string* error) {
   if (kind == "text") return HostValue::Text(Utf16(text));
@@ -96,7 +101,7 @@ std::optional<HostValue> TypedValue(std::string_view kind, std::string_view text
     *error = Quote(text) + " is not a number";
     return std::nullopt;
   }
-  *error = "unknown kind " + Quote(kind) + "; the kinds are text, i2, i4, r8";
+  *error = "unknown kind " + Quote(kind);
   return std::nullopt;
 }
 
@@ -107,7 +112,13 @@ std::optional<HostValue> PlainValue(std::string_view text, std::string* error) {
   if (text == "true") return HostValue::Bool(true);
   if (text == "false") return HostValue::Bool(false);
   if (const auto colon = text.find(':'); colon != std::string_view::npos) {
-    return TypedValue(text.substr(0, colon), text.substr(colon + 1), error);
+    const std::string_view kind = text.substr(0, colon);
+    if (!IsTypedKind(kind)) {
+      *error = "unknown kind " + Quote(kind) +
+               "; the kinds are text, i2, i4, r8 (text:abc, i2:5), and the words empty, null, true, false";
+      return std::nullopt;
+    }
+    return TypedValue(kind, text.substr(colon + 1), error);
   }
   if (ParseInteger(text)) return TypedValue("i4", text, error);
   if (ParseReal(text)) return TypedValue("r8", text, error);
@@ -234,12 +245,15 @@ class Reader {
     }
     if (kind == "empty") return HostValue::Empty();
     if (kind == "null") return HostValue::Null();
+    if (!IsTypedKind(kind)) {
+      Fail(pointer + "/kind", "unknown kind " + Quote(kind) + "; the kinds are empty, null, text, i2, i4, r8");
+    }
     if (!value.contains("value")) Fail(pointer, "a value of kind " + Quote(kind) + " needs \"value\"");
     const json& payload = value["value"];
     const std::string text = payload.is_string() ? payload.get<std::string>() : payload.dump();
     std::string error;
     if (auto v = TypedValue(kind, text, &error)) return *v;
-    Fail(pointer + "/value", error + "; kinds: empty, null, text, i2, i4, r8");
+    Fail(pointer + "/value", error);
   }
 
   Failure ReadFailure(const std::string& pointer, const json& value) const {

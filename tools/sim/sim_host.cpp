@@ -18,6 +18,27 @@ std::string ShowTyped(const HostValue& value, bool by_ref) {
   return (by_ref ? "&" : "") + Utf8(Describe(value));
 }
 
+nlohmann::ordered_json ValueJson(const HostValue& value, bool by_ref) {
+  nlohmann::ordered_json out{{"kind", Utf8(KindName(value.GetKind()))}};
+  if (by_ref) out["byref"] = true;
+  switch (value.GetKind()) {
+    case Kind::kEmpty:
+    case Kind::kNull:
+      break;
+    case Kind::kText: out["value"] = Utf8(value.AsText()); break;
+    case Kind::kBool: out["value"] = value.AsInteger() != 0; break;
+    default:
+      if (value.HasInteger()) out["value"] = value.AsInteger();
+      else if (value.HasReal()) out["value"] = value.AsReal();
+      else out["value"] = ShowValue(value);
+  }
+  return out;
+}
+
+nlohmann::ordered_json ValueJson(const HostValue* value) {
+  return value ? ValueJson(*value) : nlohmann::ordered_json();
+}
+
 std::optional<std::int32_t> CodeOf(const HostValue& value) {
   try {
     return ToInt32(value);

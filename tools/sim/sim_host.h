@@ -51,7 +51,7 @@ class SimHost : public HostDispatch {
 
   HostRole Role() const { return role_; }
   // Lines for the "afterwards" part of the transcript.
-  virtual std::vector<std::pair<std::string, std::string>> State() const { return {}; }
+  virtual std::vector<StateLine> State() const { return {}; }
 
  protected:
   SimHost(HostRole role, World& world);
@@ -86,5 +86,9 @@ std::string ShowValue(const HostValue& value);
 std::optional<std::int32_t> CodeOf(const HostValue& value);
 // A value with its kind, as the transcript shows arguments: `I2 420`, `&Text "x"`.
 std::string ShowTyped(const HostValue& value, bool by_ref = false);
+// The value with its kind as JSON: {"kind": "I2", "value": 420}, "byref" when so.
+nlohmann::ordered_json ValueJson(const HostValue& value, bool by_ref = false);
+// ValueJson of a property, or null when it was never set.
+nlohmann::ordered_json ValueJson(const HostValue* value);
 
 }  // namespace clasp::sim

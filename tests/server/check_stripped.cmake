@@ -1,0 +1,20 @@
+# The shipped Holdfast.dll has no debug sections; Holdfast.dll.debug beside it
+# has them, and the DLL's debug link is there for debuggers to find it.
+#   -DOBJDUMP=<objdump> -DDLL=<Holdfast.dll>
+execute_process(COMMAND ${OBJDUMP} -h ${DLL} OUTPUT_VARIABLE shipped RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "objdump cannot read ${DLL}")
+endif()
+if(shipped MATCHES "\\.debug_")
+  message(FATAL_ERROR "${DLL} still carries debug sections:\n${shipped}")
+endif()
+if(NOT shipped MATCHES "\\.gnu_debuglink")
+  message(FATAL_ERROR "${DLL} has no debug link")
+endif()
+execute_process(COMMAND ${OBJDUMP} -h ${DLL}.debug OUTPUT_VARIABLE kept RESULT_VARIABLE status)
+if(NOT status EQUAL 0 OR NOT kept MATCHES "\\.debug_info")
+  message(FATAL_ERROR "${DLL}.debug does not hold the debug information")
+endif()
+file(SIZE ${DLL} shipped_size)
+file(SIZE ${DLL}.debug kept_size)
+message(STATUS "Holdfast.dll ${shipped_size} bytes shipped, ${kept_size} bytes of debug information beside it")

@@ -1,0 +1,207 @@
+// Whole simulated runs with the component linked in: the result meaning the
+// transcript prints, the JSON state afterwards, and the member catalogue that
+// the host documentation is checked against.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <set>
+
+#include <nlohmann/json.hpp>
+
+#include "component/holdfast.h"
+#include "report/send_oex.h"
+#include "host/text.h"
+#include "sim/component.h"
+#include "sim/render.h"
+#include "sim/run.h"
+#include "sim/scenario.h"
+
+namespace clasp::sim {
+namespace {
+
+using ::testing::HasSubstr;
+using ::testing::StartsWith;
+
+class RunTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder_ = std::filesystem::temp_directory_path() /
+              ("clasp-run-test-" + std::string(::testing::UnitTest::GetInstance()
+                                                   ->current_test_info()
+                                                   ->name()));
+    std::filesystem::remove_all(folder_);
+  }
+  void TearDown() override { std::filesystem::remove_all(folder_); }
+
+  Report RunScenario(const Scenario& scenario) {
+    const std::unique_ptr<Component> component = MakeLinkedComponent();
+    return sim::Run(scenario, *component, LogFiles(folder_.string(), *Clock::Fixed(kTime)));
+  }
+
+  static constexpr const char* kTime = "2026-01-01 09:00:00";
+  std::filesystem::path folder_;
+};
+
+// The reader may answer any number, the step's own codes included; the meaning
+// must follow the road the step took, not the number.
+TEST_F(RunTest, ResultMeaningFollowsWhatHappened) {
+  struct Row {
+    const char* name;
+    const char* reader;      // command-line value syntax
+    const char* raise;       // Object.Member=NUMBER:DESCRIPTION, or empty
+    const char* display;     // the display's answer, or empty for 0
+    std::int32_t code;
+    const char* meaning;     // how the meaning starts
+  };
+  const Row rows[] = {
+      {"not retained", "0", "", "", kNotRetained, "card not retained"},
+      {"retained", "10120011", "", "", kRetained, "card retained"},
+      {"device fault", "7", "", "", 7, "device fault (the reader's own code)"},
+      {"negative fault", "-1", "", "", -1, "device fault"},
+      {"fault as text", "text:7", "", "", 7, "device fault"},
+      {"rounded to retained+1", "10120011.5", "", "", 10120012, "device fault"},
+      {"reader says display failure", "10140003", "", "", kDisplayFailure,
+       "device fault (the reader's own code, the same number as a display failure)"},
+      {"reader says failure", "10010003", "", "", kFailure,
+       "device fault (the reader's own code, the same number as a failure inside the step)"},
+      {"display failed", "10120011", "", "5", kDisplayFailure, "display failure"},
+      {"display failed, reader would say failure", "10010003", "", "5", kDisplayFailure,
+       "display failure"},
+      {"reader raises", "10120011", "StepMks.CardReaderRetain=1234:jammed", "", kFailure,
+       "failure inside the step"},
+      {"reader not a number", "text:abc", "", "", kFailure, "failure inside the step"},
+      {"failure after a capture", "10120011", "StepRunModul.ExcepCode=5:bad", "", kFailure,
+       "failure inside the step"},
+      // The same number as the reader's answer, but the failure path ran.
+      {"failure after the reader said 10010003", "10010003", "StepRunModul.ExcepCode=5:bad", "",
+       kFailure, "failure inside the step"},
+      {"failure after the reader said 10140003", "10140003", "StepRunModul.ExcepCode=5:bad", "",
+       kFailure, "failure inside the step"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    Scenario scenario;
+    ApplyShortcut(scenario, "reader", ParseValueOption("--reader", row.reader));
+    if (*row.display) ApplyShortcut(scenario, "display", ParseValueOption("--display", row.display));
+    if (*row.raise) {
+      const std::string raise = row.raise;
+      const std::size_t equals = raise.find('=');
+      scenario.raises.insert_or_assign(ParseMemberOption("test", raise.substr(0, equals)),
+                                       ParseFailureOption("test", raise.substr(equals + 1)));
+    }
+    const Report report = RunScenario(scenario);
+    ASSERT_TRUE(report.outcome.result);
+    EXPECT_EQ(*report.outcome.result, row.code);
+    EXPECT_THAT(ResultMeaning(report), StartsWith(row.meaning));
+    EXPECT_THAT(RenderText(report, false),
+                HasSubstr("Result " + std::to_string(row.code) + ": " + row.meaning));
+  }
+}
+
+TEST_F(RunTest, JsonStateAfterwardsHoldsValuesWithTheirKinds) {
+  Scenario scenario;
+  SetStatus(scenario, u"0000");
+  const auto json = nlohmann::json::parse(RenderJson(RunScenario(scenario)));
+  const auto& after = json.at("afterwards");
+  EXPECT_EQ(after.at("StepDisp.ScreenNo"), (nlohmann::json{{"kind", "I2"}, {"value", 420}}));
+  EXPECT_EQ(after.at("StepDisp.DisapleVal04"), (nlohmann::json{{"kind", "Text"}, {"value", ""}}));
+  EXPECT_EQ(after.at("StepRunModul.TransAction1"),
+            (nlohmann::json{{"kind", "Text"}, {"value", "0010"}}));
+  EXPECT_EQ(after.at("StepJour.isjrn"), (nlohmann::json{{"kind", "I2"}, {"value", 1}}));
+  EXPECT_EQ(after.at("RecordMessage calls"),
+            nlohmann::json::parse(R"([[{"kind": "Text", "value": "CIN"}, {"kind": "I2", "value": 5}]])"));
+  const auto& oex = after.at("OEX message");
+  EXPECT_EQ(oex.at("packed").at("value"), "OEX|EXCEP=1004|STATUS=0010");
+  EXPECT_EQ(oex.at("sent"), "StepCommWrite");
+  EXPECT_EQ(oex.at("answer").at("value"), "OEX|00|ACCEPTED");
+  EXPECT_EQ(oex.at("unpacked"), true);
+}
+
+TEST_F(RunTest, JsonStateAfterwardsSaysNullForWhatWasNeverSet) {
+  Scenario scenario;
+  ApplyShortcut(scenario, "reader", HostValue::I4(kNotRetained));
+  const auto after = nlohmann::json::parse(RenderJson(RunScenario(scenario))).at("afterwards");
+  EXPECT_TRUE(after.at("StepRunModul.ExcepCode").is_null());
+  EXPECT_TRUE(after.at("OEX message").is_null());
+  EXPECT_EQ(after.at("RecordMessage calls"), nlohmann::json::array());
+}
+
+// The catalogue is what `--members` prints and what the host documentation is
+// checked against, so it must say how the component really uses each member:
+// every access in every scenario fits it, and every use it lists happens.
+TEST_F(RunTest, CatalogueDescribesEveryAccessTheComponentMakes) {
+  std::set<std::string> seen;
+  for (const auto& entry : std::filesystem::directory_iterator(CLASP_SCENARIO_DIR)) {
+    if (entry.path().extension() != ".json") continue;
+    SCOPED_TRACE(entry.path().filename().string());
+    const Report report = RunScenario(LoadScenario(entry.path().string()));
+    for (const Event& event : report.step) {
+      if (event.object == "Holdfast" || event.missing) continue;
+      SCOPED_TRACE(event.object + "." + event.member);
+      const auto role = FindRole(event.object);
+      ASSERT_TRUE(role);
+      const auto index = FindMember(*role, std::string_view(event.member));
+      ASSERT_TRUE(index);
+      const MemberInfo& info = Members(*role)[*index];
+      switch (event.access) {
+        case Access::kGet:
+          EXPECT_EQ(info.kind, MemberKind::kProperty);
+          EXPECT_NE(info.use, PropertyUse::kPut);
+          seen.insert(event.object + "." + event.member + " get");
+          break;
+        case Access::kPut:
+          EXPECT_EQ(info.kind, MemberKind::kProperty);
+          EXPECT_NE(info.use, PropertyUse::kGet);
+          seen.insert(event.object + "." + event.member + " put");
+          break;
+        case Access::kCall:
+          EXPECT_EQ(info.kind, MemberKind::kMethod);
+          EXPECT_EQ(event.args.size(), info.arguments);
+          for (std::size_t i = 0; i < event.by_ref.size(); ++i) {
+            EXPECT_EQ(event.by_ref[i], info.by_ref == i + 1) << "argument " << i + 1;
+          }
+          seen.insert(event.object + "." + event.member + " call");
+          break;
+      }
+    }
+  }
+  for (int r = 0; r < kHostRoleCount; ++r) {
+    const auto role = static_cast<HostRole>(r);
+    for (const MemberInfo& info : Members(role)) {
+      const std::string name = std::string(RoleProperty(role)) + "." + std::string(info.name);
+      if (info.kind == MemberKind::kMethod) {
+        EXPECT_TRUE(seen.contains(name + " call")) << name;
+        continue;
+      }
+      if (info.use != PropertyUse::kPut) EXPECT_TRUE(seen.contains(name + " get")) << name;
+      if (info.use != PropertyUse::kGet) EXPECT_TRUE(seen.contains(name + " put")) << name;
+    }
+  }
+}
+
+TEST(DescribeMember, SaysKindUseArgumentsAndTheByReferenceOne) {
+  struct Row {
+    MemberInfo info;
+    const char* line;
+  };
+  const Row rows[] = {
+      {{"ScreenNo", MemberKind::kProperty, 0, PropertyUse::kGetPut}, "ScreenNo  property  get, put"},
+      {{"ExcepCode", MemberKind::kProperty, 0, PropertyUse::kPut}, "ExcepCode  property  put"},
+      {{"CommSign", MemberKind::kProperty, 0, PropertyUse::kGet}, "CommSign  property  get"},
+      {{"ScreenDisplay", MemberKind::kMethod}, "ScreenDisplay  method  0 arguments"},
+      {{"PackMessage", MemberKind::kMethod, 1}, "PackMessage  method  1 argument"},
+      {{"TraceWrite", MemberKind::kMethod, 3, PropertyUse::kGet, 2},
+       "TraceWrite  method  3 arguments, the 2nd by reference"},
+      {{"WriteDetailFileName", MemberKind::kMethod, 4, PropertyUse::kGet, 4},
+       "WriteDetailFileName  method  4 arguments, the 4th by reference"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.line);
+    EXPECT_EQ(DescribeMember(row.info), row.line);
+  }
+}
+
+}  // namespace
+}  // namespace clasp::sim
