@@ -109,7 +109,7 @@ TEST_F(RealHostsTest, AnOwnDisplayIsCalledAndRecordedLikeASimulatedOne) {
   EXPECT_EQ(report.outcome.result, kRetained);
   EXPECT_EQ(display->calls, 7);
   // Its state is its own: nothing of the display in "afterwards".
-  for (const auto& [name, value] : report.state) EXPECT_FALSE(name.starts_with("StepDisp"));
+  for (const StateLine& line : report.state) EXPECT_FALSE(line.name.starts_with("StepDisp"));
 }
 
 TEST_F(RealHostsTest, FailuresAndByReferenceArgumentsAreRecordedAsTheyHappened) {
