@@ -207,6 +207,21 @@ const RequestRow kRequestRows[] = {
        return c->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, nullptr);
      },
      E_INVALIDARG},
+    {"Invoke: Cols with no result VARIANT",
+     [](IDispatch* c) {
+       DISPPARAMS params{nullptr, nullptr, 0, 0};
+       return c->Invoke(kCols, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params,
+                        nullptr, nullptr, nullptr);
+     },
+     S_OK},
+    {"Invoke: a read of a member that can only be put",
+     [](IDispatch* c) {
+       DISPPARAMS params{nullptr, nullptr, 0, 0};
+       Variant result;
+       return c->Invoke(kScreenNo, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET,
+                        &params, result.Put(), nullptr, nullptr);
+     },
+     DISP_E_MEMBERNOTFOUND},
     {"QueryInterface: no out pointer",
      [](IDispatch* c) { return c->QueryInterface(IID_IDispatch, nullptr); }, E_POINTER},
 };
@@ -241,6 +256,14 @@ void AddCallerAttacks(std::vector<Attack>& attacks) {
                        stage.Assign();
                        const HRESULT outcome = stage.component->Cols(nullptr);
                        std::string wrong = outcome == E_POINTER ? "" : " answered " + Hex(outcome);
+                       return wrong + stage.Balanced();
+                     }});
+  attacks.push_back({"caller puts a null BSTR into ScreenNo", [] {
+                       Stage stage;
+                       stage.Assign();
+                       const HRESULT outcome = stage.component->put_ScreenNo(nullptr);
+                       constexpr HRESULT kTypeMismatch = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, 13);
+                       std::string wrong = outcome == kTypeMismatch ? "" : " answered " + Hex(outcome);
                        return wrong + stage.Balanced();
                      }});
   attacks.push_back({"caller asks for an aggregated instance", [] {

@@ -112,6 +112,23 @@ void AddHostAttacks(std::vector<Attack>& attacks) {
   attacks.push_back({"display offers IDispatchEx", [] { return HeldOnce(true, false); }});
   attacks.push_back({"display offers IDispatch only", [] { return HeldOnce(false, false); }});
   attacks.push_back({"display answers S_OK for every interface", [] { return HeldOnce(false, true); }});
+  attacks.push_back({"card reader answers an object that says yes to every interface", [] {
+                       Stage stage;
+                       const ComPtr<Host> liar = Host::Create(L"Liar", stage.record, false, true);
+                       stage.mks->On(L"CardReaderRetain", [&](DISPPARAMS&, VARIANT* result, EXCEPINFO*) {
+                         V_VT(result) = VT_DISPATCH;
+                         V_DISPATCH(result) = liar.Get();
+                         liar->AddRef();
+                         return S_OK;
+                       });
+                       stage.Assign();
+                       LONG result = 0;
+                       stage.component->Cols(&result);
+                       std::string wrong = result == kFailure ? "" : " Cols answered " + std::to_string(result);
+                       wrong += stage.Balanced();
+                       if (liar->Count() != 1) wrong += " the answered object holds " + std::to_string(liar->Count()) + ";";
+                       return wrong;
+                     }});
   attacks.push_back({"one host in two fields, reassigned and emptied", [] {
                        Stage stage;
                        stage.Assign();
