@@ -45,7 +45,9 @@ HRESULT CheckRequest(WORD flags, const DISPPARAMS* params) noexcept {
 class HoldfastObject final : public ComObject<HoldfastObject, _Holdfast, ISupportErrorInfo> {
  public:
   void* Interface(REFIID iid) noexcept {
-    if (iid == __uuidof(IDispatch) || IsHoldfastInterface(iid)) return static_cast<_Holdfast*>(this);
+    if (iid == __uuidof(IDispatch) || IsHoldfastInterface(iid)) {
+      return static_cast<_Holdfast*>(this);
+    }
     if (iid == __uuidof(ISupportErrorInfo)) return static_cast<ISupportErrorInfo*>(this);
     return nullptr;
   }

@@ -139,7 +139,9 @@ void SetErrorObject(const Failure& failure, REFGUID interface_id, std::u16string
   create->SetGUID(interface_id);
   create->SetSource(const_cast<LPOLESTR>(WideOf(source_text)));
   create->SetDescription(const_cast<LPOLESTR>(WideOf(description)));
-  if (const ComPtr<IErrorInfo> error = QueryAs<IErrorInfo>(create.Get())) SetErrorInfo(0, error.Get());
+  if (const ComPtr<IErrorInfo> error = QueryAs<IErrorInfo>(create.Get())) {
+    SetErrorInfo(0, error.Get());
+  }
 }
 
 }  // namespace clasp

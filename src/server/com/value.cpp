@@ -34,15 +34,15 @@ HRESULT CheckPlain(const VARIANT& value) noexcept {
   const VARTYPE type = V_VT(&value);
   const VARTYPE base = type & VT_TYPEMASK;
   const VARTYPE flags = type & kFlagBits;
-  if (flags == VT_ARRAY) return IsAutomationKind(base) || base == VT_VARIANT ? S_OK : DISP_E_BADVARTYPE;
+  if (flags == VT_ARRAY) {
+    return IsAutomationKind(base) || base == VT_VARIANT ? S_OK : DISP_E_BADVARTYPE;
+  }
   if (flags != 0) return DISP_E_BADVARTYPE;
   if (base == VT_EMPTY || base == VT_NULL) return S_OK;
   if (!IsAutomationKind(base)) return DISP_E_BADVARTYPE;
   if (base == VT_RECORD && !V_RECORDINFO(&value)) return E_POINTER;
   return S_OK;
 }
-
-HostValue Plain(const VARIANT& value);
 
 HostValue DecimalValue(const DECIMAL& d) {
   Decimal value;
@@ -67,6 +67,38 @@ HostValue Carried(const VARIANT& value) {
   return HostValue::Opaque(static_cast<Kind>(V_VT(&value)),
                            std::make_shared<const VariantPayload>(value));
 }
+
+HostValue Plain(const VARIANT& value) {
+  const VARTYPE type = V_VT(&value);
+  switch (type) {
+    case VT_EMPTY: return HostValue::Empty();
+    case VT_NULL: return HostValue::Null();
+    case VT_I2: return HostValue::I2(V_I2(&value));
+    case VT_I4: return HostValue::I4(V_I4(&value));
+    case VT_R4: return HostValue::Real(Kind::kR4, V_R4(&value));
+    case VT_R8: return HostValue::R8(V_R8(&value));
+    case VT_CY: return HostValue::Integer(Kind::kCurrency, V_CY(&value).int64);
+    case VT_DATE: return HostValue::Real(Kind::kDate, V_DATE(&value));
+    case VT_BSTR: return HostValue::Text(TextOf(V_BSTR(&value)));
+    case VT_DISPATCH: return HostValue::Object(HostOfDispatch(V_DISPATCH(&value)));
+    case VT_ERROR: return HostValue::Integer(Kind::kError, V_ERROR(&value));
+    case VT_BOOL: return HostValue::Bool(V_BOOL(&value) != VARIANT_FALSE);
+    case VT_DECIMAL: return DecimalValue(V_DECIMAL(&value));
+    case VT_I1: return HostValue::Integer(Kind::kI1, static_cast<signed char>(V_I1(&value)));
+    case VT_UI1: return HostValue::Integer(Kind::kUI1, V_UI1(&value));
+    case VT_UI2: return HostValue::Integer(Kind::kUI2, V_UI2(&value));
+    case VT_UI4: return HostValue::Integer(Kind::kUI4, V_UI4(&value));
+    case VT_I8: return HostValue::Integer(Kind::kI8, V_I8(&value));
+    case VT_UI8:
+      return HostValue::Integer(Kind::kUI8, static_cast<std::int64_t>(V_UI8(&value)));
+    case VT_INT: return HostValue::Integer(Kind::kInt, V_INT(&value));
+    case VT_UINT: return HostValue::Integer(Kind::kUInt, V_UINT(&value));
+    default:
+      // Arrays, records and foreign interfaces travel as they came.
+      return Carried(value);
+  }
+}
+
 
 }  // namespace
 
@@ -126,40 +158,6 @@ HostValue ToHostValue(const VARIANT& value) {
   return Plain(value);
 }
 
-namespace {
-
-HostValue Plain(const VARIANT& value) {
-  const VARTYPE type = V_VT(&value);
-  switch (type) {
-    case VT_EMPTY: return HostValue::Empty();
-    case VT_NULL: return HostValue::Null();
-    case VT_I2: return HostValue::I2(V_I2(&value));
-    case VT_I4: return HostValue::I4(V_I4(&value));
-    case VT_R4: return HostValue::Real(Kind::kR4, V_R4(&value));
-    case VT_R8: return HostValue::R8(V_R8(&value));
-    case VT_CY: return HostValue::Integer(Kind::kCurrency, V_CY(&value).int64);
-    case VT_DATE: return HostValue::Real(Kind::kDate, V_DATE(&value));
-    case VT_BSTR: return HostValue::Text(TextOf(V_BSTR(&value)));
-    case VT_DISPATCH: return HostValue::Object(HostOfDispatch(V_DISPATCH(&value)));
-    case VT_ERROR: return HostValue::Integer(Kind::kError, V_ERROR(&value));
-    case VT_BOOL: return HostValue::Bool(V_BOOL(&value) != VARIANT_FALSE);
-    case VT_DECIMAL: return DecimalValue(V_DECIMAL(&value));
-    case VT_I1: return HostValue::Integer(Kind::kI1, static_cast<signed char>(V_I1(&value)));
-    case VT_UI1: return HostValue::Integer(Kind::kUI1, V_UI1(&value));
-    case VT_UI2: return HostValue::Integer(Kind::kUI2, V_UI2(&value));
-    case VT_UI4: return HostValue::Integer(Kind::kUI4, V_UI4(&value));
-    case VT_I8: return HostValue::Integer(Kind::kI8, V_I8(&value));
-    case VT_UI8:
-      return HostValue::Integer(Kind::kUI8, static_cast<std::int64_t>(V_UI8(&value)));
-    case VT_INT: return HostValue::Integer(Kind::kInt, V_INT(&value));
-    case VT_UINT: return HostValue::Integer(Kind::kUInt, V_UINT(&value));
-    default:
-      // Arrays, records and foreign interfaces travel as they came.
-      return Carried(value);
-  }
-}
-
-}  // namespace
 
 Variant ToVariant(const HostValue& value) {
   Variant result;

@@ -30,16 +30,28 @@ struct ValueRow {
 
 const ValueRow kValueRows[] = {
     {"by-reference VARIANT, null pointer",
-     [](Bad& b) { V_VT(&b.value) = VT_BYREF | VT_VARIANT; V_VARIANTREF(&b.value) = nullptr; },
+     [](Bad& b) {
+       V_VT(&b.value) = VT_BYREF | VT_VARIANT;
+       V_VARIANTREF(&b.value) = nullptr;
+     },
      E_POINTER},
     {"by-reference BSTR, null pointer",
-     [](Bad& b) { V_VT(&b.value) = VT_BYREF | VT_BSTR; V_BSTRREF(&b.value) = nullptr; },
+     [](Bad& b) {
+       V_VT(&b.value) = VT_BYREF | VT_BSTR;
+       V_BSTRREF(&b.value) = nullptr;
+     },
      E_POINTER},
     {"by-reference I4, null pointer",
-     [](Bad& b) { V_VT(&b.value) = VT_BYREF | VT_I4; V_I4REF(&b.value) = nullptr; },
+     [](Bad& b) {
+       V_VT(&b.value) = VT_BYREF | VT_I4;
+       V_I4REF(&b.value) = nullptr;
+     },
      E_POINTER},
     {"by-reference VARIANT pointing at itself",
-     [](Bad& b) { V_VT(&b.value) = VT_BYREF | VT_VARIANT; V_VARIANTREF(&b.value) = &b.value; },
+     [](Bad& b) {
+       V_VT(&b.value) = VT_BYREF | VT_VARIANT;
+       V_VARIANTREF(&b.value) = &b.value;
+     },
      DISP_E_BADVARTYPE},
     {"by-reference VARIANT pointing at a by-reference I4",
      [](Bad& b) {
@@ -50,7 +62,10 @@ const ValueRow kValueRows[] = {
      },
      DISP_E_BADVARTYPE},
     {"garbage kind with the by-reference bit",
-     [](Bad& b) { V_VT(&b.value) = kGarbageByReference; V_BYREF(&b.value) = &b.number; },
+     [](Bad& b) {
+       V_VT(&b.value) = kGarbageByReference;
+       V_BYREF(&b.value) = &b.number;
+     },
      DISP_E_BADVARTYPE},
     {"garbage kind by value", [](Bad& b) { V_VT(&b.value) = kGarbage; }, DISP_E_BADVARTYPE},
     {"bare VT_VARIANT", [](Bad& b) { V_VT(&b.value) = VT_VARIANT; }, DISP_E_BADVARTYPE},
@@ -90,7 +105,8 @@ std::string PutDisplayValue(const ValueRow& row, bool by_invoke) {
     outcome = stage.component->put_DisapleVal01(bad.value);
   }
   std::string wrong;
-  if (outcome != row.expected) wrong += " answered " + Hex(outcome) + ", not " + Hex(row.expected) + ";";
+  if (outcome != row.expected)
+    wrong += " answered " + Hex(outcome) + ", not " + Hex(row.expected) + ";";
   const std::vector<std::wstring> expected_received =
       row.expected == S_OK ? std::vector<std::wstring>{L"42"} : std::vector<std::wstring>{};
   if (received != expected_received) wrong += " the display received the wrong thing;";
@@ -105,8 +121,8 @@ struct RequestRow {
 };
 
 HRESULT Put(IDispatch* component, DISPID id, DISPPARAMS* params) {
-  return component->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYPUT, params,
-                           nullptr, nullptr, nullptr);
+  return component->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYPUT, params, nullptr,
+                           nullptr, nullptr);
 }
 
 const RequestRow kRequestRows[] = {
@@ -183,8 +199,8 @@ const RequestRow kRequestRows[] = {
     {"Invoke: unknown member",
      [](IDispatch* c) {
        DISPPARAMS params{nullptr, nullptr, 0, 0};
-       return c->Invoke(kUnknownMember, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD,
-                        &params, nullptr, nullptr, nullptr);
+       return c->Invoke(kUnknownMember, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params,
+                        nullptr, nullptr, nullptr);
      },
      DISP_E_MEMBERNOTFOUND},
     {"GetIDsOfNames: no names array",
@@ -210,16 +226,16 @@ const RequestRow kRequestRows[] = {
     {"Invoke: Cols with no result VARIANT",
      [](IDispatch* c) {
        DISPPARAMS params{nullptr, nullptr, 0, 0};
-       return c->Invoke(kCols, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params,
-                        nullptr, nullptr, nullptr);
+       return c->Invoke(kCols, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr,
+                        nullptr, nullptr);
      },
      S_OK},
     {"Invoke: a read of a member that can only be put",
      [](IDispatch* c) {
        DISPPARAMS params{nullptr, nullptr, 0, 0};
        Variant result;
-       return c->Invoke(kScreenNo, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET,
-                        &params, result.Put(), nullptr, nullptr);
+       return c->Invoke(kScreenNo, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &params,
+                        result.Put(), nullptr, nullptr);
      },
      DISP_E_MEMBERNOTFOUND},
     {"QueryInterface: no out pointer",
@@ -232,7 +248,8 @@ std::string SendRequest(const RequestRow& row) {
   stage.Assign();
   const HRESULT outcome = row.send(stage.component.Get());
   std::string wrong;
-  if (outcome != row.expected) wrong += " answered " + Hex(outcome) + ", not " + Hex(row.expected) + ";";
+  if (outcome != row.expected)
+    wrong += " answered " + Hex(outcome) + ", not " + Hex(row.expected) + ";";
   // The component still works afterwards.
   LONG result = 0;
   if (stage.component->Cols(&result) != S_OK || result != kRetained) wrong += " Cols broke;";
@@ -243,13 +260,14 @@ std::string SendRequest(const RequestRow& row) {
 
 void AddCallerAttacks(std::vector<Attack>& attacks) {
   for (const ValueRow& row : kValueRows) {
-    attacks.push_back({std::string("caller puts ") + row.name,
-                       [&row] { return PutDisplayValue(row, false); }});
+    attacks.push_back(
+        {std::string("caller puts ") + row.name, [&row] { return PutDisplayValue(row, false); }});
     attacks.push_back({std::string("caller puts by Invoke ") + row.name,
                        [&row] { return PutDisplayValue(row, true); }});
   }
   for (const RequestRow& row : kRequestRows) {
-    attacks.push_back({std::string("caller sends ") + row.name, [&row] { return SendRequest(row); }});
+    attacks.push_back(
+        {std::string("caller sends ") + row.name, [&row] { return SendRequest(row); }});
   }
   attacks.push_back({"caller calls Cols with no result pointer", [] {
                        Stage stage;
@@ -262,24 +280,27 @@ void AddCallerAttacks(std::vector<Attack>& attacks) {
                        Stage stage;
                        stage.Assign();
                        const HRESULT outcome = stage.component->put_ScreenNo(nullptr);
-                       constexpr HRESULT kTypeMismatch = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, 13);
-                       std::string wrong = outcome == kTypeMismatch ? "" : " answered " + Hex(outcome);
+                       constexpr HRESULT kTypeMismatch =
+                           MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, 13);
+                       std::string wrong =
+                           outcome == kTypeMismatch ? "" : " answered " + Hex(outcome);
                        return wrong + stage.Balanced();
                      }});
-  attacks.push_back({"caller asks for an aggregated instance", [] {
-                       ComPtr<IClassFactory> factory;
-                       GUID clsid{};
-                       CLSIDFromString(const_cast<LPOLESTR>(L"{5D3B8000-FB87-4881-A317-F716839E71F7}"), &clsid);
-                       Module::Get().get_class_object(clsid, IID_IClassFactory, factory.PutVoid());
-                       if (!factory) return std::string(" no factory");
-                       ComPtr<IUnknown> made;
-                       const HRESULT outcome =
-                           factory->CreateInstance(factory.Get(), IID_IUnknown, made.PutVoid());
-                       factory.Reset();
-                       std::string wrong = outcome == CLASS_E_NOAGGREGATION ? "" : " answered " + Hex(outcome);
-                       if (Module::Get().can_unload_now() != S_OK) wrong += " the module is still in use";
-                       return wrong;
-                     }});
+  attacks.push_back(
+      {"caller asks for an aggregated instance", [] {
+         ComPtr<IClassFactory> factory;
+         GUID clsid{};
+         CLSIDFromString(const_cast<LPOLESTR>(L"{5D3B8000-FB87-4881-A317-F716839E71F7}"), &clsid);
+         Module::Get().get_class_object(clsid, IID_IClassFactory, factory.PutVoid());
+         if (!factory) return std::string(" no factory");
+         ComPtr<IUnknown> made;
+         const HRESULT outcome =
+             factory->CreateInstance(factory.Get(), IID_IUnknown, made.PutVoid());
+         factory.Reset();
+         std::string wrong = outcome == CLASS_E_NOAGGREGATION ? "" : " answered " + Hex(outcome);
+         if (Module::Get().can_unload_now() != S_OK) wrong += " the module is still in use";
+         return wrong;
+       }});
 }
 
 }  // namespace clasp::hostile

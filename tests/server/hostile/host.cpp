@@ -8,7 +8,9 @@ ComPtr<Host> Host::Create(std::wstring name, std::shared_ptr<Record> record, boo
 }
 
 Host::Host(std::wstring name, std::shared_ptr<Record> record, bool extended, bool every_iid)
-    : name_(std::move(name)), record_(std::move(record)), extended_(extended),
+    : name_(std::move(name)),
+      record_(std::move(record)),
+      extended_(extended),
       every_iid_(every_iid) {}
 
 void Host::Answers(const std::wstring& member, const VARIANT& value) {
@@ -23,8 +25,8 @@ HRESULT Host::QueryInterface(REFIID iid, void** out) {
   if (!out) return E_POINTER;
   *out = nullptr;
   if (iid != IID_IUnknown) asked_.push_back(iid);
-  const bool known = iid == IID_IUnknown || iid == IID_IDispatch ||
-                     (extended_ && iid == __uuidof(IDispatchEx));
+  const bool known =
+      iid == IID_IUnknown || iid == IID_IDispatch || (extended_ && iid == __uuidof(IDispatchEx));
   if (!known && !every_iid_) return E_NOINTERFACE;
   *out = static_cast<IDispatchEx*>(this);
   AddRef();
@@ -72,8 +74,8 @@ HRESULT Host::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*
   return Call(id, params, result, info);
 }
 
-HRESULT Host::InvokeEx(DISPID id, LCID, WORD, DISPPARAMS* params, VARIANT* result,
-                       EXCEPINFO* info, IServiceProvider*) {
+HRESULT Host::InvokeEx(DISPID id, LCID, WORD, DISPPARAMS* params, VARIANT* result, EXCEPINFO* info,
+                       IServiceProvider*) {
   return Call(id, params, result, info);
 }
 

@@ -3,9 +3,9 @@
 // and records what the component asked of it.
 #pragma once
 
-#include <windows.h>
-#include <oleauto.h>
 #include <dispex.h>
+#include <oleauto.h>
+#include <windows.h>
 
 #include <atomic>
 #include <functional>
@@ -57,8 +57,7 @@ class Host final : public IDispatchEx {
                                    VARIANT* result, EXCEPINFO* info, UINT*) override;
   HRESULT STDMETHODCALLTYPE GetDispID(BSTR name, DWORD, DISPID* id) override;
   HRESULT STDMETHODCALLTYPE InvokeEx(DISPID id, LCID, WORD flags, DISPPARAMS* params,
-                                     VARIANT* result, EXCEPINFO* info,
-                                     IServiceProvider*) override;
+                                     VARIANT* result, EXCEPINFO* info, IServiceProvider*) override;
   HRESULT STDMETHODCALLTYPE DeleteMemberByName(BSTR, DWORD) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE DeleteMemberByDispID(DISPID) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE GetMemberProperties(DISPID, DWORD, DWORD*) override {

@@ -34,15 +34,29 @@ VARIANT g_inner_reference;
 
 const AnswerRow kAnswerRows[] = {
     {"by-reference VARIANT, null pointer",
-     [](VARIANT* v) { V_VT(v) = VT_BYREF | VT_VARIANT; V_VARIANTREF(v) = nullptr; }, kFailure,
-     kInvalid},
+     [](VARIANT* v) {
+       V_VT(v) = VT_BYREF | VT_VARIANT;
+       V_VARIANTREF(v) = nullptr;
+     },
+     kFailure, kInvalid},
     {"by-reference BSTR, null pointer",
-     [](VARIANT* v) { V_VT(v) = VT_BYREF | VT_BSTR; V_BSTRREF(v) = nullptr; }, kFailure, kInvalid},
+     [](VARIANT* v) {
+       V_VT(v) = VT_BYREF | VT_BSTR;
+       V_BSTRREF(v) = nullptr;
+     },
+     kFailure, kInvalid},
     {"by-reference I4, null pointer",
-     [](VARIANT* v) { V_VT(v) = VT_BYREF | VT_I4; V_I4REF(v) = nullptr; }, kFailure, kInvalid},
+     [](VARIANT* v) {
+       V_VT(v) = VT_BYREF | VT_I4;
+       V_I4REF(v) = nullptr;
+     },
+     kFailure, kInvalid},
     {"by-reference VARIANT pointing at itself",
-     [](VARIANT* v) { V_VT(v) = VT_BYREF | VT_VARIANT; V_VARIANTREF(v) = v; }, kFailure,
-     kUnsupported},
+     [](VARIANT* v) {
+       V_VT(v) = VT_BYREF | VT_VARIANT;
+       V_VARIANTREF(v) = v;
+     },
+     kFailure, kUnsupported},
     {"by-reference VARIANT pointing at a by-reference I4",
      [](VARIANT* v) {
        V_VT(&g_inner_reference) = VT_BYREF | VT_I4;
@@ -52,11 +66,18 @@ const AnswerRow kAnswerRows[] = {
      },
      kFailure, kUnsupported},
     {"garbage kind with the by-reference bit",
-     [](VARIANT* v) { V_VT(v) = kGarbageByReference; V_BYREF(v) = &g_retained; }, kFailure,
-     kUnsupported},
+     [](VARIANT* v) {
+       V_VT(v) = kGarbageByReference;
+       V_BYREF(v) = &g_retained;
+     },
+     kFailure, kUnsupported},
     {"bare VT_VARIANT", [](VARIANT* v) { V_VT(v) = VT_VARIANT; }, kFailure, kUnsupported},
     {"by-reference I4 holding the retained code",
-     [](VARIANT* v) { V_VT(v) = VT_BYREF | VT_I4; V_I4REF(v) = &g_retained; }, kRetained, nullptr},
+     [](VARIANT* v) {
+       V_VT(v) = VT_BYREF | VT_I4;
+       V_I4REF(v) = &g_retained;
+     },
+     kRetained, nullptr},
 };
 
 std::string HostAnswers(const AnswerRow& row) {
@@ -91,7 +112,8 @@ std::string HeldOnce(bool extended, bool every_iid) {
   stage.disp = Host::Create(L"StepDisp", stage.record, extended, every_iid);
   stage.Assign();
   std::string wrong;
-  if (stage.disp->Count() != 2) wrong += " held with " + std::to_string(stage.disp->Count() - 1) + " counts;";
+  if (stage.disp->Count() != 2)
+    wrong += " held with " + std::to_string(stage.disp->Count() - 1) + " counts;";
   for (const GUID& iid : stage.disp->Asked()) {
     if (iid != __uuidof(IDispatchEx)) wrong += " asked for an interface other than IDispatchEx;";
   }
@@ -106,35 +128,40 @@ std::string HeldOnce(bool extended, bool every_iid) {
 
 void AddHostAttacks(std::vector<Attack>& attacks) {
   for (const AnswerRow& row : kAnswerRows) {
-    attacks.push_back({std::string("card reader answers ") + row.name,
-                       [&row] { return HostAnswers(row); }});
+    attacks.push_back(
+        {std::string("card reader answers ") + row.name, [&row] { return HostAnswers(row); }});
   }
   attacks.push_back({"display offers IDispatchEx", [] { return HeldOnce(true, false); }});
   attacks.push_back({"display offers IDispatch only", [] { return HeldOnce(false, false); }});
-  attacks.push_back({"display answers S_OK for every interface", [] { return HeldOnce(false, true); }});
-  attacks.push_back({"card reader answers an object that says yes to every interface", [] {
-                       Stage stage;
-                       const ComPtr<Host> liar = Host::Create(L"Liar", stage.record, false, true);
-                       stage.mks->On(L"CardReaderRetain", [&](DISPPARAMS&, VARIANT* result, EXCEPINFO*) {
-                         V_VT(result) = VT_DISPATCH;
-                         V_DISPATCH(result) = liar.Get();
-                         liar->AddRef();
-                         return S_OK;
-                       });
-                       stage.Assign();
-                       LONG result = 0;
-                       stage.component->Cols(&result);
-                       std::string wrong = result == kFailure ? "" : " Cols answered " + std::to_string(result);
-                       wrong += stage.Balanced();
-                       if (liar->Count() != 1) wrong += " the answered object holds " + std::to_string(liar->Count()) + ";";
-                       return wrong;
-                     }});
+  attacks.push_back(
+      {"display answers S_OK for every interface", [] { return HeldOnce(false, true); }});
+  attacks.push_back(
+      {"card reader answers an object that says yes to every interface", [] {
+         Stage stage;
+         const ComPtr<Host> liar = Host::Create(L"Liar", stage.record, false, true);
+         stage.mks->On(L"CardReaderRetain", [&](DISPPARAMS&, VARIANT* result, EXCEPINFO*) {
+           V_VT(result) = VT_DISPATCH;
+           V_DISPATCH(result) = liar.Get();
+           liar->AddRef();
+           return S_OK;
+         });
+         stage.Assign();
+         LONG result = 0;
+         stage.component->Cols(&result);
+         std::string wrong = result == kFailure ? "" : " Cols answered " + std::to_string(result);
+         wrong += stage.Balanced();
+         if (liar->Count() != 1)
+           wrong += " the answered object holds " + std::to_string(liar->Count()) + ";";
+         return wrong;
+       }});
   attacks.push_back({"one host in two fields, reassigned and emptied", [] {
                        Stage stage;
                        stage.Assign();
                        stage.component->putref_StepJour(stage.disp.Get());
                        std::string wrong;
-                       if (stage.disp->Count() != 3) wrong += " two fields hold " + std::to_string(stage.disp->Count() - 1) + ";";
+                       if (stage.disp->Count() != 3)
+                         wrong +=
+                             " two fields hold " + std::to_string(stage.disp->Count() - 1) + ";";
                        stage.component->putref_StepDisp(stage.disp.Get());
                        if (stage.disp->Count() != 3) wrong += " reassigning changed the count;";
                        stage.component->putref_StepDisp(nullptr);
@@ -142,23 +169,24 @@ void AddHostAttacks(std::vector<Attack>& attacks) {
                        stage.component->putref_StepJour(stage.jour.Get());
                        return wrong + stage.Balanced();
                      }});
-  attacks.push_back({"display raises with a deferred EXCEPINFO", [] {
-                       Stage stage;
-                       stage.disp->On(L"ScreenDisplay", [](DISPPARAMS&, VARIANT*, EXCEPINFO* info) {
-                         if (!info) return E_FAIL;
-                         info->scode = 0;
-                         info->pfnDeferredFillIn = FillBoom;
-                         return DISP_E_EXCEPTION;
-                       });
-                       stage.Assign();
-                       LONG result = 0;
-                       stage.component->Cols(&result);
-                       std::string wrong = result == kFailure ? "" : " Cols answered " + std::to_string(result);
-                       if (stage.record->traces.empty() || stage.record->traces.back() != L"01234boom") {
-                         wrong += " the failure is not traced as 1234 boom;";
-                       }
-                       return wrong + stage.Balanced();
-                     }});
+  attacks.push_back(
+      {"display raises with a deferred EXCEPINFO", [] {
+         Stage stage;
+         stage.disp->On(L"ScreenDisplay", [](DISPPARAMS&, VARIANT*, EXCEPINFO* info) {
+           if (!info) return E_FAIL;
+           info->scode = 0;
+           info->pfnDeferredFillIn = FillBoom;
+           return DISP_E_EXCEPTION;
+         });
+         stage.Assign();
+         LONG result = 0;
+         stage.component->Cols(&result);
+         std::string wrong = result == kFailure ? "" : " Cols answered " + std::to_string(result);
+         if (stage.record->traces.empty() || stage.record->traces.back() != L"01234boom") {
+           wrong += " the failure is not traced as 1234 boom;";
+         }
+         return wrong + stage.Balanced();
+       }});
 }
 
 }  // namespace clasp::hostile

@@ -2,8 +2,8 @@
 // `hostile.exe --attack N` runs attack N and exits 0 when the component
 // survived it with the right answer, 1 when it answered wrongly. A crash ends
 // this process only: the runner starts one per attack.
-#include <windows.h>
 #include <objbase.h>
+#include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -32,7 +32,8 @@ int main(int argc, char** argv) {
   AddOfferedAttacks(attacks);
 
   if (argc == 2 && std::strcmp(argv[1], "--list") == 0) {
-    for (std::size_t i = 0; i < attacks.size(); ++i) std::printf("%zu %s\n", i, attacks[i].name.c_str());
+    for (std::size_t i = 0; i < attacks.size(); ++i)
+      std::printf("%zu %s\n", i, attacks[i].name.c_str());
     return 0;
   }
   if (argc != 3 || std::strcmp(argv[1], "--attack") != 0) {

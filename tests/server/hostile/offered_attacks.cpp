@@ -76,10 +76,11 @@ std::string NamesGrowDuringCall() {
 }
 
 std::string ReferenceCopiedBackOnFailure() {
-  const HostObject host = MakeCoreHost([](std::u16string_view, std::span<const HostValue> args) -> HostValue {
-    args[0].RefTarget() = u"changed before failing";
-    throw Failure(kBoom, u"boom");
-  });
+  const HostObject host =
+      MakeCoreHost([](std::u16string_view, std::span<const HostValue> args) -> HostValue {
+        args[0].RefTarget() = u"changed before failing";
+        throw Failure(kBoom, u"boom");
+      });
   const ComPtr<IDispatchEx> offered = QueryAs<IDispatchEx>(DispatchOfHost(host).Get());
   if (!offered) return " no IDispatchEx offered";
   Bstr text(u"original");
@@ -93,7 +94,8 @@ std::string ReferenceCopiedBackOnFailure() {
                                             DISPATCH_METHOD, &params, nullptr, info.Put(), nullptr);
   std::string wrong;
   if (outcome != DISP_E_EXCEPTION) wrong += " answered " + Hex(outcome) + ";";
-  if (info.Get().scode != MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, kBoom)) wrong += " wrong scode;";
+  if (info.Get().scode != MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, kBoom))
+    wrong += " wrong scode;";
   if (text.Text() != u"changed before failing") wrong += " the text did not come back;";
   return wrong;
 }
@@ -107,13 +109,15 @@ struct MalformedRow {
 const MalformedRow kMalformedRows[] = {
     {"no DISPPARAMS",
      [](IDispatchEx* o, DISPID id) {
-       return o->InvokeEx(id, LOCALE_USER_DEFAULT, DISPATCH_METHOD, nullptr, nullptr, nullptr, nullptr);
+       return o->InvokeEx(id, LOCALE_USER_DEFAULT, DISPATCH_METHOD, nullptr, nullptr, nullptr,
+                          nullptr);
      },
      E_INVALIDARG},
     {"arguments counted, no array",
      [](IDispatchEx* o, DISPID id) {
        DISPPARAMS params{nullptr, nullptr, 2, 0};
-       return o->InvokeEx(id, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr);
+       return o->InvokeEx(id, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, nullptr,
+                          nullptr);
      },
      E_INVALIDARG},
     {"by-reference BSTR, null pointer",
@@ -122,7 +126,8 @@ const MalformedRow kMalformedRows[] = {
        V_VT(&arg) = VT_BYREF | VT_BSTR;
        V_BSTRREF(&arg) = nullptr;
        DISPPARAMS params{&arg, nullptr, 1, 0};
-       return o->InvokeEx(id, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr);
+       return o->InvokeEx(id, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, nullptr,
+                          nullptr);
      },
      E_POINTER},
     {"by-reference VARIANT pointing at itself",
@@ -131,7 +136,8 @@ const MalformedRow kMalformedRows[] = {
        V_VT(&arg) = VT_BYREF | VT_VARIANT;
        V_VARIANTREF(&arg) = &arg;
        DISPPARAMS params{&arg, nullptr, 1, 0};
-       return o->InvokeEx(id, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr);
+       return o->InvokeEx(id, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, nullptr,
+                          nullptr);
      },
      DISP_E_BADVARTYPE},
     {"GetIDsOfNames with a null name",
@@ -153,7 +159,8 @@ std::string SendMalformed(const MalformedRow& row) {
   if (!offered) return " no IDispatchEx offered";
   const HRESULT outcome = row.send(offered.Get(), IdOf(offered.Get(), L"Member"));
   std::string wrong;
-  if (outcome != row.expected) wrong += " answered " + Hex(outcome) + ", not " + Hex(row.expected) + ";";
+  if (outcome != row.expected)
+    wrong += " answered " + Hex(outcome) + ", not " + Hex(row.expected) + ";";
   if (calls != 0) wrong += " the host was called;";
   return wrong;
 }
@@ -162,11 +169,11 @@ std::string SendMalformed(const MalformedRow& row) {
 
 void AddOfferedAttacks(std::vector<Attack>& attacks) {
   attacks.push_back({"offered host: names grow during a call", NamesGrowDuringCall});
-  attacks.push_back({"offered host: text by reference comes back on failure",
-                     ReferenceCopiedBackOnFailure});
+  attacks.push_back(
+      {"offered host: text by reference comes back on failure", ReferenceCopiedBackOnFailure});
   for (const MalformedRow& row : kMalformedRows) {
-    attacks.push_back({std::string("offered host gets ") + row.name,
-                       [&row] { return SendMalformed(row); }});
+    attacks.push_back(
+        {std::string("offered host gets ") + row.name, [&row] { return SendMalformed(row); }});
   }
 }
 

@@ -58,7 +58,8 @@ std::string LastReleaseDuringCall() {
   LONG result = 0;
   const HRESULT outcome = component->Cols(&result);
   std::string wrong;
-  if (outcome != S_OK || result != kRetained) wrong += " Cols answered " + std::to_string(result) + ";";
+  if (outcome != S_OK || result != kRetained)
+    wrong += " Cols answered " + std::to_string(result) + ";";
   return wrong + stage.Balanced();
 }
 
@@ -91,7 +92,8 @@ std::string FieldSwappedDuringCall() {
   std::string wrong = ColsAnswers(stage, kNotRetained);
   component->putref_StepMks(stage.mks.Get());
   wrong += stage.Balanced();
-  if (other->Count() != 1) wrong += " the swapped-in host holds " + std::to_string(other->Count()) + ";";
+  if (other->Count() != 1)
+    wrong += " the swapped-in host holds " + std::to_string(other->Count()) + ";";
   return wrong;
 }
 
