@@ -3,9 +3,9 @@
 // and records what the component asked of it.
 #pragma once
 
+#include <windows.h>
 #include <dispex.h>
 #include <oleauto.h>
-#include <windows.h>
 
 #include <atomic>
 #include <functional>

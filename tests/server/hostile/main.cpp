@@ -2,8 +2,8 @@
 // `hostile.exe --attack N` runs attack N and exits 0 when the component
 // survived it with the right answer, 1 when it answered wrongly. A crash ends
 // this process only: the runner starts one per attack.
-#include <objbase.h>
 #include <windows.h>
+#include <objbase.h>
 
 #include <cstdio>
 #include <cstdlib>

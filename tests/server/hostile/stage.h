@@ -2,8 +2,8 @@
 // program, a new instance through its class factory, five hosts assigned.
 #pragma once
 
-#include <oleauto.h>
 #include <windows.h>
+#include <oleauto.h>
 
 #include <memory>
 #include <string>
