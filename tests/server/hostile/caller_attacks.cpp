@@ -170,6 +170,18 @@ const RequestRow kRequestRows[] = {
        return Put(c, kScreenNo, &params);
      },
      DISP_E_PARAMNOTFOUND},
+    {"Invoke: put with an unknown named argument beside the value",
+     [](IDispatch* c) {
+       VARIANT values[2];
+       V_VT(&values[0]) = VT_BSTR;
+       V_BSTR(&values[0]) = nullptr;
+       V_VT(&values[1]) = VT_I4;
+       V_I4(&values[1]) = 2;
+       DISPID named[] = {DISPID_PROPERTYPUT, 7};
+       DISPPARAMS params{values, named, 2, 2};
+       return Put(c, kScreenNo, &params);
+     },
+     DISP_E_PARAMNOTFOUND},
     {"Invoke: Cols with a named argument",
      [](IDispatch* c) {
        Variant value = MakeI4(1);
