@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cstdio>
 
+#include "host/failure.h"
 #include "host/number.h"
 #include "host/text.h"
 
@@ -28,6 +29,36 @@ std::u16string DecimalValueText(const Decimal& d) {
 }
 
 }  // namespace
+
+bool HostValue::IsIntegerKind(Kind kind) noexcept {
+  switch (kind) {
+    case Kind::kI2:
+    case Kind::kI4:
+    case Kind::kCurrency:
+    case Kind::kError:
+    case Kind::kBool:
+    case Kind::kI1:
+    case Kind::kUI1:
+    case Kind::kUI2:
+    case Kind::kUI4:
+    case Kind::kI8:
+    case Kind::kUI8:
+    case Kind::kInt:
+    case Kind::kUInt: return true;
+    default: return false;
+  }
+}
+
+bool HostValue::IsOpaqueKind(Kind kind) noexcept {
+  // Every kind the core reads has a payload of its own; the rest travel opaque.
+  return kind != Kind::kEmpty && kind != Kind::kNull && kind != Kind::kText &&
+         kind != Kind::kObject && kind != Kind::kDecimal && kind != Kind::kR4 &&
+         kind != Kind::kR8 && kind != Kind::kDate && !IsIntegerKind(kind);
+}
+
+void HostValue::RequireKind(bool matches) {
+  if (!matches) throw Failure(kInternalError, u"Value kind does not match its contents");
+}
 
 bool operator==(const HostValue& a, const HostValue& b) {
   if (a.kind_ != b.kind_ || a.IsByRef() != b.IsByRef()) return false;

@@ -56,11 +56,39 @@ class OpaqueValue {
   virtual std::u16string Describe() const = 0;
 };
 
+// Text passed by reference to one host call: the callee sees, and may change,
+// the caller's own variable. It names that variable and nothing else, so it
+// cannot be copied or kept; a HostValue made from it is a call argument only.
+class TextRef {
+ public:
+  explicit TextRef(std::u16string& variable) noexcept : variable_(&variable) {}
+  TextRef(const TextRef&) = delete;
+  TextRef& operator=(const TextRef&) = delete;
+
+  // The caller's variable.
+  std::u16string& Variable() const noexcept { return *variable_; }
+
+ private:
+  std::u16string* variable_;
+};
+
 // A dynamically typed automation value. Copies are deep except for object
-// references (counted) and opaque payloads (shared, immutable).
+// references (counted) and opaque payloads (shared, immutable). A copy of a
+// by-reference argument is the text it holds at that moment: only the argument
+// itself, for the length of its call, reaches the caller's variable.
 class HostValue {
  public:
   HostValue() = default;  // the empty value
+  // The argument form of by-reference text; the variable must outlive the call.
+  HostValue(const clasp::TextRef& text) : kind_(Kind::kText), data_(&text.Variable()) {}  // NOLINT
+  HostValue(const HostValue& other) : kind_(other.kind_), data_(CopyOf(other)) {}
+  HostValue(HostValue&& other) noexcept = default;
+  HostValue& operator=(const HostValue& other) {
+    if (this != &other) *this = HostValue(other);
+    return *this;
+  }
+  HostValue& operator=(HostValue&& other) noexcept = default;
+  ~HostValue() = default;
 
   static HostValue Empty() { return {}; }
   static HostValue Null() { return HostValue(Kind::kNull, std::monostate{}); }
@@ -70,15 +98,25 @@ class HostValue {
   static HostValue Bool(bool v) { return HostValue(Kind::kBool, std::int64_t{v ? -1 : 0}); }
   static HostValue Text(std::u16string v) { return HostValue(Kind::kText, std::move(v)); }
   // Text by reference: the callee sees and may change `variable` during the call.
-  static HostValue TextRef(std::u16string& variable) { return HostValue(Kind::kText, &variable); }
+  static HostValue TextRef(std::u16string& variable) { return HostValue(clasp::TextRef(variable)); }
   static HostValue Object(HostObject v) { return HostValue(Kind::kObject, std::move(v)); }
   // Any integral kind (kI1, kUI1, kUI2, kUI4, kI8, kUI8, kInt, kUInt, kError), or
-  // kCurrency with the value scaled by 10000.
-  static HostValue Integer(Kind kind, std::int64_t v) { return HostValue(kind, v); }
-  // kR4 or kDate (days since 1899-12-30, fraction is the time of day).
-  static HostValue Real(Kind kind, double v) { return HostValue(kind, v); }
+  // kCurrency with the value scaled by 10000. Raises Failure for any other kind.
+  static HostValue Integer(Kind kind, std::int64_t v) {
+    RequireKind(IsIntegerKind(kind));
+    return HostValue(kind, v);
+  }
+  // kR4 or kDate (days since 1899-12-30, fraction is the time of day); raises
+  // Failure for any other kind.
+  static HostValue Real(Kind kind, double v) {
+    RequireKind(kind == Kind::kR4 || kind == Kind::kR8 || kind == Kind::kDate);
+    return HostValue(kind, v);
+  }
   static HostValue Dec(const Decimal& v) { return HostValue(Kind::kDecimal, v); }
+  // A kind the core does not read (arrays, foreign interfaces, records); raises
+  // Failure for a kind whose payload the core reads, which this one lacks.
   static HostValue Opaque(Kind kind, std::shared_ptr<const OpaqueValue> v) {
+    RequireKind(IsOpaqueKind(kind) && v != nullptr);
     return HostValue(kind, std::move(v));
   }
 
@@ -115,6 +153,14 @@ class HostValue {
                             std::u16string*, HostObject, Decimal,
                             std::shared_ptr<const OpaqueValue>>;
   HostValue(Kind kind, Data data) : kind_(kind), data_(std::move(data)) {}
+  static Data CopyOf(const HostValue& value) {
+    if (value.IsByRef()) return Data(std::in_place_type<std::u16string>, value.AsText());
+    return value.data_;
+  }
+  static bool IsIntegerKind(Kind kind) noexcept;
+  static bool IsOpaqueKind(Kind kind) noexcept;
+  // A value whose kind disagrees with its payload would fail far from here.
+  static void RequireKind(bool matches);
 
   Kind kind_ = Kind::kEmpty;
   Data data_;

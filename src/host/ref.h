@@ -1,4 +1,5 @@
-// A counted reference to an object with AddRef and Release of its own.
+// A counted reference to an object with AddRef and Release of its own: core host
+// objects and, in the Windows binding, COM interfaces alike.
 #pragma once
 
 #include <utility>
@@ -41,6 +42,15 @@ class Ref {
     if (T* old = std::exchange(object_, nullptr)) old->Release();
   }
   void Swap(Ref& other) noexcept { std::swap(object_, other.object_); }
+  // Hands the count to the caller.
+  T* Detach() noexcept { return std::exchange(object_, nullptr); }
+  // Address for an out parameter that hands over a count; drops the current one first.
+  T** Put() noexcept {
+    Reset();
+    return &object_;
+  }
+  // The same address for out parameters typed void** (QueryInterface and its kin).
+  void** PutVoid() noexcept { return reinterpret_cast<void**>(Put()); }
 
   T* Get() const noexcept { return object_; }
   T* operator->() const noexcept { return object_; }

@@ -5,10 +5,8 @@
 #include <windows.h>
 #include <unknwn.h>
 
-#include <atomic>
-#include <new>
-
-#include "server/module.h"
+#include "server/com/com_object.h"
+#include "server/com/error.h"
 
 namespace clasp {
 
@@ -16,41 +14,27 @@ namespace clasp {
 using CreateFunction = HRESULT (*)(REFIID iid, void** out);
 
 template <CreateFunction Create>
-class ClassFactory final : public IClassFactory {
+class ClassFactory final : public ComObject<ClassFactory<Create>, IClassFactory> {
  public:
   // A new factory asked for `iid`; the factory lives as long as its references.
   static HRESULT Make(REFIID iid, void** out) noexcept {
     if (!out) return E_POINTER;
     *out = nullptr;
-    auto* factory = new (std::nothrow) ClassFactory();
-    if (!factory) return E_OUTOFMEMORY;
-    const HRESULT result = factory->QueryInterface(iid, out);
-    factory->Release();
-    return result;
+    return Guarded([&] { return ClassFactory::ComObject::Make()->QueryInterface(iid, out); });
   }
 
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (!out) return E_POINTER;
-    *out = nullptr;
-    if (iid != __uuidof(IUnknown) && iid != __uuidof(IClassFactory)) return E_NOINTERFACE;
-    *out = static_cast<IClassFactory*>(this);
-    AddRef();
-    return S_OK;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++count_; }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const ULONG left = --count_;
-    if (left == 0) delete this;
-    return left;
+  void* Interface(REFIID iid) noexcept {
+    return iid == __uuidof(IClassFactory) ? static_cast<IClassFactory*>(this) : nullptr;
   }
 
-  HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** out) override {
+  HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid,
+                                           void** out) noexcept override {
     if (!out) return E_POINTER;
     *out = nullptr;
     if (outer) return CLASS_E_NOAGGREGATION;
     return Create(iid, out);
   }
-  HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override {
+  HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) noexcept override {
     if (lock) {
       LockModule();
     } else {
@@ -60,10 +44,9 @@ class ClassFactory final : public IClassFactory {
   }
 
  private:
-  ClassFactory() noexcept { LockModule(); }
-  ~ClassFactory() { UnlockModule(); }
-
-  std::atomic<ULONG> count_{1};
+  friend class ComObject<ClassFactory<Create>, IClassFactory>;
+  ClassFactory() noexcept = default;
+  ~ClassFactory() = default;
 };
 
 }  // namespace clasp

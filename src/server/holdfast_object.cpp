@@ -2,10 +2,8 @@
 
 #include <oleauto.h>
 
-#include <atomic>
-
 #include "component/holdfast.h"
-#include "server/com/dispatch_host.h"
+#include "server/com/com_object.h"
 #include "server/com/error.h"
 #include "server/com/owners.h"
 #include "server/com/value.h"
@@ -15,106 +13,118 @@
 namespace clasp {
 namespace {
 
-class HoldfastObject final : public _Holdfast, public ISupportErrorInfo {
- public:
-  HoldfastObject() : core_(Holdfast::Create()) { LockModule(); }
+bool IsHoldfastInterface(REFIID iid) noexcept {
+  return iid == IID__Holdfast || iid == kIidHoldfastV0 || iid == kIidHoldfastV1;
+}
 
-  // IUnknown
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (!out) return E_POINTER;
-    *out = nullptr;
-    if (iid == __uuidof(IUnknown) || iid == __uuidof(IDispatch) || iid == IID__Holdfast ||
-        iid == kIidHoldfastV0 || iid == kIidHoldfastV1) {
-      *out = static_cast<_Holdfast*>(this);
-    } else if (iid == __uuidof(ISupportErrorInfo)) {
-      *out = static_cast<ISupportErrorInfo*>(this);
-    } else {
-      return E_NOINTERFACE;
+bool IsPut(WORD flags) noexcept {
+  return (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) != 0;
+}
+
+// A caller's malformed request, refused before the type library's dispatcher
+// reads through any of it. Every member is a put of one value or Cols, which
+// takes none.
+HRESULT CheckRequest(WORD flags, const DISPPARAMS* params) noexcept {
+  if (!params) return E_INVALIDARG;
+  if (params->cArgs > 0 && !params->rgvarg) return E_INVALIDARG;
+  if (params->cNamedArgs > 0 && !params->rgdispidNamedArgs) return E_INVALIDARG;
+  if (params->cNamedArgs > params->cArgs) return E_INVALIDARG;
+  for (UINT i = 0; i < params->cNamedArgs; ++i) {
+    // The one named argument automation knows for our members is the put's value.
+    if (!IsPut(flags) || params->rgdispidNamedArgs[i] != DISPID_PROPERTYPUT) {
+      return DISP_E_PARAMNOTFOUND;
     }
-    AddRef();
-    return S_OK;
   }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++count_; }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const ULONG left = --count_;
-    if (left == 0) delete this;
-    return left;
+  if (IsPut(flags) && params->cArgs != 1) return DISP_E_BADPARAMCOUNT;
+  for (UINT i = 0; i < params->cArgs; ++i) {
+    if (const HRESULT bad = CheckValue(params->rgvarg[i]); FAILED(bad)) return bad;
+  }
+  return S_OK;
+}
+
+class HoldfastObject final : public ComObject<HoldfastObject, _Holdfast, ISupportErrorInfo> {
+ public:
+  void* Interface(REFIID iid) noexcept {
+    if (iid == __uuidof(IDispatch) || IsHoldfastInterface(iid)) {
+      return static_cast<_Holdfast*>(this);
+    }
+    if (iid == __uuidof(ISupportErrorInfo)) return static_cast<ISupportErrorInfo*>(this);
+    return nullptr;
   }
 
   // ISupportErrorInfo
-  HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID iid) override {
-    return iid == IID__Holdfast || iid == kIidHoldfastV0 || iid == kIidHoldfastV1 ? S_OK
-                                                                                  : S_FALSE;
+  HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID iid) noexcept override {
+    return IsHoldfastInterface(iid) ? S_OK : S_FALSE;
   }
 
   // IDispatch, served from our own type library.
-  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
+  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) noexcept override {
     if (!count) return E_POINTER;
     *count = 1;
     return S_OK;
   }
-  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID, ITypeInfo** info) override {
+  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID, ITypeInfo** info) noexcept override {
     if (!info) return E_POINTER;
     *info = nullptr;
     if (index != 0) return DISP_E_BADINDEX;
-    try {
+    return Guarded([&] {
       *info = HoldfastTypeInfo().Detach();
       return S_OK;
-    } catch (...) {
-      return ToHresult();
-    }
+    });
   }
   HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID,
-                                          DISPID* ids) override {
+                                          DISPID* ids) noexcept override {
     if (iid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
-    try {
-      return HoldfastTypeInfo()->GetIDsOfNames(names, count, ids);
-    } catch (...) {
-      return ToHresult();
+    if (!names || !ids) return E_INVALIDARG;
+    for (UINT i = 0; i < count; ++i) {
+      if (!names[i]) return E_INVALIDARG;
     }
+    return Guarded([&] { return HoldfastTypeInfo()->GetIDsOfNames(names, count, ids); });
   }
   HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* params,
                                    VARIANT* result, EXCEPINFO* excep_info,
-                                   UINT* argument_error) override;
+                                   UINT* argument_error) noexcept override;
 
   // _Holdfast
-  HRESULT STDMETHODCALLTYPE putref_StepDisp(IDispatch* object) override {
+  HRESULT STDMETHODCALLTYPE putref_StepDisp(IDispatch* object) noexcept override {
     return Member([&] { core_->StepDisp(HostOfDispatch(object)); });
   }
-  HRESULT STDMETHODCALLTYPE putref_StepMks(IDispatch* object) override {
+  HRESULT STDMETHODCALLTYPE putref_StepMks(IDispatch* object) noexcept override {
     return Member([&] { core_->StepMks(HostOfDispatch(object)); });
   }
-  HRESULT STDMETHODCALLTYPE putref_StepRunModul(IDispatch* object) override {
+  HRESULT STDMETHODCALLTYPE putref_StepRunModul(IDispatch* object) noexcept override {
     return Member([&] { core_->StepRunModul(HostOfDispatch(object)); });
   }
-  HRESULT STDMETHODCALLTYPE putref_StepTrac(IDispatch* object) override {
+  HRESULT STDMETHODCALLTYPE putref_StepTrac(IDispatch* object) noexcept override {
     return Member([&] { core_->StepTrac(HostOfDispatch(object)); });
   }
-  HRESULT STDMETHODCALLTYPE putref_StepJour(IDispatch* object) override {
+  HRESULT STDMETHODCALLTYPE putref_StepJour(IDispatch* object) noexcept override {
     return Member([&] { core_->StepJour(HostOfDispatch(object)); });
   }
-  HRESULT STDMETHODCALLTYPE Cols(LONG* result) override {
+  HRESULT STDMETHODCALLTYPE Cols(LONG* result) noexcept override {
     if (!result) return E_POINTER;
     return Member([&] { *result = core_->Cols(); });
   }
-  HRESULT STDMETHODCALLTYPE put_DisapleVal01(VARIANT value) override {
-    return Member([&] { core_->DisapleVal01(ToHostValue(value)); });
+  HRESULT STDMETHODCALLTYPE put_DisapleVal01(VARIANT value) noexcept override {
+    return Display(value, &Holdfast::DisapleVal01);
   }
-  HRESULT STDMETHODCALLTYPE put_DisapleVal02(VARIANT value) override {
-    return Member([&] { core_->DisapleVal02(ToHostValue(value)); });
+  HRESULT STDMETHODCALLTYPE put_DisapleVal02(VARIANT value) noexcept override {
+    return Display(value, &Holdfast::DisapleVal02);
   }
-  HRESULT STDMETHODCALLTYPE put_DisapleVal03(VARIANT value) override {
-    return Member([&] { core_->DisapleVal03(ToHostValue(value)); });
+  HRESULT STDMETHODCALLTYPE put_DisapleVal03(VARIANT value) noexcept override {
+    return Display(value, &Holdfast::DisapleVal03);
   }
-  HRESULT STDMETHODCALLTYPE put_DisapleVal04(VARIANT value) override {
-    return Member([&] { core_->DisapleVal04(ToHostValue(value)); });
+  HRESULT STDMETHODCALLTYPE put_DisapleVal04(VARIANT value) noexcept override {
+    return Display(value, &Holdfast::DisapleVal04);
   }
-  HRESULT STDMETHODCALLTYPE put_ScreenNo(BSTR text) override {
+  HRESULT STDMETHODCALLTYPE put_ScreenNo(BSTR text) noexcept override {
     return Member([&] { core_->ScreenNo(TextOf(text)); });
   }
 
  private:
-  ~HoldfastObject() { UnlockModule(); }
+  friend class ComObject<HoldfastObject, _Holdfast, ISupportErrorInfo>;
+  HoldfastObject() : core_(Holdfast::Create()) {}
+  ~HoldfastObject() = default;
 
   // Runs one member: a counted reference to ourselves for the whole call (the
   // host may drop its last one inside it), and failures turned into an
@@ -131,17 +141,26 @@ class HoldfastObject final : public _Holdfast, public ISupportErrorInfo {
     }
   }
 
-  std::atomic<ULONG> count_{1};
+  // A display value goes on only when it is one: the caller's malformed
+  // VARIANT is the caller's error, not a failure of the display.
+  template <class Setter>
+  HRESULT Display(const VARIANT& value, Setter setter) noexcept {
+    if (const HRESULT bad = CheckValue(value); FAILED(bad)) return bad;
+    return Member([&] { ((*core_).*setter)(ToHostValue(value)); });
+  }
+
   // What the last failing member returned, for Invoke's EXCEPINFO.
   HRESULT last_failure_ = S_OK;
   Ref<Holdfast> core_;
 };
 
 HRESULT HoldfastObject::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* params,
-                               VARIANT* result, EXCEPINFO* excep_info, UINT* argument_error) {
+                               VARIANT* result, EXCEPINFO* excep_info,
+                               UINT* argument_error) noexcept {
   if (iid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
+  if (const HRESULT bad = CheckRequest(flags, params); FAILED(bad)) return bad;
   const ComPtr<HoldfastObject> keep_alive(this);
-  try {
+  return Guarded([&] {
     const ComPtr<ITypeInfo> info = HoldfastTypeInfo();
     SetErrorInfo(0, nullptr);
     last_failure_ = S_OK;
@@ -154,9 +173,7 @@ HRESULT HoldfastObject::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARA
       excep_info->scode = last_failure_;
     }
     return outcome;
-  } catch (...) {
-    return ToHresult();
-  }
+  });
 }
 
 }  // namespace
@@ -164,14 +181,7 @@ HRESULT HoldfastObject::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARA
 HRESULT CreateHoldfastObject(REFIID iid, void** out) noexcept {
   if (!out) return E_POINTER;
   *out = nullptr;
-  try {
-    auto* object = new HoldfastObject();
-    const HRESULT result = object->QueryInterface(iid, out);
-    object->Release();
-    return result;
-  } catch (...) {
-    return ToHresult();
-  }
+  return Guarded([&] { return HoldfastObject::Make()->QueryInterface(iid, out); });
 }
 
 }  // namespace clasp

@@ -9,7 +9,6 @@ namespace clasp {
 namespace {
 
 HMODULE g_module = nullptr;
-std::atomic<long> g_locks{0};
 std::atomic<ITypeInfo*> g_type_info{nullptr};
 
 // Long enough for any path the loader hands out.
@@ -27,10 +26,6 @@ std::u16string ModulePath() {
   path.resize(length);
   return path;
 }
-
-void LockModule() noexcept { g_locks.fetch_add(1); }
-void UnlockModule() noexcept { g_locks.fetch_sub(1); }
-bool ModuleInUse() noexcept { return g_locks.load() != 0; }
 
 ComPtr<ITypeLib> LoadOwnTypeLibrary() {
   const std::u16string path = ModulePath();

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "server/com/module_lock.h"
 #include "server/com/owners.h"
 
 namespace clasp {
@@ -14,12 +15,6 @@ namespace clasp {
 void SetModule(HMODULE module) noexcept;
 // Full path of Holdfast.dll as loaded.
 std::u16string ModulePath();
-
-// Live instances, live class factories and factory locks; the module may be
-// unloaded only when none remain.
-void LockModule() noexcept;
-void UnlockModule() noexcept;
-bool ModuleInUse() noexcept;
 
 // Our own type library, read from the module's TYPELIB resource.
 ComPtr<ITypeLib> LoadOwnTypeLibrary();

@@ -2,6 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <memory>
+#include <optional>
+#include <type_traits>
+
+#include "host/convert.h"
 #include "host/failure.h"
 #include "support/recording_host.h"
 
@@ -10,6 +16,12 @@ namespace {
 
 using testing::AccessLog;
 using testing::RecordingHost;
+
+// A payload for kinds the core carries without reading.
+class Unread final : public OpaqueValue {
+ public:
+  std::u16string Describe() const override { return u""; }
+};
 
 TEST(HostObject, EmptyReferenceFailsAsNotSet) {
   const HostObject empty;
@@ -94,6 +106,64 @@ TEST(HostObject, HostDroppingItsLastReferenceMidCallSurvivesTheCall) {
   });
   EXPECT_EQ(only.Invoke(u"DropMe"), HostValue::I4(1));
   EXPECT_FALSE(only);
+}
+
+}  // namespace
+}  // namespace clasp
+
+namespace clasp {
+namespace {
+
+TEST(HostValue, ACopyOfTextByReferenceIsTheTextAtThatMoment) {
+  static_assert(!std::is_copy_constructible_v<TextRef>);
+  std::u16string variable = u"before";
+  std::optional<HostValue> kept;
+  {
+    const HostValue argument = TextRef(variable);
+    ASSERT_TRUE(argument.IsByRef());
+    kept = argument;
+    HostValue assigned;
+    assigned = argument;
+    EXPECT_FALSE(assigned.IsByRef());
+    EXPECT_EQ(assigned, HostValue::Text(u"before"));
+  }
+  // The copy is kept past the call; it must not reach the variable any more.
+  variable = u"after, and long enough to move the text elsewhere";
+  EXPECT_FALSE(kept->IsByRef());
+  EXPECT_EQ(kept->AsText(), u"before");
+}
+
+TEST(HostValue, AKindThatDisagreesWithItsPayloadIsRefusedWhereMade) {
+  struct Row {
+    const char* name;
+    std::function<HostValue()> make;
+  };
+  const auto opaque = std::make_shared<const Unread>();
+  const Row rows[] = {
+      {"Integer as text", [] { return HostValue::Integer(Kind::kText, 1); }},
+      {"Integer as object", [] { return HostValue::Integer(Kind::kObject, 1); }},
+      {"Integer as R8", [] { return HostValue::Integer(Kind::kR8, 1); }},
+      {"Integer as empty", [] { return HostValue::Integer(Kind::kEmpty, 1); }},
+      {"Real as I4", [] { return HostValue::Real(Kind::kI4, 1.5); }},
+      {"Real as decimal", [] { return HostValue::Real(Kind::kDecimal, 1.5); }},
+      {"Opaque as text", [&] { return HostValue::Opaque(Kind::kText, opaque); }},
+      {"Opaque as I2", [&] { return HostValue::Opaque(Kind::kI2, opaque); }},
+      {"Opaque as date", [&] { return HostValue::Opaque(Kind::kDate, opaque); }},
+      {"Opaque without payload", [] { return HostValue::Opaque(Kind::kUnknown, nullptr); }},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    try {
+      row.make();
+      ADD_FAILURE() << "made";
+    } catch (const Failure& failure) {
+      EXPECT_EQ(failure.Number(), kInternalError);
+    }
+  }
+  // The kinds each maker is for still work.
+  EXPECT_EQ(ToInt32(HostValue::Integer(Kind::kUI1, 200)), 200);
+  EXPECT_EQ(ToInt32(HostValue::Real(Kind::kDate, 2.0)), 2);
+  EXPECT_TRUE(HostValue::Opaque(static_cast<Kind>(0x2011), opaque).HasOpaque());
 }
 
 }  // namespace

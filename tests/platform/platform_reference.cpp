@@ -9,7 +9,7 @@
 #include "host/convert.h"
 #include "host/failure.h"
 #ifdef CLASP_SERVER_CONVERSIONS
-#include "server/com/dispatch_host.h"
+#include "server/com/host_object_adapter.h"
 #endif
 
 namespace clasp::platform_test {
@@ -178,7 +178,7 @@ HostValue ObjectValue(const Case& c, ObjectPath path, Variant& keep) {
   }
 #ifdef CLASP_SERVER_CONVERSIONS
   BuildObject(c, keep);
-  return HostValue::Object(DispatchHost::Wrap(V_DISPATCH(keep.get())));
+  return HostValue::Object(HostObjectAdapter::Wrap(V_DISPATCH(keep.get())));
 #else
   (void)keep;
   throw Failure(kInternalError, u"no server adapters in this build");

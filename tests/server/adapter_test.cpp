@@ -9,7 +9,7 @@
 
 #include "component/holdfast.h"
 #include "server.h"
-#include "server/com/host_dispatch.h"
+#include "server/com/value.h"
 #include "support/recording_host.h"
 
 namespace clasp::testing {
@@ -103,8 +103,8 @@ TEST(ComAdapters, HostsSeeTheSameCallsOverComAsInProcess) {
 TEST(ComAdapters, OfferedHostComesBackAsItself) {
   HostSet hosts;
   const ComPtr<IDispatch> offered = DispatchOfHost(hosts.disp->Object());
-  EXPECT_EQ(HostBehindDispatch(offered.Get()).Get(), hosts.disp.Get());
-  EXPECT_FALSE(HostBehindDispatch(nullptr));
+  EXPECT_EQ(HostOfDispatch(offered.Get()).Get(), hosts.disp.Get());
+  EXPECT_FALSE(HostOfDispatch(nullptr));
 }
 
 }  // namespace

@@ -26,7 +26,7 @@ TEST(ClassFactory, RefusesOtherClassesNullOutPointersAndAggregation) {
   const ComPtr<IClassFactory> factory = Factory();
   ASSERT_TRUE(factory);
   EXPECT_EQ(factory->CreateInstance(nullptr, __uuidof(IDispatch), nullptr), E_POINTER);
-  ComPtr<IUnknown> outer = factory.As<IUnknown>();
+  ComPtr<IUnknown> outer = QueryAs<IUnknown>(factory.Get());
   out = reinterpret_cast<void*>(1);
   EXPECT_EQ(factory->CreateInstance(outer.Get(), __uuidof(IUnknown), &out),
             CLASS_E_NOAGGREGATION);

@@ -361,7 +361,7 @@ HostAction RaiseErrorObject(HRESULT result, const std::wstring& description) {
     ComPtr<ICreateErrorInfo> create;
     CreateErrorInfo(create.Put());
     create->SetDescription(const_cast<LPOLESTR>(description.c_str()));
-    SetErrorInfo(0, create.As<IErrorInfo>().Get());
+    SetErrorInfo(0, QueryAs<IErrorInfo>(create.Get()).Get());
     return result;
   };
 }

@@ -12,9 +12,8 @@
 #include "host/failure.h"
 #include "host/text.h"
 #include "server/com/error.h"
-#include "server/com/host_dispatch.h"
-#include "server/com/owners.h"
 #include "server/com/value.h"
+#include "server/com/owners.h"
 #include "sim/component.h"
 
 namespace clasp::sim {

@@ -7,7 +7,7 @@
 #include <cstdio>
 
 #include "host/text.h"
-#include "server/com/dispatch_host.h"
+#include "server/com/host_object_adapter.h"
 #include "server/com/owners.h"
 #include "sim/real_host.h"
 #include "sim/scenario.h"
@@ -41,7 +41,7 @@ HostObject CreateRealHost(const std::string& prog_id) {
     throw InputError("--host: '" + prog_id +
                      "' has no IDispatch, so its members cannot be called by name");
   }
-  return DispatchHost::Wrap(dispatch.Get());
+  return HostObjectAdapter::Wrap(dispatch.Get());
 }
 
 }  // namespace clasp::sim

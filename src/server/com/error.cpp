@@ -92,7 +92,7 @@ HRESULT ToHresult() noexcept {
   try {
     return HresultOf(CurrentFailure());
   } catch (...) {
-    return E_UNEXPECTED;
+    return E_OUTOFMEMORY;
   }
 }
 
@@ -102,16 +102,33 @@ HRESULT ToHresult(REFGUID interface_id, std::u16string_view source) noexcept {
     SetErrorObject(failure, interface_id, source);
     return HresultOf(failure);
   } catch (...) {
-    return E_UNEXPECTED;
+    return E_OUTOFMEMORY;
+  }
+}
+
+HRESULT ToCaller(EXCEPINFO* excep_info, REFGUID interface_id,
+                 std::u16string_view source) noexcept {
+  try {
+    const Failure failure = CurrentFailure();
+    if (excep_info) {
+      FillExcepInfo(failure, source, excep_info);
+      return DISP_E_EXCEPTION;
+    }
+    SetErrorObject(failure, interface_id, source);
+    return HresultOf(failure);
+  } catch (...) {
+    return E_OUTOFMEMORY;
   }
 }
 
 void FillExcepInfo(const Failure& failure, std::u16string_view source, EXCEPINFO* excep_info) {
   if (!excep_info) return;
+  Bstr description(failure.Description());
+  Bstr source_text(source);
   *excep_info = EXCEPINFO{};
   excep_info->scode = HresultOf(failure);
-  excep_info->bstrDescription = Bstr(failure.Description()).Detach();
-  excep_info->bstrSource = Bstr(source).Detach();
+  excep_info->bstrDescription = description.Detach();
+  excep_info->bstrSource = source_text.Detach();
 }
 
 void SetErrorObject(const Failure& failure, REFGUID interface_id, std::u16string_view source) {
@@ -122,7 +139,9 @@ void SetErrorObject(const Failure& failure, REFGUID interface_id, std::u16string
   create->SetGUID(interface_id);
   create->SetSource(const_cast<LPOLESTR>(WideOf(source_text)));
   create->SetDescription(const_cast<LPOLESTR>(WideOf(description)));
-  if (const ComPtr<IErrorInfo> error = create.As<IErrorInfo>()) SetErrorInfo(0, error.Get());
+  if (const ComPtr<IErrorInfo> error = QueryAs<IErrorInfo>(create.Get())) {
+    SetErrorInfo(0, error.Get());
+  }
 }
 
 }  // namespace clasp

@@ -36,16 +36,36 @@ Failure FailureOfCall(HRESULT result, ExcepInfo& excep_info);
 // Raises a Failure when `result` failed; for platform calls with no error info.
 void Check(HRESULT result);
 
-// Inside a catch block of an export: the exception in flight as an HRESULT.
+// Inside a catch block of an export: the exception in flight as an HRESULT
+// (E_OUTOFMEMORY when not even that can be built).
 HRESULT ToHresult() noexcept;
 
 // Inside a catch block of an interface method: the exception in flight as an
 // HRESULT, with an error object carrying number and description for the caller.
 HRESULT ToHresult(REFGUID interface_id, std::u16string_view source) noexcept;
 
+// Inside a catch block of a dispatch method: the failure in flight for an
+// automation caller, through `excep_info` (DISP_E_EXCEPTION) when it passed
+// one, else as an error object and the failure's HRESULT. When even that cannot
+// be built (out of memory), E_OUTOFMEMORY with `excep_info` left as it was.
+HRESULT ToCaller(EXCEPINFO* excep_info, REFGUID interface_id,
+                 std::u16string_view source) noexcept;
+
 // Fills a caller's EXCEPINFO for `failure`: scode (never only wCode, which
-// script hosts read as 0), description and source.
+// script hosts read as 0), description and source. All or nothing: when a
+// text cannot be made, it raises and the EXCEPINFO is untouched.
 void FillExcepInfo(const Failure& failure, std::u16string_view source, EXCEPINFO* excep_info);
+
+// Runs `body`, which returns an HRESULT, with whatever it raises translated:
+// the one place a COM method's exceptions stop.
+template <class Body>
+HRESULT Guarded(Body&& body) noexcept {
+  try {
+    return body();
+  } catch (...) {
+    return ToHresult();
+  }
+}
 
 // Leaves an error object for `failure` on this thread.
 void SetErrorObject(const Failure& failure, REFGUID interface_id, std::u16string_view source);

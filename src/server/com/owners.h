@@ -1,77 +1,34 @@
 // Move-only owners for the platform's automation resources: interface
-// pointers, BSTRs, VARIANTs and EXCEPINFOs. Every Put() releases what the
+// pointers, BSTRs, VARIANTs, VARIANTARG arrays and EXCEPINFOs. Every Put() releases what the
 // owner held before it hands out the address to fill.
 #pragma once
 
 #include <windows.h>
 #include <oleauto.h>
 
+#include <array>
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
 
+#include "host/ref.h"
+
 namespace clasp {
 
-// A counted interface pointer.
+// A counted interface pointer: the core's counted reference, so that the
+// binding and the core share one family of them.
 template <class T>
-class ComPtr {
- public:
-  ComPtr() noexcept = default;
-  ComPtr(std::nullptr_t) noexcept {}  // NOLINT: an empty pointer reads naturally
-  // Takes a new count on `object`; the caller keeps its own.
-  explicit ComPtr(T* object) noexcept : object_(object) {
-    if (object_) object_->AddRef();
-  }
-  ComPtr(const ComPtr& other) noexcept : ComPtr(other.object_) {}
-  ComPtr(ComPtr&& other) noexcept : object_(std::exchange(other.object_, nullptr)) {}
-  ~ComPtr() { Reset(); }
+using ComPtr = Ref<T>;
 
-  ComPtr& operator=(const ComPtr& other) noexcept {
-    ComPtr(other).Swap(*this);
-    return *this;
-  }
-  ComPtr& operator=(ComPtr&& other) noexcept {
-    ComPtr(std::move(other)).Swap(*this);
-    return *this;
-  }
-
-  // Takes over a count the caller already holds.
-  static ComPtr Adopt(T* object) noexcept {
-    ComPtr result;
-    result.object_ = object;
-    return result;
-  }
-
-  void Reset() noexcept {
-    if (T* old = std::exchange(object_, nullptr)) old->Release();
-  }
-  void Swap(ComPtr& other) noexcept { std::swap(object_, other.object_); }
-  // Hands the count to the caller.
-  T* Detach() noexcept { return std::exchange(object_, nullptr); }
-
-  // Address for an out parameter; releases the current object first.
-  T** Put() noexcept {
-    Reset();
-    return &object_;
-  }
-  void** PutVoid() noexcept { return reinterpret_cast<void**>(Put()); }
-
-  // The same object under another interface, or empty when it has none.
-  template <class U>
-  ComPtr<U> As() const noexcept {
-    ComPtr<U> result;
-    if (object_) object_->QueryInterface(__uuidof(U), result.PutVoid());
-    return result;
-  }
-
-  T* Get() const noexcept { return object_; }
-  T* operator->() const noexcept { return object_; }
-  explicit operator bool() const noexcept { return object_ != nullptr; }
-
- private:
-  T* object_ = nullptr;
-};
+// The same object under interface U, or empty when it has none (or is empty).
+template <class U, class T>
+ComPtr<U> QueryAs(T* object) noexcept {
+  ComPtr<U> result;
+  if (object && FAILED(object->QueryInterface(__uuidof(U), result.PutVoid()))) result.Detach();
+  return result;
+}
 
 // Text of a BSTR; a null BSTR is the empty text, as automation treats it.
 inline std::u16string TextOf(BSTR text) {
@@ -150,6 +107,35 @@ class Variant {
 
  private:
   VARIANT value_;
+};
+
+// An owned array of VARIANTARGs, as DISPPARAMS wants them: one contiguous
+// block, every element cleared on destruction. Short lists stay inline.
+class VariantArray {
+ public:
+  // `count` empty elements. Raises std::bad_alloc when out of memory.
+  explicit VariantArray(std::size_t count)
+      : heap_(count > kInline ? new VARIANTARG[count] : nullptr),
+        data_(heap_ ? heap_.get() : inline_.data()),
+        count_(count) {
+    for (std::size_t i = 0; i < count_; ++i) VariantInit(&data_[i]);
+  }
+  VariantArray(const VariantArray&) = delete;
+  VariantArray& operator=(const VariantArray&) = delete;
+  ~VariantArray() {
+    for (std::size_t i = 0; i < count_; ++i) VariantClear(&data_[i]);
+  }
+
+  VARIANTARG* Data() noexcept { return count_ ? data_ : nullptr; }
+  VARIANTARG& operator[](std::size_t index) noexcept { return data_[index]; }
+  std::size_t Size() const noexcept { return count_; }
+
+ private:
+  static constexpr std::size_t kInline = 4;
+  std::array<VARIANTARG, kInline> inline_;
+  std::unique_ptr<VARIANTARG[]> heap_;
+  VARIANTARG* data_;
+  std::size_t count_;
 };
 
 // An owned EXCEPINFO: frees its three strings.

@@ -4,14 +4,45 @@
 
 #include "host/failure.h"
 #include "host/text.h"
-#include "server/com/dispatch_host.h"
 #include "server/com/error.h"
-#include "server/com/host_dispatch.h"
+#include "server/com/host_object_adapter.h"
+#include "server/com/offered_dispatch.h"
 
 namespace clasp {
 namespace {
 
 constexpr BYTE kDecimalNegative = DECIMAL_NEG;
+constexpr VARTYPE kFlagBits = static_cast<VARTYPE>(~VT_TYPEMASK);
+
+// What a host's unreadable answer raises, in numbers its own runtime knows.
+constexpr std::int32_t kInvalidArgument = 5;
+constexpr std::int32_t kUnsupportedKind = 458;
+
+// The kinds a VARIANT may hold by value, alone or as array elements.
+bool IsAutomationKind(VARTYPE kind) noexcept {
+  switch (kind) {
+    case VT_I2: case VT_I4: case VT_R4: case VT_R8: case VT_CY: case VT_DATE:
+    case VT_BSTR: case VT_DISPATCH: case VT_ERROR: case VT_BOOL: case VT_UNKNOWN:
+    case VT_DECIMAL: case VT_I1: case VT_UI1: case VT_UI2: case VT_UI4: case VT_I8:
+    case VT_UI8: case VT_INT: case VT_UINT: case VT_RECORD: return true;
+    default: return false;
+  }
+}
+
+// A VARIANT that holds its value: no by-reference bit.
+HRESULT CheckPlain(const VARIANT& value) noexcept {
+  const VARTYPE type = V_VT(&value);
+  const VARTYPE base = type & VT_TYPEMASK;
+  const VARTYPE flags = type & kFlagBits;
+  if (flags == VT_ARRAY) {
+    return IsAutomationKind(base) || base == VT_VARIANT ? S_OK : DISP_E_BADVARTYPE;
+  }
+  if (flags != 0) return DISP_E_BADVARTYPE;
+  if (base == VT_EMPTY || base == VT_NULL) return S_OK;
+  if (!IsAutomationKind(base)) return DISP_E_BADVARTYPE;
+  if (base == VT_RECORD && !V_RECORDINFO(&value)) return E_POINTER;
+  return S_OK;
+}
 
 HostValue DecimalValue(const DECIMAL& d) {
   Decimal value;
@@ -37,38 +68,8 @@ HostValue Carried(const VARIANT& value) {
                            std::make_shared<const VariantPayload>(value));
 }
 
-}  // namespace
-
-VariantPayload::VariantPayload(const VARIANT& value) {
-  Check(VariantCopy(value_.Put(), const_cast<VARIANT*>(&value)));
-}
-
-std::u16string VariantPayload::Describe() const {
-  const VARIANT& value = value_.Get();
-  if ((V_VT(&value) & VT_ARRAY) && V_ARRAY(&value)) {
-    SAFEARRAY* array = V_ARRAY(&value);
-    std::u16string text = u"(";
-    for (UINT dimension = 1; dimension <= SafeArrayGetDim(array); ++dimension) {
-      LONG lower = 0;
-      LONG upper = -1;
-      SafeArrayGetLBound(array, dimension, &lower);
-      SafeArrayGetUBound(array, dimension, &upper);
-      if (dimension > 1) text += u", ";
-      text += DecimalText(lower) + u" To " + DecimalText(upper);
-    }
-    return text + u")";
-  }
-  return u"";
-}
-
-HostValue ToHostValue(const VARIANT& value) {
+HostValue Plain(const VARIANT& value) {
   const VARTYPE type = V_VT(&value);
-  if (type == (VT_BYREF | VT_VARIANT)) return ToHostValue(*V_VARIANTREF(&value));
-  if (type & VT_BYREF) {
-    Variant plain;
-    Check(VariantCopyInd(plain.Put(), const_cast<VARIANT*>(&value)));
-    return ToHostValue(plain.Get());
-  }
   switch (type) {
     case VT_EMPTY: return HostValue::Empty();
     case VT_NULL: return HostValue::Null();
@@ -97,6 +98,66 @@ HostValue ToHostValue(const VARIANT& value) {
       return Carried(value);
   }
 }
+
+
+}  // namespace
+
+VariantPayload::VariantPayload(const VARIANT& value) {
+  Check(VariantCopy(value_.Put(), const_cast<VARIANT*>(&value)));
+}
+
+std::u16string VariantPayload::Describe() const {
+  const VARIANT& value = value_.Get();
+  if ((V_VT(&value) & VT_ARRAY) && V_ARRAY(&value)) {
+    SAFEARRAY* array = V_ARRAY(&value);
+    std::u16string text = u"(";
+    for (UINT dimension = 1; dimension <= SafeArrayGetDim(array); ++dimension) {
+      LONG lower = 0;
+      LONG upper = -1;
+      SafeArrayGetLBound(array, dimension, &lower);
+      SafeArrayGetUBound(array, dimension, &upper);
+      if (dimension > 1) text += u", ";
+      text += DecimalText(lower) + u" To " + DecimalText(upper);
+    }
+    return text + u")";
+  }
+  return u"";
+}
+
+HRESULT CheckValue(const VARIANT& value) noexcept {
+  const VARTYPE type = V_VT(&value);
+  if (!(type & VT_BYREF)) return CheckPlain(value);
+  const VARTYPE base = type & VT_TYPEMASK;
+  const VARTYPE flags = type & kFlagBits & ~VT_BYREF;
+  if (flags != 0 && flags != VT_ARRAY) return DISP_E_BADVARTYPE;
+  if (flags == 0 && !IsAutomationKind(base) && base != VT_VARIANT) return DISP_E_BADVARTYPE;
+  if (flags == 0 && base == VT_RECORD) return DISP_E_BADVARTYPE;
+  if (flags == VT_ARRAY && !IsAutomationKind(base) && base != VT_VARIANT) {
+    return DISP_E_BADVARTYPE;
+  }
+  if (!V_BYREF(&value)) return E_POINTER;
+  if (type != (VT_BYREF | VT_VARIANT)) return S_OK;
+  // One level only, as oleaut32 follows them: a reference to a reference is no value.
+  const VARIANT& target = *V_VARIANTREF(&value);
+  if (V_VT(&target) & VT_BYREF) return DISP_E_BADVARTYPE;
+  return CheckPlain(target);
+}
+
+HostValue ToHostValue(const VARIANT& value) {
+  if (const HRESULT bad = CheckValue(value); FAILED(bad)) {
+    if (bad == E_POINTER) throw Failure(kInvalidArgument, u"Invalid procedure call or argument");
+    throw Failure(kUnsupportedKind, u"Variable uses an Automation type not supported");
+  }
+  const VARTYPE type = V_VT(&value);
+  if (type == (VT_BYREF | VT_VARIANT)) return Plain(*V_VARIANTREF(&value));
+  if (type & VT_BYREF) {
+    Variant plain;
+    Check(VariantCopyInd(plain.Put(), const_cast<VARIANT*>(&value)));
+    return Plain(plain.Get());
+  }
+  return Plain(value);
+}
+
 
 Variant ToVariant(const HostValue& value) {
   Variant result;
@@ -136,6 +197,20 @@ Variant ToVariant(const HostValue& value) {
   }
   V_VT(out) = type;
   return result;
+}
+
+HostObject HostOfDispatch(IDispatch* dispatch) {
+  if (!dispatch) return {};
+  if (HostObject original = OfferedHost(dispatch)) return original;
+  return HostObjectAdapter::Wrap(dispatch);
+}
+
+ComPtr<IDispatch> DispatchOfHost(const HostObject& host) {
+  if (!host) return {};
+  if (auto* adapter = dynamic_cast<HostObjectAdapter*>(host.Get())) {
+    return ComPtr<IDispatch>(adapter->Dispatch());
+  }
+  return OfferHost(host);
 }
 
 }  // namespace clasp

@@ -1,5 +1,5 @@
-// VARIANT <-> HostValue, without loss: what one host member answers reaches
-// another as the same kind and value.
+// VARIANT <-> HostValue and IDispatch <-> HostObject, without loss: what one
+// host member answers reaches another as the same kind and value.
 #pragma once
 
 #include <windows.h>
@@ -22,12 +22,28 @@ class VariantPayload final : public OpaqueValue {
   Variant value_;
 };
 
-// The host value for a VARIANT. By-reference VARIANTs give the value they point
-// to; objects become host objects reached through their IDispatch.
+// Whether a VARIANT from outside can be read, as automation answers a caller:
+// S_OK; E_POINTER for a by-reference value whose pointer is null (or a record
+// without its description); DISP_E_BADVARTYPE for a kind automation does not
+// have, a bare VT_VARIANT, or a VT_BYREF|VT_VARIANT pointing at another
+// reference. Reads nothing but the pointers it checks.
+HRESULT CheckValue(const VARIANT& value) noexcept;
+
+// The host value for a VARIANT. A by-reference VARIANT gives the value it
+// points to (one level, as oleaut32 follows them); objects become host objects.
+// A value CheckValue refuses raises a Failure saying why.
 HostValue ToHostValue(const VARIANT& value);
 
 // The VARIANT for a host value. Text by reference gives plain text here; calls
 // that pass it by reference build the reference themselves.
 Variant ToVariant(const HostValue& value);
+
+// The host object behind an IDispatch: the original host when the IDispatch is
+// one we offered, an adapter otherwise, empty for null.
+HostObject HostOfDispatch(IDispatch* dispatch);
+
+// The IDispatch for a host object: the host's own when it is an adapter, a new
+// offered one otherwise, empty for an empty host.
+ComPtr<IDispatch> DispatchOfHost(const HostObject& host);
 
 }  // namespace clasp

@@ -15,7 +15,7 @@
 
 #include "host/failure.h"
 #include "host/host_object.h"
-#include "server/com/host_dispatch.h"
+#include "server/com/value.h"
 
 namespace {
 

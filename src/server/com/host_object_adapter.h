@@ -1,4 +1,4 @@
-// A host object reached by late binding through its IDispatch.
+// A host's IDispatch seen as a core host object: members reached by late binding.
 #pragma once
 
 #include <windows.h>
@@ -19,9 +19,11 @@ namespace clasp {
 // when the object offers it (script classes offer nothing else), otherwise
 // GetIDsOfNames; arguments positional; text by reference as a by-reference BSTR;
 // failures carry the number and description the member reported.
-class DispatchHost final : public HostDispatch {
+class HostObjectAdapter final : public HostDispatch {
  public:
-  // A new wrapper holding one count on `dispatch`, owned by the returned reference.
+  // A new adapter owned by the returned reference. It holds one count on the
+  // object: on its IDispatchEx when it offers one, else on `dispatch`. Asking
+  // for IDispatchEx is all it does here.
   static HostObject Wrap(IDispatch* dispatch);
 
   void AddRef() noexcept override;
@@ -30,22 +32,20 @@ class DispatchHost final : public HostDispatch {
   void Put(std::u16string_view member, const HostValue& value) override;
   HostValue DefaultValue() override;
 
+  // The interface pointer the adapter holds.
   IDispatch* Dispatch() const noexcept { return dispatch_.Get(); }
 
  private:
-  explicit DispatchHost(IDispatch* dispatch);
-  ~DispatchHost() = default;
+  HostObjectAdapter(ComPtr<IDispatch> dispatch, bool extended) noexcept;
+  ~HostObjectAdapter() = default;
 
   DISPID Resolve(std::u16string_view member) const;
   void Call(DISPID id, WORD flags, DISPPARAMS& params, Variant* result) const;
+  IDispatchEx* Extended() const noexcept;
 
   std::atomic<std::uint32_t> count_{1};
   ComPtr<IDispatch> dispatch_;
-  ComPtr<IDispatchEx> dispatch_ex_;
+  bool extended_;
 };
-
-// The host object behind an IDispatch: the original host when the IDispatch is
-// one of our own wrappers, a DispatchHost otherwise, empty for null.
-HostObject HostOfDispatch(IDispatch* dispatch);
 
 }  // namespace clasp

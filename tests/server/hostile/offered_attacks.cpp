@@ -1,0 +1,180 @@
+// Callers of the IDispatchEx this code offers for host objects of its own
+// (what the simulator and C++ hosts hand to the component).
+#include <dispex.h>
+
+#include <atomic>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "attacks.h"
+#include "host/failure.h"
+#include "host/host_value.h"
+#include "server/com/value.h"
+#include "stage.h"
+
+namespace clasp::hostile {
+namespace {
+
+constexpr int kNewNames = 64;
+constexpr std::int32_t kBoom = 1234;
+
+// A core host object whose every member runs one function.
+class CoreHost final : public HostDispatch {
+ public:
+  using Body = std::function<HostValue(std::u16string_view member, std::span<const HostValue>)>;
+  explicit CoreHost(Body body) : body_(std::move(body)) {}
+  void AddRef() noexcept override { ++count_; }
+  void Release() noexcept override {
+    if (--count_ == 0) delete this;
+  }
+  HostValue Invoke(std::u16string_view member, std::span<const HostValue> args) override {
+    return body_(member, args);
+  }
+  void Put(std::u16string_view member, const HostValue& value) override {
+    body_(member, std::span<const HostValue>(&value, 1));
+  }
+
+ private:
+  ~CoreHost() = default;
+  std::atomic<int> count_{1};
+  Body body_;
+};
+
+HostObject MakeCoreHost(CoreHost::Body body) {
+  return HostObject::Adopt(new CoreHost(std::move(body)));
+}
+
+DISPID IdOf(IDispatchEx* object, const wchar_t* name) {
+  Bstr text(reinterpret_cast<const char16_t*>(name));
+  DISPID id = DISPID_UNKNOWN;
+  object->GetDispID(text.Get(), fdexNameCaseSensitive, &id);
+  return id;
+}
+
+// A short name (kept inside the string object) whose table grows under it.
+std::string NamesGrowDuringCall() {
+  IDispatchEx* self = nullptr;
+  std::u16string seen;
+  const HostObject host = MakeCoreHost([&](std::u16string_view member, std::span<const HostValue>) {
+    for (int i = 0; i < kNewNames; ++i) IdOf(self, (L"Name" + std::to_wstring(i)).c_str());
+    seen = std::u16string(member);
+    return HostValue::Text(std::u16string(member));
+  });
+  const ComPtr<IDispatchEx> offered = QueryAs<IDispatchEx>(DispatchOfHost(host).Get());
+  if (!offered) return " no IDispatchEx offered";
+  self = offered.Get();
+  const DISPID id = IdOf(self, L"isjrn");
+  DISPPARAMS none{nullptr, nullptr, 0, 0};
+  Variant result;
+  const HRESULT outcome = offered->InvokeEx(id, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none,
+                                            result.Put(), nullptr, nullptr);
+  std::string wrong;
+  if (outcome != S_OK) wrong += " answered " + Hex(outcome) + ";";
+  if (seen != u"isjrn") wrong += " the host saw another member name;";
+  return wrong;
+}
+
+std::string ReferenceCopiedBackOnFailure() {
+  const HostObject host =
+      MakeCoreHost([](std::u16string_view, std::span<const HostValue> args) -> HostValue {
+        args[0].RefTarget() = u"changed before failing";
+        throw Failure(kBoom, u"boom");
+      });
+  const ComPtr<IDispatchEx> offered = QueryAs<IDispatchEx>(DispatchOfHost(host).Get());
+  if (!offered) return " no IDispatchEx offered";
+  Bstr text(u"original");
+  VARIANT arg;
+  V_VT(&arg) = VT_BYREF | VT_BSTR;
+  V_BSTRREF(&arg) = text.Put();
+  *V_BSTRREF(&arg) = SysAllocString(L"original");
+  DISPPARAMS params{&arg, nullptr, 1, 0};
+  ExcepInfo info;
+  const HRESULT outcome = offered->InvokeEx(IdOf(offered.Get(), L"Change"), LOCALE_USER_DEFAULT,
+                                            DISPATCH_METHOD, &params, nullptr, info.Put(), nullptr);
+  std::string wrong;
+  if (outcome != DISP_E_EXCEPTION) wrong += " answered " + Hex(outcome) + ";";
+  if (info.Get().scode != MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, kBoom))
+    wrong += " wrong scode;";
+  if (text.Text() != u"changed before failing") wrong += " the text did not come back;";
+  return wrong;
+}
+
+struct MalformedRow {
+  const char* name;
+  HRESULT (*send)(IDispatchEx* offered, DISPID id);
+  HRESULT expected;
+};
+
+const MalformedRow kMalformedRows[] = {
+    {"no DISPPARAMS",
+     [](IDispatchEx* o, DISPID id) {
+       return o->InvokeEx(id, LOCALE_USER_DEFAULT, DISPATCH_METHOD, nullptr, nullptr, nullptr,
+                          nullptr);
+     },
+     E_INVALIDARG},
+    {"arguments counted, no array",
+     [](IDispatchEx* o, DISPID id) {
+       DISPPARAMS params{nullptr, nullptr, 2, 0};
+       return o->InvokeEx(id, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, nullptr,
+                          nullptr);
+     },
+     E_INVALIDARG},
+    {"by-reference BSTR, null pointer",
+     [](IDispatchEx* o, DISPID id) {
+       VARIANT arg;
+       V_VT(&arg) = VT_BYREF | VT_BSTR;
+       V_BSTRREF(&arg) = nullptr;
+       DISPPARAMS params{&arg, nullptr, 1, 0};
+       return o->InvokeEx(id, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, nullptr,
+                          nullptr);
+     },
+     E_POINTER},
+    {"by-reference VARIANT pointing at itself",
+     [](IDispatchEx* o, DISPID id) {
+       VARIANT arg;
+       V_VT(&arg) = VT_BYREF | VT_VARIANT;
+       V_VARIANTREF(&arg) = &arg;
+       DISPPARAMS params{&arg, nullptr, 1, 0};
+       return o->InvokeEx(id, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, nullptr,
+                          nullptr);
+     },
+     DISP_E_BADVARTYPE},
+    {"GetIDsOfNames with a null name",
+     [](IDispatchEx* o, DISPID) {
+       LPOLESTR names[] = {nullptr};
+       DISPID id = 0;
+       return o->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
+     },
+     E_INVALIDARG},
+};
+
+std::string SendMalformed(const MalformedRow& row) {
+  int calls = 0;
+  const HostObject host = MakeCoreHost([&](std::u16string_view, std::span<const HostValue>) {
+    ++calls;
+    return HostValue();
+  });
+  const ComPtr<IDispatchEx> offered = QueryAs<IDispatchEx>(DispatchOfHost(host).Get());
+  if (!offered) return " no IDispatchEx offered";
+  const HRESULT outcome = row.send(offered.Get(), IdOf(offered.Get(), L"Member"));
+  std::string wrong;
+  if (outcome != row.expected)
+    wrong += " answered " + Hex(outcome) + ", not " + Hex(row.expected) + ";";
+  if (calls != 0) wrong += " the host was called;";
+  return wrong;
+}
+
+}  // namespace
+
+void AddOfferedAttacks(std::vector<Attack>& attacks) {
+  attacks.push_back({"offered host: names grow during a call", NamesGrowDuringCall});
+  attacks.push_back(
+      {"offered host: text by reference comes back on failure", ReferenceCopiedBackOnFailure});
+  for (const MalformedRow& row : kMalformedRows) {
+    attacks.push_back(
+        {std::string("offered host gets ") + row.name, [&row] { return SendMalformed(row); }});
+  }
+}
+
+}  // namespace clasp::hostile

@@ -1,0 +1,53 @@
+// The component as an attacker reaches it: Holdfast.dll loaded beside the
+// program, a new instance through its class factory, five hosts assigned.
+#pragma once
+
+#include <windows.h>
+#include <oleauto.h>
+
+#include <memory>
+#include <string>
+
+#include "holdfast_idl.h"  // _Holdfast, generated from the server's IDL
+#include "host.h"
+
+namespace clasp::hostile {
+
+// Cols' answers the attacks expect.
+inline constexpr LONG kRetained = 10120011;
+inline constexpr LONG kFailure = 10010003;
+
+// Holdfast.dll's exports, loaded once.
+struct Module {
+  static const Module& Get();
+  HRESULT(__stdcall* get_class_object)(REFCLSID, REFIID, void**) = nullptr;
+  HRESULT(__stdcall* can_unload_now)() = nullptr;
+};
+
+// A new component, asked for _Holdfast; empty when it cannot be made.
+ComPtr<_Holdfast> CreateComponent();
+
+// A component and the five hosts of one attack. The hosts answer Empty to
+// everything except CardReaderRetain, which retains the card.
+struct Stage {
+  Stage();
+  // Assigns the five hosts through the interface's table.
+  void Assign() const;
+  // Empty when, with the component gone, every host is back to the one count
+  // this program holds and the module may be unloaded; else what is not.
+  std::string Balanced();
+
+  std::shared_ptr<Record> record;
+  ComPtr<_Holdfast> component;
+  ComPtr<Host> disp, mks, run, trac, jour;
+};
+
+// VARIANT makers.
+Variant MakeI4(LONG value);
+Variant MakeText(const wchar_t* text);
+// Text of a wide string for messages.
+std::string Narrow(const std::wstring& text);
+// "0x80020008" and the like.
+std::string Hex(HRESULT result);
+
+}  // namespace clasp::hostile
