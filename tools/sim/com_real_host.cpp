@@ -36,7 +36,7 @@ HostObject CreateRealHost(const std::string& prog_id) {
   if (FAILED(result)) {
     throw InputError("--host: '" + prog_id + "' could not be created (" + Hex(result) + ")");
   }
-  ComPtr<IDispatch> dispatch = object.As<IDispatch>();
+  ComPtr<IDispatch> dispatch = QueryAs<IDispatch>(object.Get());
   if (!dispatch) {
     throw InputError("--host: '" + prog_id +
                      "' has no IDispatch, so its members cannot be called by name");
