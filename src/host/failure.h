@@ -9,6 +9,24 @@
 
 namespace clasp {
 
+// A failure: a number and a description, both kept exactly as raised.
+class Failure : public std::exception {
+ public:
+  Failure(std::int32_t number, std::u16string description);
+
+  // The standard failure `number`, described as hosts expect (see kKnownFailures).
+  static Failure Standard(std::int32_t number);
+
+  std::int32_t Number() const noexcept { return number_; }
+  const std::u16string& Description() const noexcept { return description_; }
+  const char* what() const noexcept override { return what_.c_str(); }
+
+ private:
+  std::int32_t number_;
+  std::u16string description_;
+  std::string what_;
+};
+
 // Failure numbers that hosts of this kind already know from their own runtime.
 inline constexpr std::int32_t kInvalidArgument = 5;
 inline constexpr std::int32_t kOverflow = 6;
@@ -46,24 +64,6 @@ inline constexpr KnownFailure kKnownFailures[] = {
 
 // The description hosts expect for `number`; empty for a number nobody describes.
 std::u16string_view DescriptionOf(std::int32_t number) noexcept;
-
-// A failure: a number and a description, both kept exactly as raised.
-class Failure : public std::exception {
- public:
-  Failure(std::int32_t number, std::u16string description);
-
-  // The standard failure `number`, described as hosts expect (see kKnownFailures).
-  static Failure Standard(std::int32_t number);
-
-  std::int32_t Number() const noexcept { return number_; }
-  const std::u16string& Description() const noexcept { return description_; }
-  const char* what() const noexcept override { return what_.c_str(); }
-
- private:
-  std::int32_t number_;
-  std::u16string description_;
-  std::string what_;
-};
 
 // Shorthands for the standard failures raised most often.
 inline Failure InvalidArgumentFailure() { return Failure::Standard(kInvalidArgument); }
