@@ -9,7 +9,7 @@
 #include <string_view>
 #include <type_traits>
 
-// Those who work on text mostly read or write UTF-8 at an edge too.
+// Text arrives and leaves as UTF-8 at the edges: the conversions come along.
 #include "host/encoding.h"
 
 namespace clasp {
