@@ -2,10 +2,9 @@
 # and GTest::gtest_main. A native build uses the installed package; a cross
 # build compiles the sources the build machine carries, for the target, once
 # per build tree.
-set(CLASP_GOOGLETEST_SOURCE /usr/src/googletest CACHE PATH
-    "GoogleTest sources, compiled for the target in cross builds")
-
 if(CMAKE_CROSSCOMPILING)
+  set(CLASP_GOOGLETEST_SOURCE /usr/src/googletest CACHE PATH
+      "GoogleTest sources, compiled for the target in cross builds")
   if(NOT EXISTS ${CLASP_GOOGLETEST_SOURCE}/CMakeLists.txt)
     message(FATAL_ERROR "No GoogleTest sources in ${CLASP_GOOGLETEST_SOURCE} (scripts/setup installs them)")
   endif()
