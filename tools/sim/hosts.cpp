@@ -25,8 +25,7 @@ HostValue Answer(const HostValue* configured, HostValue otherwise) {
   return configured ? *configured : std::move(otherwise);
 }
 
-// A value as the notes show it: its text, or its kind and value when it has none.
-std::string NoteText(const HostValue* value) {
+std::string TextOf(const HostValue* value) {
   if (!value) return "(not set)";
   try {
     return Utf8(ToText(*value));
@@ -61,7 +60,7 @@ class Display final : public SimHost {
   HostValue Act(std::string_view, std::span<const HostValue>, const HostValue* configured,
                 Event& event) override {
     HostValue answer = Answer(configured, HostValue::I4(kSuccess));
-    const std::string screen = NoteText(Property("ScreenNo"));
+    const std::string screen = TextOf(Property("ScreenNo"));
     if (!Succeeds(answer)) {
       event.notes.push_back("could not show screen " + screen + " (" + AnswerWords(answer) + ")");
       return answer;
@@ -142,17 +141,17 @@ class RunModul final : public SimHost {
                 const HostValue* configured, Event& event) override {
     HostValue answer = Answer(configured, HostValue::I4(kSuccess));
     if (member == "RecordMessage") {
-      const std::string call = NoteText(&args[0]) + " " + NoteText(&args[1]);
+      const std::string call = TextOf(&args[0]) + " " + TextOf(&args[1]);
       records_ += (records_.empty() ? "" : "; ") + call;
       event.notes.push_back("records message " + call);
     } else if (member == "WriteDetailFileName") {
-      const std::string record = NoteText(&args[0]) + " " + NoteText(&args[1]) + " " +
-                                 NoteText(&args[2]) + " flag " + NoteText(&args[3]) + "  status " +
+      const std::string record = TextOf(&args[0]) + " " + TextOf(&args[1]) + " " +
+                                 TextOf(&args[2]) + " flag " + TextOf(&args[3]) + "  status " +
                                  Show("TransAction1") + "  exception " + Show("ExcepCode");
       world_.files.Append(LogFile::kDetail, record);
       event.notes.push_back(LogFiles::Name(LogFile::kDetail) + ": " + record);
     } else if (member == "PackMessage") {
-      Pack(NoteText(&args[0]), answer, event);
+      Pack(TextOf(&args[0]), answer, event);
     } else if (member == "StepCommWrite" || member == "StepCommWriteOnly") {
       Send(member == "StepCommWriteOnly", args, answer, event);
     } else if (member == "StepCommRead") {
@@ -160,16 +159,16 @@ class RunModul final : public SimHost {
         const HostValue reply = Configured("RecieveMessage") ? *Property("RecieveMessage")
                                                              : HostValue::Text(kBankAnswer);
         SetProperty("RecieveMessage", reply);
-        reply_ = NoteText(&reply);
+        reply_ = TextOf(&reply);
         event.notes.push_back("reads the bank host's answer " + ShowValue(reply) +
-                              " (waits up to " + NoteText(&args[0]) + " s)");
+                              " (waits up to " + TextOf(&args[0]) + " s)");
         oex_ += ", answer " + ShowValue(reply) + " read";
       } else {
         event.notes.push_back("no answer from the bank host (" + AnswerWords(answer) + ")");
         oex_ += ", no answer read";
       }
     } else if (member == "UnpackMessage") {
-      event.notes.push_back("unpacks the " + NoteText(&args[0]) + " answer " +
+      event.notes.push_back("unpacks the " + TextOf(&args[0]) + " answer " +
                             (reply_.empty() ? "(none was read)" : "\"" + reply_ + "\""));
       oex_ += " and unpacked";
     }
@@ -182,8 +181,8 @@ class RunModul final : public SimHost {
       return;
     }
     // The fields the bank host needs to know about a retained card.
-    const std::string message = type + "|EXCEP=" + NoteText(Property("ExcepCode")) +
-                                "|STATUS=" + NoteText(Property("TransAction1"));
+    const std::string message = type + "|EXCEP=" + TextOf(Property("ExcepCode")) +
+                                "|STATUS=" + TextOf(Property("TransAction1"));
     const std::u16string packed = Utf16(message);
     SetDefault("SendMessage", HostValue::Text(packed));
     SetDefault("SendMessageLen", HostValue::I4(static_cast<std::int32_t>(packed.size())));
@@ -198,7 +197,7 @@ class RunModul final : public SimHost {
       oex_ += ", sending failed";
       return;
     }
-    event.notes.push_back("sends " + NoteText(&args[1]) + " characters to the bank host: " +
+    event.notes.push_back("sends " + TextOf(&args[1]) + " characters to the bank host: " +
                           ShowValue(args[0]) + (write_only ? " (no answer expected)" : ""));
     oex_ += write_only ? ", sent (write only)" : ", sent";
   }
@@ -257,10 +256,10 @@ class JournalPrinter final : public SimHost {
  private:
   HostValue Act(std::string_view, std::span<const HostValue>, const HostValue* configured,
                 Event& event) override {
-    const std::string entry = "TimeSig " + NoteText(Property("TimeSig")) + "  isjrn " +
-                              NoteText(Property("isjrn")) + "  " +
-                              NoteText(Property("ChnPromptString")) + " | " +
-                              NoteText(Property("EngPromptString"));
+    const std::string entry = "TimeSig " + TextOf(Property("TimeSig")) + "  isjrn " +
+                              TextOf(Property("isjrn")) + "  " +
+                              TextOf(Property("ChnPromptString")) + " | " +
+                              TextOf(Property("EngPromptString"));
     world_.files.Append(LogFile::kJournal, entry);
     event.notes.push_back(LogFiles::Name(LogFile::kJournal) + ": " + entry);
     return Answer(configured, HostValue::I4(kSuccess));
