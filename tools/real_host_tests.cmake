@@ -7,7 +7,7 @@ add_library(clasp_own_hosts MODULE
   ${CMAKE_CURRENT_SOURCE_DIR}/tests/own_hosts/own_hosts.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/tests/own_hosts/own_hosts.def)
 target_link_libraries(clasp_own_hosts PRIVATE clasp_com)
-target_compile_options(clasp_own_hosts PRIVATE -Wall -Wextra -Wpedantic)
+target_link_libraries(clasp_own_hosts PRIVATE clasp_warnings)
 target_link_options(clasp_own_hosts PRIVATE -static -Wl,--enable-stdcall-fixup)
 set_target_properties(clasp_own_hosts PROPERTIES
   PREFIX "" LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})

@@ -2,7 +2,9 @@
 
 #include "variants.h"
 
-#include <cwchar>
+#include <string_view>
+
+#include "host/text.h"
 
 namespace clasp::bench {
 namespace {
@@ -87,10 +89,11 @@ HRESULT NullDispatch::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
 }
 
 HRESULT NullDispatch::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
-  if (!names || !ids || count != 1) return E_INVALIDARG;
-  // Names are case-insensitive in automation; the identifier is the table index + 1.
+  if (!names || !ids || count != 1 || !names[0]) return E_INVALIDARG;
+  // The identifier is the table index + 1.
+  const std::wstring_view name = names[0];
   for (std::size_t i = 0; i < members_.size(); ++i) {
-    if (_wcsicmp(members_[i].name.c_str(), names[0]) == 0) {
+    if (SameIgnoringCase(std::wstring_view(members_[i].name), name)) {
       ids[0] = static_cast<DISPID>(i + 1);
       return S_OK;
     }

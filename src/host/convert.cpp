@@ -21,8 +21,6 @@ constexpr std::int64_t kInt32Min = std::numeric_limits<std::int32_t>::min();
 constexpr std::int64_t kInt32Max = std::numeric_limits<std::int32_t>::max();
 constexpr std::uint64_t kUInt32Max = std::numeric_limits<std::uint32_t>::max();
 constexpr unsigned kCurrencyScale = 4;
-// What the host's runtime reports for a date outside the years 100 to 9999.
-constexpr std::int32_t kInvalidArgument = 5;
 constexpr int kR8Digits = 15;  // significant digits the platform prints for doubles
 constexpr int kR4Digits = 7;
 
@@ -30,9 +28,6 @@ constexpr int kR4Digits = 7;
 // itself would otherwise never end.
 constexpr int kDefaultMemberDepth = 16;
 
-Failure InvalidDateFailure() {
-  return {kInvalidArgument, u"Invalid procedure call or argument"};
-}
 
 std::uint64_t Magnitude(std::int64_t v) {
   return v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
@@ -255,7 +250,7 @@ std::u16string PlainToText(const HostValue& value) {
       return RealText(value.AsReal(), kR8Digits);
     case Kind::kDate: {
       const auto text = detail::DateText(value.AsReal());
-      if (!text) throw InvalidDateFailure();
+      if (!text) throw InvalidArgumentFailure();  // a date outside the years 100 to 9999
       return Utf16(*text);
     }
     case Kind::kR4:

@@ -12,7 +12,7 @@ namespace {
 
 constexpr std::uint16_t kArrayBit = static_cast<std::uint16_t>(Kind::kArray);
 
-std::u16string RealText(double value) {
+std::u16string RoundTripText(double value) {
   char buffer[64];
   const auto result = std::to_chars(buffer, buffer + sizeof(buffer), value);
   return Utf16(std::string_view(buffer, static_cast<std::size_t>(result.ptr - buffer)));
@@ -130,7 +130,7 @@ std::u16string Describe(const HostValue& value) {
     }
     return name + u" " + DecimalText(value.AsInteger());
   }
-  if (value.HasReal()) return name + u" " + RealText(value.AsReal());
+  if (value.HasReal()) return name + u" " + RoundTripText(value.AsReal());
   if (value.HasOpaque()) return name + u" " + value.AsOpaque()->Describe();
   return name;
 }

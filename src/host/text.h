@@ -1,4 +1,5 @@
-// Text helpers: UTF-16 is the component's text, UTF-8 only at the edges.
+// Operations on the component's text (UTF-16), null included where the
+// platform's text can be null.
 #pragma once
 
 #include <cstdint>
@@ -6,13 +7,12 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <type_traits>
+
+// Text arrives and leaves as UTF-8 at the edges: the conversions come along.
+#include "host/encoding.h"
 
 namespace clasp {
-
-// UTF-8 to UTF-16; malformed bytes become U+FFFD rather than being dropped.
-std::u16string Utf16(std::string_view utf8);
-// UTF-16 to UTF-8; a lone surrogate becomes U+FFFD.
-std::string Utf8(std::u16string_view utf16);
 
 // Decimal text of a number: a minus sign for negatives, no blanks or zeros in front.
 std::u16string DecimalText(std::int64_t number);
@@ -35,5 +35,21 @@ NullableText Join(const NullableText& left, const NullableText& right);
 // Exact comparison; comparing null raises "Invalid use of Null" because the
 // caller's test has no truth value to branch on.
 bool TextEquals(const NullableText& left, std::u16string_view right);
+
+// Equal but for the case of ASCII letters, the way automation matches member
+// names; any other character must match exactly. Works across character types.
+template <class Left, class Right>
+constexpr bool SameIgnoringCase(std::basic_string_view<Left> left,
+                                std::basic_string_view<Right> right) noexcept {
+  if (left.size() != right.size()) return false;
+  const auto lower = [](auto c) {
+    const auto code = static_cast<char32_t>(static_cast<std::make_unsigned_t<decltype(c)>>(c));
+    return code >= U'A' && code <= U'Z' ? code - U'A' + U'a' : code;
+  };
+  for (std::size_t i = 0; i < left.size(); ++i) {
+    if (lower(left[i]) != lower(right[i])) return false;
+  }
+  return true;
+}
 
 }  // namespace clasp

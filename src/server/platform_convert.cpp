@@ -17,14 +17,10 @@ namespace {
 // machine's own locale, so that every terminal takes the same branch.
 constexpr LCID kEnglishUs = MAKELCID(MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), SORT_DEFAULT);
 
-// What the host's runtime raises for a date outside the years 100 to 9999, as
-// the core does natively.
-constexpr std::int32_t kInvalidArgument = 5;
-
+// The platform refuses a date outside the years 100 to 9999 as an invalid
+// argument; the host's runtime raises its own failure for it, as the core does.
 void CheckConversion(HRESULT result) {
-  if (result == E_INVALIDARG) {
-    throw Failure(kInvalidArgument, u"Invalid procedure call or argument");
-  }
+  if (result == E_INVALIDARG) throw InvalidArgumentFailure();
   Check(result);
 }
 

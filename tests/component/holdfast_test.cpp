@@ -11,15 +11,6 @@ namespace {
 using testing::HostSet;
 using testing::RecordingHost;
 
-TEST(Holdfast, StartsEmpty) {
-  const auto holdfast = Holdfast::Create();
-  const auto& f = holdfast->GetFields();
-  EXPECT_FALSE(f.StepDisp || f.StepMks || f.StepRunModul || f.StepJour || f.StepTrac);
-  EXPECT_EQ(f.RetCode, 0);
-  EXPECT_EQ(f.TraceText, u"");
-  EXPECT_EQ(f.ScreenNoValue, 0);
-}
-
 TEST(Holdfast, AssigningCountsAndReleasesExactly) {
   HostSet hosts;
   {

@@ -211,7 +211,9 @@ TEST(Compare, NumericWithEmptyAsZeroAndNullFalse) {
     SCOPED_TRACE(c.name);
     const auto order = CompareWith(c.value, c.constant);
     ASSERT_EQ(order.has_value(), c.expected.has_value());
-    if (order) EXPECT_EQ((*order > 0) - (*order < 0), *c.expected);
+    if (order) {
+      EXPECT_EQ((*order > 0) - (*order < 0), *c.expected);
+    }
   }
   EXPECT_FALSE(EqualsInt(HostValue::Null(), 0));
   EXPECT_FALSE(GreaterThanInt(HostValue::Null(), 0));

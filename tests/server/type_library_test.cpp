@@ -2,7 +2,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cwchar>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "server.h"
 
@@ -249,7 +252,11 @@ TEST(TypeLibrary, LiveInstanceServesTheSameInformation) {
   EXPECT_EQ(component->GetIDsOfNames(IID_NULL, unknown, 1, kEnglishUs, &id), DISP_E_UNKNOWNNAME);
 }
 
-TEST(VersionResource, CarriesVersionNamesAndSelfRegistration) {
+// What installers and file property pages read. Not the values themselves
+// but what must hold between them: the translation names the string block
+// there is, the fixed and the written versions are one version, the names are
+// this file's, and the self-registration mark is there.
+TEST(VersionResource, AgreesWithItselfAndWithTheModule) {
   const std::wstring& path = Server::Get().path;
   DWORD ignored = 0;
   const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
@@ -259,24 +266,42 @@ TEST(VersionResource, CarriesVersionNamesAndSelfRegistration) {
   VS_FIXEDFILEINFO* fixed = nullptr;
   UINT length = 0;
   ASSERT_TRUE(VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
-  EXPECT_EQ(fixed->dwFileVersionMS, MAKELONG(0, 1));
-  EXPECT_EQ(fixed->dwFileVersionLS, 0u);
-  EXPECT_EQ(fixed->dwProductVersionMS, MAKELONG(0, 1));
-  EXPECT_EQ(fixed->dwProductVersionLS, 0u);
-  const struct {
-    const wchar_t* name;
-    const wchar_t* value;
-  } strings[] = {{L"FileVersion", L"1.00"},         {L"ProductVersion", L"1.00"},
-                 {L"ProductName", L"Holdfast"},     {L"InternalName", L"Holdfast"},
-                 {L"OriginalFilename", L"Holdfast.dll"}, {L"OLESelfRegister", L""}};
-  for (const auto& entry : strings) {
-    SCOPED_TRACE(::testing::Message() << entry.name);
-    const std::wstring key = std::wstring(L"\\StringFileInfo\\040904B0\\") + entry.name;
-    wchar_t* value = nullptr;
-    ASSERT_TRUE(VerQueryValueW(data.data(), key.c_str(), reinterpret_cast<void**>(&value),
-                               &length));
-    EXPECT_EQ(std::wstring(value), entry.value);
-  }
+  EXPECT_EQ(fixed->dwFileType, static_cast<DWORD>(VFT_DLL));
+
+  struct Translation {
+    WORD language;
+    WORD code_page;
+  }* translation = nullptr;
+  ASSERT_TRUE(VerQueryValueW(data.data(), L"\\VarFileInfo\\Translation",
+                             reinterpret_cast<void**>(&translation), &length));
+  ASSERT_GE(length, sizeof(Translation));
+  wchar_t block[9];
+  swprintf(block, 9, L"%04X%04X", translation->language, translation->code_page);
+  const auto value = [&](const wchar_t* name) -> std::optional<std::wstring> {
+    const std::wstring key = std::wstring(L"\\StringFileInfo\\") + block + L"\\" + name;
+    wchar_t* text = nullptr;
+    UINT chars = 0;
+    if (!VerQueryValueW(data.data(), key.c_str(), reinterpret_cast<void**>(&text), &chars)) {
+      return std::nullopt;
+    }
+    return std::wstring(text);
+  };
+
+  // "major.minor" with two digits of minor, as the fixed part holds it.
+  const auto written = [](DWORD most_significant) {
+    wchar_t text[16];
+    swprintf(text, 16, L"%u.%02u", HIWORD(most_significant), LOWORD(most_significant));
+    return std::wstring(text);
+  };
+  EXPECT_EQ(value(L"FileVersion"), written(fixed->dwFileVersionMS));
+  EXPECT_EQ(value(L"ProductVersion"), written(fixed->dwProductVersionMS));
+
+  const std::wstring file_name = path.substr(path.find_last_of(L"\\/") + 1);
+  const std::wstring module_name = file_name.substr(0, file_name.rfind(L'.'));
+  EXPECT_EQ(value(L"OriginalFilename"), file_name);
+  EXPECT_EQ(value(L"InternalName"), module_name);
+  EXPECT_EQ(value(L"ProductName"), module_name);
+  EXPECT_TRUE(value(L"OLESelfRegister").has_value());
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "host/text.h"
+
 namespace clasp::sim {
 namespace {
 
@@ -40,20 +42,6 @@ constexpr std::array<std::string_view, kHostRoleCount> kProperties{
     "StepDisp", "StepMks", "StepRunModul", "StepTrac", "StepJour"};
 constexpr std::array<std::string_view, kHostRoleCount> kTitles{
     "display", "card reader", "run-time module", "trace writer", "journal printer"};
-
-char Lower(char32_t c) {
-  return static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-}
-
-template <class Char>
-bool SameIgnoringCase(std::string_view name, std::basic_string_view<Char> other) {
-  if (name.size() != other.size()) return false;
-  for (std::size_t i = 0; i < name.size(); ++i) {
-    const auto c = static_cast<char32_t>(other[i]);
-    if (c > 0x7f || Lower(static_cast<unsigned char>(name[i])) != Lower(c)) return false;
-  }
-  return true;
-}
 
 template <class Char>
 std::optional<std::size_t> Find(HostRole role, std::basic_string_view<Char> name) {

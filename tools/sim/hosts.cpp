@@ -12,7 +12,6 @@ namespace clasp::sim {
 namespace {
 
 constexpr std::int32_t kSuccess = 0;
-constexpr std::int32_t kPathNotFound = 76;
 // What a freshly started host holds before the step runs.
 constexpr std::int16_t kJournalDeviceOn = 1;
 constexpr std::int16_t kUnpackWanted = 1;
@@ -83,9 +82,9 @@ class Display final : public SimHost {
   }
 };
 
-class Reader final : public SimHost {
+class CardReader final : public SimHost {
  public:
-  explicit Reader(World& world) : SimHost(HostRole::kMks, world) {}
+  explicit CardReader(World& world) : SimHost(HostRole::kMks, world) {}
 
  private:
   HostValue Act(std::string_view, std::span<const HostValue>, const HostValue* configured,
@@ -242,7 +241,7 @@ class TraceWriter final : public SimHost {
       file = LogFile::kPrintJournalLog;
     } else {
       event.notes.push_back("this terminal has no such log file");
-      throw Failure(kPathNotFound, u"Path not found");
+      throw Failure::Standard(kPathNotFound);
     }
     world_.files.Append(file, source.empty() ? text : "[" + source + "] " + text);
     event.notes.push_back(LogFiles::Name(file) + ": " + text);
@@ -291,7 +290,7 @@ Ref<SimHost> SimHost::Create(HostRole role, World& world) {
   SimHost* host = nullptr;
   switch (role) {
     case HostRole::kDisp: host = new Display(world); break;
-    case HostRole::kMks: host = new Reader(world); break;
+    case HostRole::kMks: host = new CardReader(world); break;
     case HostRole::kRunModul: host = new RunModul(world); break;
     case HostRole::kTrac: host = new TraceWriter(world); break;
     case HostRole::kJour: host = new JournalPrinter(world); break;

@@ -1,6 +1,7 @@
 #include "sim/json_positions.h"
 
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -168,13 +169,14 @@ TextPosition PositionOf(std::string_view text, std::size_t offset) {
   return position;
 }
 
-JsonPositions JsonPositions::Of(const std::string& text) {
+JsonPositions JsonPositions::Of(std::string text) {
   JsonPositions positions;
-  positions.text_ = text;
+  positions.text_ = std::move(text);
+  const std::string& kept = positions.text_;
   std::size_t consumed = 0;
-  Recorder recorder(text, &consumed, &positions.offsets_);
-  CountingIterator first(text.data(), &consumed);
-  CountingIterator last(text.data() + text.size(), &consumed);
+  Recorder recorder(kept, &consumed, &positions.offsets_);
+  CountingIterator first(kept.data(), &consumed);
+  CountingIterator last(kept.data() + kept.size(), &consumed);
   nlohmann::json::sax_parse(first, last, &recorder);
   return positions;
 }

@@ -22,13 +22,14 @@ TextPosition PositionOf(std::string_view text, std::size_t offset);
 class JsonPositions {
  public:
   // `text` must already parse; a document that does not gives an empty map.
-  static JsonPositions Of(const std::string& text);
+  // The positions keep their own copy, so any string will do, a temporary too.
+  static JsonPositions Of(std::string text);
   // Position of the value at `pointer`, or of its key when `key` is set;
   // the nearest enclosing value when the pointer is unknown.
   TextPosition Find(const std::string& pointer, bool key = false) const;
 
  private:
-  std::string_view text_;
+  std::string text_;
   std::map<std::string, std::size_t> offsets_;
 };
 

@@ -11,7 +11,6 @@
 namespace clasp::sim {
 namespace {
 
-constexpr std::int32_t kFileAccessError = 75;
 constexpr std::array<const char*, kLogFileCount> kNames{"object.log", "PrintJournal.log",
                                                         "journal.txt", "detail.txt"};
 constexpr std::size_t kTimeLength = 19;  // YYYY-MM-DD HH:MM:SS
@@ -59,7 +58,7 @@ void LogFiles::Append(LogFile file, const std::string& text) {
   std::ofstream out(Path(file), std::ios::binary | std::ios::app);
   out << clock_.Now() << "  " << text << '\n';
   out.flush();
-  if (!out) throw Failure(kFileAccessError, u"Path/File access error");
+  if (!out) throw Failure::Standard(kFileAccessError);
   ++lines_[static_cast<int>(file)];
 }
 

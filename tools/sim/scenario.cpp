@@ -129,9 +129,9 @@ std::optional<HostValue> PlainValue(std::string_view text, std::string* error) {
 }
 
 // Reads a scenario document, reporting errors at their position in the file.
-class Reader {
+class ScenarioReader {
  public:
-  Reader(std::string path, const std::string& text)
+  ScenarioReader(std::string path, const std::string& text)
       : path_(std::move(path)), positions_(JsonPositions::Of(text)) {}
 
   [[noreturn]] void Fail(const std::string& pointer, const std::string& message,
@@ -338,7 +338,7 @@ Scenario LoadScenario(const std::string& path) {
     throw InputError(path + ":" + std::to_string(at.line) + ":" + std::to_string(at.column) +
                      ": malformed JSON: " + message);
   }
-  Reader reader(path, text);
+  ScenarioReader reader(path, text);
   Scenario scenario = reader.Read(document);
   std::string name = path.substr(path.find_last_of("/\\") + 1);
   if (const auto dot = name.rfind(".json"); dot != std::string::npos) name.erase(dot);
@@ -366,7 +366,7 @@ Failure ParseFailureOption(const std::string& option, const std::string& text) {
 std::pair<int, HostValue> ParseDisplayValueOption(const std::string& option,
                                                   const std::string& text) {
   const std::size_t equals = text.find('=');
-  const int slot = Reader::DisplaySlot(std::string_view(text).substr(0, equals));
+  const int slot = ScenarioReader::DisplaySlot(std::string_view(text).substr(0, equals));
   if (equals == std::string::npos || slot < 0) {
     throw InputError(option + ": " + Quote(text) + " is not DisapleVal01..04=VALUE");
   }
