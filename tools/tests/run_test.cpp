@@ -175,8 +175,12 @@ TEST_F(RunTest, CatalogueDescribesEveryAccessTheComponentMakes) {
         EXPECT_TRUE(seen.contains(name + " call")) << name;
         continue;
       }
-      if (info.use != PropertyUse::kPut) EXPECT_TRUE(seen.contains(name + " get")) << name;
-      if (info.use != PropertyUse::kGet) EXPECT_TRUE(seen.contains(name + " put")) << name;
+      if (info.use != PropertyUse::kPut) {
+        EXPECT_TRUE(seen.contains(name + " get")) << name;
+      }
+      if (info.use != PropertyUse::kGet) {
+        EXPECT_TRUE(seen.contains(name + " put")) << name;
+      }
     }
   }
 }
