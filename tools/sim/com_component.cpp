@@ -20,8 +20,6 @@ namespace clasp::sim {
 namespace {
 
 constexpr wchar_t kProgId[] = L"Clasp.Holdfast";
-constexpr std::uint32_t kFacilityMask = 0xFFFF0000u;
-constexpr std::uint32_t kCodeMask = 0x0000FFFFu;
 
 std::string Hex(HRESULT result) {
   char text[16];
@@ -43,10 +41,7 @@ Failure FailureOf(HRESULT result, ExcepInfo& excep_info) {
     code = info.scode != 0 ? info.scode : (kControlFacilityBase | info.wCode);
     description = TextOf(info.bstrDescription);
   }
-  const auto bits = static_cast<std::uint32_t>(code);
-  if ((bits & kFacilityMask) == static_cast<std::uint32_t>(kControlFacilityBase)) {
-    return Failure(static_cast<std::int32_t>(bits & kCodeMask), description);
-  }
+  if (const auto number = ControlNumber(code)) return Failure(*number, description);
   if (description.empty()) description = Utf16("Automation error " + Hex(code));
   return Failure(static_cast<std::int32_t>(code), description);
 }

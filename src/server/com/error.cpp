@@ -21,12 +21,16 @@ constexpr DispatchError kDispatchErrors[] = {
 constexpr std::uint32_t kFacilityMask = 0xFFFF0000u;
 constexpr std::uint32_t kCodeMask = 0x0000FFFFu;
 
+// The numbers a host failure without a description of its own is described
+// by: those the dispatch errors map to and those the host's runtime raises
+// itself. Others keep the host's empty description, as they always have.
+constexpr std::int32_t kDescribedNumbers[] = {kOverflow,         kTypeMismatch,  kObjectNotSet,
+                                              kInvalidUseOfNull, kMemberMissing, kWrongArgumentCount};
+
 // The description the host's runtime would show for a number nobody described.
 std::u16string StandardDescription(std::int32_t number) {
-  for (const Failure& known : {OverflowFailure(), TypeMismatchFailure(), ObjectNotSetFailure(),
-                               InvalidUseOfNullFailure(), MemberMissingFailure(),
-                               WrongArgumentCountFailure()}) {
-    if (known.Number() == number) return known.Description();
+  for (const std::int32_t known : kDescribedNumbers) {
+    if (known == number) return std::u16string(DescriptionOf(number));
   }
   return {};
 }
@@ -53,11 +57,14 @@ HRESULT HresultOf(const Failure& failure) noexcept {
   return E_FAIL;
 }
 
-std::int32_t NumberOf(HRESULT result) noexcept {
+std::optional<std::int32_t> ControlNumber(HRESULT result) noexcept {
   const auto bits = static_cast<std::uint32_t>(result);
-  if ((bits & kFacilityMask) == static_cast<std::uint32_t>(kControlFacilityBase)) {
-    return static_cast<std::int32_t>(bits & kCodeMask);
-  }
+  if ((bits & kFacilityMask) != static_cast<std::uint32_t>(kControlFacilityBase)) return {};
+  return static_cast<std::int32_t>(bits & kCodeMask);
+}
+
+std::int32_t NumberOf(HRESULT result) noexcept {
+  if (const auto number = ControlNumber(result)) return *number;
   for (const DispatchError& known : kDispatchErrors) {
     if (known.result == result) return known.number;
   }

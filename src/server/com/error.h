@@ -6,6 +6,7 @@
 #include <oleauto.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -23,6 +24,10 @@ inline constexpr std::int32_t kLargestControlNumber = 0xFFFF;
 // The HRESULT that carries `failure`'s number: control facility for the
 // automation numbers, the number itself when it already is a failing HRESULT.
 HRESULT HresultOf(const Failure& failure) noexcept;
+
+// The automation error number a control-facility code carries; nothing for
+// a code of any other facility.
+std::optional<std::int32_t> ControlNumber(HRESULT result) noexcept;
 
 // The failure number a failing HRESULT stands for: the low word of a
 // control-facility code, the core's numbers for the dispatch errors, and the

@@ -14,10 +14,6 @@ namespace {
 constexpr BYTE kDecimalNegative = DECIMAL_NEG;
 constexpr VARTYPE kFlagBits = static_cast<VARTYPE>(~VT_TYPEMASK);
 
-// What a host's unreadable answer raises, in numbers its own runtime knows.
-constexpr std::int32_t kInvalidArgument = 5;
-constexpr std::int32_t kUnsupportedKind = 458;
-
 // The kinds a VARIANT may hold by value, alone or as array elements.
 bool IsAutomationKind(VARTYPE kind) noexcept {
   switch (kind) {
@@ -145,8 +141,9 @@ HRESULT CheckValue(const VARIANT& value) noexcept {
 
 HostValue ToHostValue(const VARIANT& value) {
   if (const HRESULT bad = CheckValue(value); FAILED(bad)) {
-    if (bad == E_POINTER) throw Failure(kInvalidArgument, u"Invalid procedure call or argument");
-    throw Failure(kUnsupportedKind, u"Variable uses an Automation type not supported");
+    // A host's unreadable answer raises numbers its own runtime knows.
+    if (bad == E_POINTER) throw InvalidArgumentFailure();
+    throw UnsupportedTypeFailure();
   }
   const VARTYPE type = V_VT(&value);
   if (type == (VT_BYREF | VT_VARIANT)) return Plain(*V_VARIANTREF(&value));

@@ -11,7 +11,7 @@ namespace {
 constexpr VARTYPE kGarbageByReference = 0x7FFF;
 
 // The failure path's trace line ends with the failure's number and description.
-const wchar_t kUnsupported[] = L"458Variable uses an Automation type not supported";
+const wchar_t kUnsupported[] = L"458Variable uses an Automation type not supported in VBScript";
 const wchar_t kInvalid[] = L"5Invalid procedure call or argument";
 
 struct AnswerRow {
