@@ -1,16 +1,26 @@
 #include "host/failure.h"
 
 #include <new>
+#include <type_traits>
 #include <utility>
 
 #include "host/text.h"
 
 namespace clasp {
 
-Failure::Failure(std::int32_t number, std::u16string description)
-    : number_(number),
-      description_(std::move(description)),
-      what_(std::to_string(number) + " " + Utf8(description_)) {}
+Failure::Failure(std::int32_t number, std::u16string description) : number_(number) {
+  std::string what = std::to_string(number) + " " + Utf8(description);
+  texts_ = std::make_shared<const Texts>(Texts{std::move(description), std::move(what)});
+}
+
+static_assert(std::is_nothrow_copy_constructible_v<Failure>);
+
+namespace {
+
+// Made before memory can run out: reporting it must not need any.
+const Failure kOutOfMemoryFailure(kOutOfMemory, u"Out of memory");
+
+}  // namespace
 
 Failure OverflowFailure() { return {kOverflow, u"Overflow"}; }
 Failure TypeMismatchFailure() { return {kTypeMismatch, u"Type mismatch"}; }
@@ -34,7 +44,7 @@ Failure CurrentFailure() {
   } catch (const Failure& failure) {
     return failure;
   } catch (const std::bad_alloc&) {
-    return {kOutOfMemory, u"Out of memory"};
+    return kOutOfMemoryFailure;
   } catch (const std::exception& other) {
     return {kInternalError, Utf16(other.what())};
   } catch (...) {

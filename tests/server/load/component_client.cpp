@@ -45,7 +45,7 @@ HRESULT ResolveIds(IDispatch* component, ComponentIds* ids) {
   return result;
 }
 
-HRESULT PutMember(IDispatch* component, DISPID id, VARIANT value) {
+HRESULT PutMember(IDispatch* component, DISPID id, VARIANT value, SCODE* scode) {
   DISPID named = DISPID_PROPERTYPUT;
   DISPPARAMS params{&value, &named, 1, 1};
   const WORD flags = value.vt == VT_DISPATCH ? DISPATCH_PROPERTYPUTREF : DISPATCH_PROPERTYPUT;
@@ -53,6 +53,7 @@ HRESULT PutMember(IDispatch* component, DISPID id, VARIANT value) {
   UINT argument_error = 0;
   const HRESULT result = component->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params,
                                            nullptr, &info, &argument_error);
+  if (scode) *scode = info.scode;
   ClearExcepInfo(info);
   return result;
 }

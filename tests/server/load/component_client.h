@@ -21,8 +21,9 @@ struct ComponentIds {
 // A new component through the registry; *out stays null on failure.
 HRESULT CreateComponent(IDispatch** out);
 HRESULT ResolveIds(IDispatch* component, ComponentIds* ids);
-// A property put (or put by reference for an object) of one member.
-HRESULT PutMember(IDispatch* component, DISPID id, VARIANT value);
+// A property put (or put by reference for an object) of one member; on
+// DISP_E_EXCEPTION `*scode`, when asked for, is what the EXCEPINFO carried.
+HRESULT PutMember(IDispatch* component, DISPID id, VARIANT value, SCODE* scode = nullptr);
 // Assigns the five step objects of `hosts`, stopping at the first failure.
 HRESULT AssignHosts(IDispatch* component, const ComponentIds& ids, const PlainHostSet& hosts);
 // Calls Cols; on DISP_E_EXCEPTION `*scode` is what the EXCEPINFO carried.

@@ -100,10 +100,18 @@ HRESULT PlainHost::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISP
   return S_OK;
 }
 
-HRESULT PlainHost::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*, VARIANT* result,
-                          EXCEPINFO* info, UINT*) {
+HRESULT PlainHost::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
+                          VARIANT* result, EXCEPINFO* info, UINT*) {
   const Member* m = Find(id);
   if (!m) return DISP_E_MEMBERNOTFOUND;
+  if (id == IdOf(L"TraceWrite") && params && params->cArgs >= 2) {
+    // The line is the second argument; DISPPARAMS holds the last one first.
+    const VARIANT& line = params->rgvarg[params->cArgs - 2];
+    const BSTR text = line.vt == VT_BSTR                  ? line.bstrVal
+                      : line.vt == (VT_BYREF | VT_BSTR) ? *line.pbstrVal
+                                                          : nullptr;
+    last_trace_.assign(text ? text : L"", text ? SysStringLen(text) : 0);
+  }
   if (m->answer == Answer::kRaise) {
     if (info) {
       *info = EXCEPINFO{};

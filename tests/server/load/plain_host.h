@@ -29,6 +29,8 @@ class PlainHost final : public IDispatch {
   PlainHost& Raises(const wchar_t* member, SCODE scode);
 
   ULONG RefCount() const { return count_.load(); }
+  // The text of the last line handed to TraceWrite.
+  const std::wstring& LastTrace() const { return last_trace_; }
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
   ULONG STDMETHODCALLTYPE AddRef() override { return ++count_; }
@@ -56,6 +58,7 @@ class PlainHost final : public IDispatch {
 
   std::atomic<ULONG> count_{1};
   std::vector<Member> members_;
+  std::wstring last_trace_;
 };
 
 // The five step objects of one component, set up for one road of Cols.
