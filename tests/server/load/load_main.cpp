@@ -10,12 +10,16 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "component_client.h"
+#include "direct_calls.h"
+#include "null_dispatch.h"
 #include "plain_host.h"
 #include "process_gauge.h"
 
@@ -35,6 +39,9 @@ constexpr int kThreadCounts[] = {1, 2, 4, 8};
 // module for unloading.
 constexpr int kCallsPerComponent = 500;
 constexpr int kApartmentsPerChurnThread = 20;
+// The unloader asks about a thousand times a second: often enough to hit every
+// moment of a call, without taking a core from the callers.
+constexpr DWORD kUnloaderPause = 1;
 // Heap pages freed by the component may stay committed; a leak per load is
 // tens of kilobytes per cycle, far above this.
 constexpr std::size_t kMemorySlack = 1024 * 1024;
@@ -94,7 +101,7 @@ class Unloader {
           CoInitializeEx(nullptr, COINIT_MULTITHREADED);
           while (!stop_.load()) {
             CoFreeUnusedLibrariesEx(0, 0);
-            Sleep(0);
+            Sleep(kUnloaderPause);
           }
           CoUninitialize();
         }) {}
@@ -108,10 +115,13 @@ class Unloader {
   std::thread thread_;
 };
 
-// `threads` apartments, each making components and calling Cols; answers the
-// total calls per second.
-double ThreadRun(int threads, int calls_per_thread, Faults& faults) {
-  Unloader unloader;
+// Runs `work` on `threads` apartment threads started together, each making
+// `calls_per_thread` calls, with an unloading thread beside them when asked;
+// answers the total calls per second.
+double Throughput(int threads, int calls_per_thread, bool unloading,
+                  const std::function<void(int calls)>& work) {
+  std::unique_ptr<Unloader> unloader;
+  if (unloading) unloader = std::make_unique<Unloader>();
   std::atomic<int> ready{0};
   std::atomic<bool> go{false};
   std::vector<std::thread> workers;
@@ -120,10 +130,7 @@ double ThreadRun(int threads, int calls_per_thread, Faults& faults) {
       CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
       ++ready;
       while (!go.load()) Sleep(0);
-      for (int done = 0; done < calls_per_thread; done += kCallsPerComponent) {
-        RunComponent(std::min(kCallsPerComponent, calls_per_thread - done), faults);
-        CoFreeUnusedLibrariesEx(0, 0);
-      }
+      work(calls_per_thread);
       CoUninitialize();
     });
   }
@@ -133,6 +140,53 @@ double ThreadRun(int threads, int calls_per_thread, Faults& faults) {
   for (auto& worker : workers) worker.join();
   const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
   return threads * static_cast<double>(calls_per_thread) / elapsed.count();
+}
+
+// Components made, called and released in turn, the module offered for
+// unloading after each.
+double ThreadRun(int threads, int calls_per_thread, Faults& faults) {
+  return Throughput(threads, calls_per_thread, true, [&](int calls) {
+    for (int done = 0; done < calls; done += kCallsPerComponent) {
+      RunComponent(std::min(kCallsPerComponent, calls - done), faults);
+      CoFreeUnusedLibrariesEx(0, 0);
+    }
+  });
+}
+
+// Cols on one component against hosts that do nothing, beside the very same
+// IDispatch calls made directly on such hosts: if Cols loses no more of its
+// one-thread rate than the direct calls do, nothing of ours adds to the fall.
+void Scaling(int calls_per_thread, Faults& faults) {
+  std::printf("load: scaling, no unloader, hosts that do nothing (calls/s in total):\n");
+  double first_cols = 0;
+  double first_direct = 0;
+  for (const int threads : kThreadCounts) {
+    const double cols = Throughput(threads, calls_per_thread, false, [&](int calls) {
+      const bench::ComHosts hosts(bench::Path::kCapture);
+      IDispatch* component = nullptr;
+      ComponentIds ids;
+      HRESULT result = CreateComponent(&component);
+      if (SUCCEEDED(result)) result = ResolveIds(component, &ids);
+      if (SUCCEEDED(result) && !hosts.GiveTo(component)) result = E_FAIL;
+      for (int i = 0; i < calls && SUCCEEDED(result); ++i) {
+        LONG code = 0;
+        SCODE scode = 0;
+        result = CallCols(component, ids.cols, &code, &scode);
+        if (SUCCEEDED(result) && code != kRetainedCode) result = E_UNEXPECTED;
+      }
+      if (FAILED(result)) faults.Add("scaling: Cols failed with " + Hex(result));
+      if (component) component->Release();
+    });
+    const double direct = Throughput(threads, calls_per_thread, false, [](int calls) {
+      const bench::ComHosts hosts(bench::Path::kCapture);
+      for (int i = 0; i < calls; ++i) bench::CaptureCalls(hosts);
+    });
+    if (threads == 1) first_cols = cols, first_direct = direct;
+    std::printf("load:   %d thread%s: Cols %.0f (%.0f%% of one thread), direct calls %.0f "
+                "(%.0f%%)\n",
+                threads, threads == 1 ? " " : "s", cols, 100 * cols / first_cols, direct,
+                100 * direct / first_direct);
+  }
 }
 
 // Whether the module is mapped in this process right now.
@@ -200,6 +254,8 @@ int Run(const Plan& plan) {
   // own tables, the type library) is in the baseline.
   ThreadRun(1, kCallsPerComponent, faults);
   Cycles(1, faults);
+
+  Scaling(plan.calls_per_thread, faults);
 
   const Gauge before_threads = Gauge::Now();
   for (const int threads : kThreadCounts) {
