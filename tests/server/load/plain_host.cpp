@@ -22,6 +22,14 @@ constexpr LONG kDisplayRefused = 1;
 // What a raising host member reports: an automation error number.
 constexpr SCODE kHostRaise = static_cast<SCODE>(0x800A04D2);
 
+// Member names are ASCII: folding their case needs no locale (and no time).
+bool SameName(const wchar_t* a, const wchar_t* b) {
+  const auto fold = [](wchar_t c) { return c >= L'A' && c <= L'Z' ? c - L'A' + L'a' : c; };
+  for (; *a && fold(*a) == fold(*b); ++a, ++b) {
+  }
+  return fold(*a) == fold(*b);
+}
+
 }  // namespace
 
 PlainHost::PlainHost() : members_(std::size(kNames)) {}
@@ -31,7 +39,7 @@ PlainHost* PlainHost::Create() { return new PlainHost(); }
 DISPID PlainHost::IdOf(const wchar_t* name) {
   for (std::size_t i = 0; i < std::size(kNames); ++i) {
     // Host members are found without regard to case, as automation does.
-    if (_wcsicmp(kNames[i], name) == 0) return static_cast<DISPID>(i + 1);
+    if (SameName(kNames[i], name)) return static_cast<DISPID>(i + 1);
   }
   return 0;
 }
