@@ -197,3 +197,38 @@ TEST(AllocationFailure, EveryPointOfEveryRoadIsSurvived) {
 
 }  // namespace
 }  // namespace clasp
+
+namespace clasp {
+namespace {
+
+// Reporting a failure must work when memory is gone: taking the failure in
+// flight (a host's, or running out itself) may not allocate at all.
+TEST(AllocationFailure, TakingTheFailureInFlightNeedsNoMemory) {
+  const struct {
+    const char* name;
+    std::function<void()> raise;
+    std::int32_t number;
+  } cases[] = {
+      {"a host's failure", [] { throw Failure(kHostRaise, u"a description too long to be short"); },
+       kHostRaise},
+      {"out of memory", [] { throw std::bad_alloc(); }, kOutOfMemory},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::int32_t number = 0;
+    try {
+      c.raise();
+    } catch (...) {
+      FailAllocation(1);
+      const Failure failure = CurrentFailure();
+      const Failure kept = failure;
+      FailAllocation(0);
+      number = kept.Number();
+    }
+    EXPECT_EQ(number, c.number);
+    EXPECT_FALSE(AllocationFailed()) << "an allocation was attempted";
+  }
+}
+
+}  // namespace
+}  // namespace clasp
