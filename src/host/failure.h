@@ -4,12 +4,15 @@
 
 #include <cstdint>
 #include <exception>
+#include <memory>
 #include <string>
 #include <string_view>
 
 namespace clasp {
 
-// A failure: a number and a description, both kept exactly as raised.
+// A failure: a number and a description, both kept exactly as raised. Copies
+// share the texts and never allocate, so a failure can be caught, kept and
+// passed on even when memory has run out.
 class Failure : public std::exception {
  public:
   Failure(std::int32_t number, std::u16string description);
@@ -18,13 +21,16 @@ class Failure : public std::exception {
   static Failure Standard(std::int32_t number);
 
   std::int32_t Number() const noexcept { return number_; }
-  const std::u16string& Description() const noexcept { return description_; }
-  const char* what() const noexcept override { return what_.c_str(); }
+  const std::u16string& Description() const noexcept { return texts_->description; }
+  const char* what() const noexcept override { return texts_->what.c_str(); }
 
  private:
+  struct Texts {
+    std::u16string description;
+    std::string what;
+  };
   std::int32_t number_;
-  std::u16string description_;
-  std::string what_;
+  std::shared_ptr<const Texts> texts_;
 };
 
 // Failure numbers that hosts of this kind already know from their own runtime.

@@ -141,6 +141,14 @@ std::int32_t ReadExponentDigits(Reader& in) {
   return static_cast<std::int32_t>(value);
 }
 
+// The power of ten lives in the same wrapping 32-bit integer as the exponent
+// sum; every step on it wraps in unsigned arithmetic, never by signed overflow
+// (".e-2147483648,1" takes one more step down after the exponent).
+std::int32_t WrappedAdd(std::int32_t power, std::uint32_t step) {
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(power) + step);
+}
+constexpr std::uint32_t kOneDown = 0u - 1u;
+
 }  // namespace
 
 std::optional<TextNumber> ParseNumber(std::u16string_view text) {
@@ -170,21 +178,22 @@ std::optional<TextNumber> ParseNumber(std::u16string_view text) {
     const char16_t c = in.Peek();
     if (IsDigit(c) && in_exponent) {
       const auto value = static_cast<std::uint32_t>(ReadExponentDigits(in));
-      power = static_cast<std::int32_t>(static_cast<std::uint32_t>(power) +
-                                        (exponent_negative ? 0u - value : value));
+      power = WrappedAdd(power, exponent_negative ? 0u - value : value);
       in_exponent = false;
       continue;  // the character after the exponent is read again
     }
     if (IsDigit(c)) {
       if (base == kOctalBase && DigitValue(c) >= kOctalBase) break;
-      if (decimal_point) --power;
+      if (decimal_point) power = WrappedAdd(power, kOneDown);
       digits.push_back(static_cast<char>(DigitValue(c)));
     } else if (c == u',' && base == kDecimalBase && in.Position() > body) {
       // Thousands separators count nowhere; they are taken anywhere but first.
     } else if (c == u'.' && !decimal_point && !exponent) {
       decimal_point = true;
       if (digits.empty()) {
-        while (in.Peek(1) == u'0') leading_zero = true, --power, in.Skip();
+        while (in.Peek(1) == u'0') {
+          leading_zero = true, power = WrappedAdd(power, kOneDown), in.Skip();
+        }
       }
     } else if (base == kHexBase && DigitValue(c) < kHexBase) {
       digits.push_back(static_cast<char>(DigitValue(c)));

@@ -107,6 +107,11 @@ TEST(ToInt32, FollowsTheHostRules) {
        kTypeMismatch},
       {"NUL ends the text", HostValue::Text(std::u16string(u"1\0" u"2", 3)), 1},
       {"exponent wraps at 32 bits", HostValue::Text(u"1e4294967297"), 10},
+      // A digit after the lowest exponent takes the power one step further: it wraps.
+      {"zero digit past the lowest power", HostValue::Text(u".e-02147483648,0"), 0},
+      {"digit past the lowest power wraps high", HostValue::Text(u".e-02147483648,1"),
+       std::nullopt, kOverflow},
+      {"one below the lowest power", HostValue::Text(u"1.e-2147483647,0"), 0},
       // &H / &O are 32-bit patterns; their sign is ignored.
       {"&HFFFFFFFF", HostValue::Text(u"&HFFFFFFFF"), -1},
       {"&H80000000", HostValue::Text(u"&H80000000"), std::numeric_limits<std::int32_t>::min()},

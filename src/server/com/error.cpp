@@ -106,7 +106,8 @@ HRESULT ToHresult() noexcept {
 HRESULT ToHresult(REFGUID interface_id, std::u16string_view source) noexcept {
   try {
     const Failure failure = CurrentFailure();
-    SetErrorObject(failure, interface_id, source);
+    // Out of memory for the error object still leaves the number to return.
+    try { SetErrorObject(failure, interface_id, source); } catch (...) {}
     return HresultOf(failure);
   } catch (...) {
     return E_OUTOFMEMORY;
