@@ -13,6 +13,7 @@
 #include "component/holdfast.h"
 #include "host/failure.h"
 #include "host/host_object.h"
+#include "host/host_value.h"
 #include "host/ref.h"
 
 namespace clasp::bench {

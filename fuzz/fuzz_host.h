@@ -14,6 +14,7 @@
 #include "fuzz_input.h"
 #include "host/failure.h"
 #include "host/host_object.h"
+#include "host/host_value.h"
 #include "host/ref.h"
 
 namespace clasp::fuzz {

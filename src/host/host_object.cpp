@@ -1,6 +1,7 @@
 #include "host/host_object.h"
 
 #include "host/failure.h"
+#include "host/host_value.h"
 
 namespace clasp {
 

@@ -65,6 +65,3 @@ class HostObject {
 };
 
 }  // namespace clasp
-
-// HostValue needs HostObject complete; it also defines HostObject::Invoke.
-#include "host/host_value.h"

@@ -171,6 +171,8 @@ std::u16string KindName(Kind kind);
 // Readable form of a value with its kind, e.g. `I2 420`, `Text "x"`, `&Text "x"`.
 std::u16string Describe(const HostValue& value);
 
+// Defined here rather than beside its declaration: it builds HostValues, and
+// this is the first place where HostValue is complete.
 template <class... Args>
 HostValue HostObject::Invoke(std::u16string_view member, Args&&... args) const {
   if constexpr (sizeof...(Args) == 0) {

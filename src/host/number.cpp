@@ -132,13 +132,13 @@ bool ReadTrailingSymbols(Reader& in, const Symbols& seen, bool radix) {
 
 // The digits of the exponent; the platform adds them up in a 32-bit integer
 // that wraps, and so does this.
-std::int32_t ReadExponentDigits(Reader& in) {
+std::uint32_t ReadExponentDigits(Reader& in) {
   std::uint32_t value = 0;
   while (IsDigit(in.Peek())) {
     value = value * kDecimalBase + static_cast<std::uint32_t>(in.Peek() - u'0');
     in.Skip();
   }
-  return static_cast<std::int32_t>(value);
+  return value;
 }
 
 // The power of ten lives in the same wrapping 32-bit integer as the exponent
@@ -149,6 +149,118 @@ std::int32_t WrappedAdd(std::int32_t power, std::uint32_t step) {
 }
 constexpr std::uint32_t kOneDown = 0u - 1u;
 
+// The base an &H / &O marker announces, skipping it; decimal without one. A
+// leading dollar sign rules the marker out.
+int ReadRadixMarker(Reader& in, const Symbols& seen) {
+  if (in.Peek() != u'&' || seen.currency) return kDecimalBase;
+  const char16_t marker = in.Peek(1);
+  int base = kDecimalBase;
+  if (marker == u'H' || marker == u'h') base = kHexBase;
+  if (marker == u'O' || marker == u'o') base = kOctalBase;
+  if (base != kDecimalBase) in.Skip(2);
+  return base;
+}
+
+// The plain digits of an &H / &O form as bits, first digit first; false when
+// there are none. Anything else after them is for the trailing symbols to refuse.
+bool ReadRadixDigits(Reader& in, int base, TextNumber& number) {
+  const auto wide_base = static_cast<std::uint64_t>(base);
+  bool any = false;
+  for (int digit = DigitValue(in.Peek()); digit < base; digit = DigitValue(in.Peek())) {
+    const auto value = static_cast<std::uint64_t>(digit);
+    if (number.bits > (UINT64_MAX - value) / wide_base) {
+      number.radix_overflow = true;
+    } else {
+      number.bits = number.bits * wide_base + value;
+    }
+    any = true;
+    in.Skip();
+  }
+  return any;
+}
+
+// A decimal number as read: its digit values and the power of ten that scales them.
+struct DecimalDigits {
+  std::string values;
+  std::int32_t power = 0;
+  bool zero = false;  // zeros were read that `values` leaves out
+  bool point = false;
+  bool exponent = false;
+};
+
+// The decimal point, and the zeros right after it when no digit came before:
+// they move the power down and add no digit.
+void ReadPoint(Reader& in, DecimalDigits& number) {
+  number.point = true;
+  in.Skip();
+  if (!number.values.empty()) return;
+  while (in.Peek() == u'0') {
+    number.zero = true;
+    number.power = WrappedAdd(number.power, kOneDown);
+    in.Skip();
+  }
+}
+
+// The exponent after its "e": signs and separators in any order (any minus
+// makes it negative), then digits, which must be there.
+bool ReadExponent(Reader& in, DecimalDigits& number) {
+  number.exponent = true;
+  in.Skip();
+  bool negative = false;
+  for (char16_t c = in.Peek(); c == u'+' || c == u'-' || c == u','; c = in.Peek()) {
+    negative = negative || c == u'-';
+    in.Skip();
+  }
+  if (!IsDigit(in.Peek())) return false;
+  const std::uint32_t value = ReadExponentDigits(in);
+  number.power = WrappedAdd(number.power, negative ? 0u - value : value);
+  return true;
+}
+
+// The digits of a decimal number with thousands separators anywhere but first,
+// one decimal point and one exponent (not after a leading dollar sign). Digits
+// after the exponent still count as the number's own, each one below the point
+// a step further down. False when there is no digit or an exponent has none.
+bool ReadDecimalDigits(Reader& in, const Symbols& seen, DecimalDigits& number) {
+  const std::size_t body = in.Position();
+  while (in.Peek() == u'0') {
+    number.zero = true;
+    in.Skip();
+  }
+  for (;;) {
+    const char16_t c = in.Peek();
+    if (IsDigit(c)) {
+      if (number.point) number.power = WrappedAdd(number.power, kOneDown);
+      number.values.push_back(static_cast<char>(c - u'0'));
+      in.Skip();
+    } else if (c == u',' && in.Position() > body) {
+      in.Skip();  // thousands separators count nowhere
+    } else if (c == u'.' && !number.point && !number.exponent) {
+      ReadPoint(in, number);
+    } else if ((c == u'e' || c == u'E') && !number.exponent && !seen.currency) {
+      if (!ReadExponent(in, number)) return false;
+    } else {
+      return number.zero || !number.values.empty();
+    }
+  }
+}
+
+// The significant digits, without zeros at either end, and their exponent.
+// Trailing zeros are digits, not part of the 32-bit exponent sum: they are
+// counted wide.
+void StoreDecimal(const DecimalDigits& read, TextNumber& number) {
+  const std::string& values = read.values;
+  std::size_t first = 0;
+  while (first < values.size() && values[first] == 0) ++first;
+  std::size_t last = values.size();
+  std::int64_t wide_power = read.power;
+  while (last > first && values[last - 1] == 0) --last, ++wide_power;
+  for (std::size_t k = first; k < last; ++k) {
+    number.digits.push_back(static_cast<char>('0' + values[k]));
+  }
+  number.exponent = wide_power;
+}
+
 }  // namespace
 
 std::optional<TextNumber> ParseNumber(std::u16string_view text) {
@@ -156,83 +268,19 @@ std::optional<TextNumber> ParseNumber(std::u16string_view text) {
   Symbols seen;
   ReadLeadingSymbols(in, seen);
   TextNumber number;
-  int base = kDecimalBase;
-  if (in.Peek() == u'&' && !seen.currency) {
-    const char16_t marker = in.Peek(1);
-    if (marker == u'H' || marker == u'h') base = kHexBase;
-    if (marker == u'O' || marker == u'o') base = kOctalBase;
-    if (base != kDecimalBase) in.Skip(2);
-  }
+  const int base = ReadRadixMarker(in, seen);
   number.radix = base != kDecimalBase;
-  const std::size_t body = in.Position();
-  bool leading_zero = false;
-  while (in.Peek() == u'0') leading_zero = true, in.Skip();
-
-  std::string digits;  // digit values in the form's own base
-  std::int32_t power = 0;
-  bool decimal_point = false;
-  bool exponent = false;
-  bool in_exponent = false;
-  bool exponent_negative = false;
-  for (;;) {
-    const char16_t c = in.Peek();
-    if (IsDigit(c) && in_exponent) {
-      const auto value = static_cast<std::uint32_t>(ReadExponentDigits(in));
-      power = WrappedAdd(power, exponent_negative ? 0u - value : value);
-      in_exponent = false;
-      continue;  // the character after the exponent is read again
-    }
-    if (IsDigit(c)) {
-      if (base == kOctalBase && DigitValue(c) >= kOctalBase) break;
-      if (decimal_point) power = WrappedAdd(power, kOneDown);
-      digits.push_back(static_cast<char>(DigitValue(c)));
-    } else if (c == u',' && base == kDecimalBase && in.Position() > body) {
-      // Thousands separators count nowhere; they are taken anywhere but first.
-    } else if (c == u'.' && !decimal_point && !exponent) {
-      decimal_point = true;
-      if (digits.empty()) {
-        while (in.Peek(1) == u'0') {
-          leading_zero = true, power = WrappedAdd(power, kOneDown), in.Skip();
-        }
-      }
-    } else if (base == kHexBase && DigitValue(c) < kHexBase) {
-      digits.push_back(static_cast<char>(DigitValue(c)));
-    } else if ((c == u'e' || c == u'E') && !exponent && !seen.currency) {
-      exponent = in_exponent = true;
-    } else if (in_exponent && (c == u'+' || c == u'-')) {
-      exponent_negative = exponent_negative || c == u'-';
-    } else {
-      break;
-    }
-    in.Skip();
+  if (number.radix) {
+    if (!ReadRadixDigits(in, base, number)) return std::nullopt;
+  } else {
+    DecimalDigits read;
+    if (!ReadDecimalDigits(in, seen, read)) return std::nullopt;
+    StoreDecimal(read, number);
   }
-  if (digits.empty() && leading_zero) digits.push_back(0);
-  if (in_exponent) return std::nullopt;
   const bool trailing_negative = ReadTrailingSymbols(in, seen, number.radix);
   number.negative = seen.minus || trailing_negative;
   if (seen.open_paren && !number.negative) return std::nullopt;  // "(" never closed
-  if (!in.AtEnd() || digits.empty()) return std::nullopt;
-  if (number.radix && (decimal_point || exponent)) return std::nullopt;
-
-  if (number.radix) {
-    for (const char d : digits) {
-      const auto digit = static_cast<std::uint64_t>(d);
-      if (number.bits > (UINT64_MAX - digit) / static_cast<unsigned>(base)) {
-        number.radix_overflow = true;
-      } else {
-        number.bits = number.bits * static_cast<unsigned>(base) + digit;
-      }
-    }
-    return number;
-  }
-  std::size_t first = 0;
-  while (first < digits.size() && digits[first] == 0) ++first;
-  std::size_t last = digits.size();
-  // Trailing zeros are digits, not part of the 32-bit exponent sum: count them wide.
-  std::int64_t wide_power = power;
-  while (last > first && digits[last - 1] == 0) --last, ++wide_power;
-  for (std::size_t k = first; k < last; ++k) number.digits.push_back(static_cast<char>('0' + digits[k]));
-  number.exponent = wide_power;
+  if (!in.AtEnd()) return std::nullopt;
   return number;
 }
 

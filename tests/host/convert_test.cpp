@@ -122,6 +122,15 @@ TEST(ToInt32, FollowsTheHostRules) {
       {"&H with a point", HostValue::Text(u"&H1.5"), std::nullopt, kTypeMismatch},
       {"&H with a comma", HostValue::Text(u"&H1,F"), std::nullopt, kTypeMismatch},
       {"&O stops at 8", HostValue::Text(u"&O18"), std::nullopt, kTypeMismatch},
+      // The reader's less obvious roads: what each part of a number may hold.
+      {"&H alone", HostValue::Text(u"&H"), std::nullopt, kTypeMismatch},
+      {"E is a hex digit, not an exponent", HostValue::Text(u"&H1E"), 30},
+      {"no exponent in an &O form", HostValue::Text(u"&O1e1"), std::nullopt, kTypeMismatch},
+      {"signs and commas inside the exponent", HostValue::Text(u"500e-,+2"), 5},
+      {"digits after the exponent are the number's", HostValue::Text(u"1e1,5"), 150},
+      {"no point after the exponent", HostValue::Text(u"1e1.5"), std::nullopt, kTypeMismatch},
+      {"zeros after a bare point", HostValue::Text(u".005e3"), 5},
+      {"zero with an exponent", HostValue::Text(u"0e5"), 0},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

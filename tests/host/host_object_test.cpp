@@ -9,6 +9,7 @@
 
 #include "host/convert.h"
 #include "host/failure.h"
+#include "host/host_value.h"
 #include "support/recording_host.h"
 
 namespace clasp {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "host/host_object.h"
+#include "host/host_value.h"
 #include "host/ref.h"
 #include "sim/catalogue.h"
 #include "sim/log_files.h"

@@ -15,6 +15,7 @@
 
 #include "host/failure.h"
 #include "host/host_object.h"
+#include "host/host_value.h"
 #include "server/com/value.h"
 
 namespace {
