@@ -32,6 +32,7 @@ TEST(ToInt32, FollowsTheHostRules) {
   const Int32Case cases[] = {
       {"text 12", HostValue::Text(u"12"), 12},
       {"text with blanks", HostValue::Text(u" 12 "), 12},
+      {"tab and line ends are blanks", HostValue::Text(u"\t12\r\n"), 12},
       {"text signed", HostValue::Text(u"-12"), -12},
       {"text plus", HostValue::Text(u"+7"), 7},
       {"2.5 even down", HostValue::R8(2.5), 2},
@@ -80,6 +81,8 @@ TEST(ToInt32, FollowsTheHostRules) {
       {"I2", HostValue::I2(-5), -5},
       {"UI4 max overflows", HostValue::Integer(Kind::kUI4, 4294967295LL), std::nullopt,
        kOverflow},
+      // Held in 64 bits, the largest UI8 values must not wrap round to small negatives.
+      {"UI8 max overflows", HostValue::Integer(Kind::kUI8, -1), std::nullopt, kOverflow},
       {"currency 2.5", HostValue::Integer(Kind::kCurrency, 25000), 2},
       {"currency 3.5", HostValue::Integer(Kind::kCurrency, 35000), 4},
       {"currency -1.2345", HostValue::Integer(Kind::kCurrency, -12345), -1},

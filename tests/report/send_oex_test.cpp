@@ -42,7 +42,11 @@ TEST(SendOex, GatesDecideWhatIsCalledNext) {
        Concat({kUpToPack, {"CommSign"}, kSendWrite, no_read_tail}), 0},
       {"pack fails", [](RecordingHost& r) { r.Returns(u"PackMessage", HostValue::I4(3)); },
        kUpToPack, kFailure},
+      {"pack -1 fails", [](RecordingHost& r) { r.Returns(u"PackMessage", HostValue::I4(-1)); },
+       kUpToPack, kFailure},
       {"comm sign 1", [](RecordingHost& r) { r.Returns(u"CommSign", HostValue::I2(1)); },
+       Concat({kUpToPack, {"CommSign"}}), kFailure},
+      {"comm sign -1", [](RecordingHost& r) { r.Returns(u"CommSign", HostValue::I2(-1)); },
        Concat({kUpToPack, {"CommSign"}}), kFailure},
       {"comm sign empty text fails",
        [](RecordingHost& r) { r.Returns(u"CommSign", HostValue::Text(u"")); },
@@ -63,6 +67,8 @@ TEST(SendOex, GatesDecideWhatIsCalledNext) {
                no_read_tail}),
        0},
       {"send fails", [](RecordingHost& r) { r.Returns(u"StepCommWrite", HostValue::I4(9)); },
+       Concat({kUpToPack, {"CommSign"}, kSendWrite}), kFailure},
+      {"send -9 fails", [](RecordingHost& r) { r.Returns(u"StepCommWrite", HostValue::I4(-9)); },
        Concat({kUpToPack, {"CommSign"}, kSendWrite}), kFailure},
       {"unpack wanted",
        [](RecordingHost& r) { r.Returns(u"IsUnPackOex", HostValue::I2(1)); },
@@ -106,6 +112,7 @@ TEST(SendOex, DetailFlagFollowsControlNum) {
     const char* flag;
   } cases[] = {{HostValue::I2(6), "2"},         {HostValue::Text(u"6"), "2"},
                {HostValue::R8(6.0), "2"},       {HostValue::I4(5), "1"},
+               {HostValue::I4(7), "1"},
                {HostValue::Empty(), "1"},       {HostValue::Null(), "1"}};
   for (const auto& c : cases) {
     SCOPED_TRACE(Show(c.control_num));
