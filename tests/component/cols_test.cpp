@@ -1,6 +1,10 @@
 // Whole-sequence tests of Cols: every host access, in order, with value kinds.
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <new>
+#include <stdexcept>
+
 #include "component/holdfast.h"
 #include "host/failure.h"
 #include "report/send_oex.h"
@@ -174,6 +178,29 @@ TEST_F(Cols, FailurePathTracesRetCodeNumberAndDescription) {
                            {"StepMks.CardReaderRetain() !! 1234 boom"},
                            JournalLines("回收卡出错,出错代码为:0", "ClaspErr:0"),
                            {ObjectLogLine("01234boom")}}));
+}
+
+TEST_F(Cols, FailuresOfOtherKindsStillReachTheFailurePath) {
+  // A host double or an allocation may throw something that is no Failure;
+  // the step still ends in its failure result with a number and a text.
+  const struct {
+    const char* name;
+    std::function<void()> raise;
+    const char* trace;
+  } cases[] = {
+      {"standard exception", [] { throw std::runtime_error("disk gone"); }, "051disk gone"},
+      {"out of memory", [] { throw std::bad_alloc(); }, "07Out of memory"},
+      {"anything else", [] { throw 5; }, "051Internal error"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    hosts.mks->Calls(u"CardReaderRetain", [&c](std::span<const HostValue>) -> HostValue {
+      c.raise();
+      return {};
+    });
+    EXPECT_EQ(holdfast->Cols(), kFailure);
+    EXPECT_EQ(Log().back(), ObjectLogLine(c.trace));
+  }
 }
 
 TEST_F(Cols, ScreenNumberKinds) {

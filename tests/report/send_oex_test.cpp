@@ -84,6 +84,13 @@ TEST(SendOex, GatesDecideWhatIsCalledNext) {
        },
        Concat({kUpToPack, {"CommSign"}, kSendWrite, {"IsUnPackOex"}, kRead, {"TraceWrite"}}),
        0},
+      {"read answers 4: nothing to unpack",
+       [](RecordingHost& r) {
+         r.Returns(u"IsUnPackOex", HostValue::I2(1));
+         r.Returns(u"StepCommRead", HostValue::I4(4));
+       },
+       Concat({kUpToPack, {"CommSign"}, kSendWrite, {"IsUnPackOex"}, kRead, {"TraceWrite"}}),
+       0},
       {"control num abc",
        [](RecordingHost& r) { r.Returns(u"ControlNum", HostValue::Text(u"abc")); },
        {"ControlNum"}, kFailure},
