@@ -89,6 +89,7 @@ TEST(ToInt32, FollowsTheHostRules) {
       {"decimal 2.5", HostValue::Dec(Dec(25, 1)), 2},
       {"decimal -3.50", HostValue::Dec(Dec(350, 2, true)), -4},
       {"date noon", HostValue::Real(Kind::kDate, 1.5), 2},
+      {"decimal beyond 32 bits", HostValue::Dec(Dec(4294967301, 0)), std::nullopt, kOverflow},
       {"infinity", HostValue::R8(std::numeric_limits<double>::infinity()), std::nullopt,
        kOverflow},
       // The en-US reader's symbols around the number.
@@ -161,6 +162,11 @@ TEST(ToText, IntegersTextEmptyAndNull) {
        u"12/29/1899 6:00:00 AM"},
       {"half a second short of midnight rounds into the next day",
        HostValue::Real(Kind::kDate, 2 - 0.49 / 86400), u"1/1/1900 12:00:00 AM"},
+      {"last day of a 31-day month", HostValue::Real(Kind::kDate, 36556), u"1/31/2000"},
+      {"leap day", HostValue::Real(Kind::kDate, 36585), u"2/29/2000"},
+      {"the day after it", HostValue::Real(Kind::kDate, 36586), u"3/1/2000"},
+      {"last day of a 30-day month", HostValue::Real(Kind::kDate, 36646), u"4/30/2000"},
+      {"last day of a year", HostValue::Real(Kind::kDate, 36525), u"12/31/1999"},
       {"first representable day", HostValue::Real(Kind::kDate, -657434), u"1/1/100"},
       {"last representable day", HostValue::Real(Kind::kDate, 2958465.5),
        u"12/31/9999 12:00:00 PM"},
@@ -209,6 +215,7 @@ TEST(Compare, NumericWithEmptyAsZeroAndNullFalse) {
       {"&H pattern", HostValue::Text(u"&HFFFFFFFF"), -1, 0},
       {"currency", HostValue::Integer(Kind::kCurrency, 60001), 6, 1},
       {"decimal", HostValue::Dec(Dec(599, 2)), 6, -1},
+      {"decimal a tenth above", HostValue::Dec(Dec(61, 1)), 6, 1},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -293,7 +300,51 @@ TEST(TextOperations, TrimMidJoinAndNull) {
 TEST(Utf, RoundTripsChineseAndReplacesBrokenInput) {
   const std::u16string chinese = u"回收卡出错,出错代码为:";
   EXPECT_EQ(Utf16(Utf8(chinese)), chinese);
-  EXPECT_EQ(Utf16("\xff"), u"\xfffd");
+  // Each encoded length at its edges, both ways: trace and journal texts cross
+  // here, and a wrong bit would garble them without failing.
+  const struct {
+    const char* utf8;
+    std::u16string utf16;
+  } exact[] = {
+      {"A", u"A"},
+      {"\x7f", u"\x7f"},
+      {"\xc2\x80", u"\u0080"},
+      {"\xc3\xa9", u"\u00e9"},
+      {"\xdf\xbf", u"\u07ff"},
+      {"\xe0\xa0\x80", u"\u0800"},
+      {"\xef\xbf\xbd", u"\ufffd"},
+      {"\xf0\x90\x80\x80", u"\U00010000"},
+      {"\xf0\x9f\x98\x80", u"\U0001F600"},
+      {"\xf4\x8f\xbf\xbf", u"\U0010FFFF"},
+  };
+  for (const auto& c : exact) {
+    SCOPED_TRACE(c.utf8);
+    EXPECT_EQ(Utf16(c.utf8), c.utf16);
+    EXPECT_EQ(Utf8(c.utf16), c.utf8);
+  }
+  // Broken input: every byte that starts no valid sequence becomes one U+FFFD.
+  const struct {
+    const char* name;
+    const char* utf8;
+    std::u16string utf16;
+  } broken[] = {
+      {"stray byte", "\xff", u"\xfffd"},
+      {"continuation bytes alone", "\xbf\xbf", u"\xfffd\xfffd"},
+      {"overlong two bytes", "\xc0\xaf", u"\xfffd\xfffd"},
+      {"overlong three bytes", "\xe0\x9f\xbf", u"\xfffd\xfffd\xfffd"},
+      {"encoded surrogate", "\xed\xa0\x80", u"\xfffd\xfffd\xfffd"},
+      {"beyond U+10FFFF", "\xf4\x90\x80\x80", u"\xfffd\xfffd\xfffd\xfffd"},
+      {"cut short", "\xe5\x90", u"\xfffd\xfffd"},
+      {"continuation missing", "\xc3" "A", u"\xfffd" u"A"},
+  };
+  for (const auto& c : broken) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(Utf16(c.utf8), c.utf16);
+  }
+  // Unpaired surrogates cannot be encoded: each becomes U+FFFD.
+  EXPECT_EQ(Utf8(u"\xd800" u"A"), "\xef\xbf\xbd" "A");
+  EXPECT_EQ(Utf8(u"\xdc00\xdc00"), "\xef\xbf\xbd\xef\xbf\xbd");
+  EXPECT_EQ(Utf8(std::u16string(u"\xd83d")), "\xef\xbf\xbd");
   EXPECT_EQ(DecimalText(std::numeric_limits<std::int64_t>::min()), u"-9223372036854775808");
 }
 
