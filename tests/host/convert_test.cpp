@@ -20,8 +20,10 @@ struct Int32Case {
   std::int32_t failure = 0;
 };
 
-Decimal Dec(std::uint64_t low, std::uint8_t scale, bool negative = false) {
+Decimal Dec(std::uint64_t low, std::uint8_t scale, bool negative = false,
+            std::uint32_t high = 0) {
   Decimal d;
+  d.high = high;
   d.low = low;
   d.scale = scale;
   d.negative = negative;
@@ -55,6 +57,9 @@ TEST(ToInt32, FollowsTheHostRules) {
       {"text 1.", HostValue::Text(u"1."), 1},
       {"text &HFF", HostValue::Text(u"&HFF"), 255},
       {"text &O17", HostValue::Text(u"&O17"), 15},
+      {"hex letters at both ends, either case", HostValue::Text(u"&HaF"), 175},
+      {"hex letters at both ends, other case", HostValue::Text(u"&hAf"), 175},
+      {"text .05e2", HostValue::Text(u".05e2"), 5},
       {"max", HostValue::I4(2147483647), 2147483647},
       {"text max", HostValue::Text(u"2147483647"), 2147483647},
       {"text min", HostValue::Text(u"-2147483648"), std::numeric_limits<std::int32_t>::min()},
@@ -121,6 +126,7 @@ TEST(ToInt32, FollowsTheHostRules) {
       {"&H with a point", HostValue::Text(u"&H1.5"), std::nullopt, kTypeMismatch},
       {"&H with a comma", HostValue::Text(u"&H1,F"), std::nullopt, kTypeMismatch},
       {"&O stops at 8", HostValue::Text(u"&O18"), std::nullopt, kTypeMismatch},
+      {"no radix after &I", HostValue::Text(u"&I1"), std::nullopt, kTypeMismatch},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -160,6 +166,8 @@ TEST(ToText, IntegersTextEmptyAndNull) {
        u"12:00:00 AM"},
       {"before day 0 the fraction counts forward", HostValue::Real(Kind::kDate, -1.25),
        u"12/29/1899 6:00:00 AM"},
+      {"half a second rounds up", HostValue::Real(Kind::kDate, 1 + 0.5 / 86400),
+       u"12/31/1899 12:00:01 AM"},
       {"half a second short of midnight rounds into the next day",
        HostValue::Real(Kind::kDate, 2 - 0.49 / 86400), u"1/1/1900 12:00:00 AM"},
       {"last day of a 31-day month", HostValue::Real(Kind::kDate, 36556), u"1/31/2000"},
@@ -171,6 +179,7 @@ TEST(ToText, IntegersTextEmptyAndNull) {
       {"last representable day", HostValue::Real(Kind::kDate, 2958465.5),
        u"12/31/9999 12:00:00 PM"},
       {"decimal keeps its scale's digits only", HostValue::Dec(Dec(12340, 3)), u"12.34"},
+      {"decimal of 96 bits", HostValue::Dec(Dec(0, 0, false, 1)), u"18446744073709551616"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
