@@ -127,6 +127,7 @@ TEST(ToInt32, FollowsTheHostRules) {
       {"&H with a comma", HostValue::Text(u"&H1,F"), std::nullopt, kTypeMismatch},
       {"&O stops at 8", HostValue::Text(u"&O18"), std::nullopt, kTypeMismatch},
       {"no radix after &I", HostValue::Text(u"&I1"), std::nullopt, kTypeMismatch},
+      {"nor after &i", HostValue::Text(u"&i1"), std::nullopt, kTypeMismatch},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -157,6 +158,9 @@ TEST(ToText, IntegersTextEmptyAndNull) {
       {"true", HostValue::Bool(true), u"True"},
       {"R8", HostValue::R8(2.5), u"2.5"},
       {"currency", HostValue::Integer(Kind::kCurrency, 15000), u"1.5"},
+      {"negative currency", HostValue::Integer(Kind::kCurrency, -15000), u"-1.5"},
+      {"currency below one", HostValue::Integer(Kind::kCurrency, 5), u"0.0005"},
+      {"single precision keeps 7 digits", HostValue::Real(Kind::kR4, 1234567.0), u"1234567"},
       {"negative zero", HostValue::R8(-0.0), u"0"},
       {"exponent form", HostValue::R8(1e20), u"1E+20"},
       {"infinity", HostValue::R8(-std::numeric_limits<double>::infinity()), u"-INF"},
@@ -225,6 +229,11 @@ TEST(Compare, NumericWithEmptyAsZeroAndNullFalse) {
       {"currency", HostValue::Integer(Kind::kCurrency, 60001), 6, 1},
       {"decimal", HostValue::Dec(Dec(599, 2)), 6, -1},
       {"decimal a tenth above", HostValue::Dec(Dec(61, 1)), 6, 1},
+      {"-2 < 5", HostValue::I4(-2), 5, -1},
+      {"currency 2.5 > 2", HostValue::Integer(Kind::kCurrency, 25000), 2, 1},
+      {"currency -2.5 < -2", HostValue::Integer(Kind::kCurrency, -25000), -2, -1},
+      {"decimal beyond 64 bits > 6", HostValue::Dec(Dec(0, 0, false, 1)), 6, 1},
+      {"decimal beyond 64 bits, negative, < 6", HostValue::Dec(Dec(0, 0, true, 1)), 6, -1},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -354,6 +363,8 @@ TEST(Utf, RoundTripsChineseAndReplacesBrokenInput) {
   EXPECT_EQ(Utf8(u"\xd800" u"A"), "\xef\xbf\xbd" "A");
   EXPECT_EQ(Utf8(u"\xdc00\xdc00"), "\xef\xbf\xbd\xef\xbf\xbd");
   EXPECT_EQ(Utf8(std::u16string(u"\xd83d")), "\xef\xbf\xbd");
+  // The view ends after the high surrogate: what follows in memory is not its pair.
+  EXPECT_EQ(Utf8(std::u16string_view(u"\xd83d\xde00", 1)), "\xef\xbf\xbd");
   EXPECT_EQ(DecimalText(std::numeric_limits<std::int64_t>::min()), u"-9223372036854775808");
 }
 

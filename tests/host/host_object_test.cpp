@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "host/failure.h"
+#include "host/text.h"
 #include "support/recording_host.h"
 
 namespace clasp {
@@ -94,6 +95,56 @@ TEST(HostObject, HostDroppingItsLastReferenceMidCallSurvivesTheCall) {
   });
   EXPECT_EQ(only.Invoke(u"DropMe"), HostValue::I4(1));
   EXPECT_FALSE(only);
+}
+
+}  // namespace
+}  // namespace clasp
+
+namespace clasp {
+namespace {
+
+// Whole-sequence expectations compare values with ==: a loose equality would
+// let a wrong kind or a copied text pass for the right one.
+TEST(HostValue, EqualValuesHaveTheSameKindFormAndContent) {
+  std::u16string variable = u"5";
+  const struct {
+    const char* name;
+    HostValue a, b;
+    bool equal;
+  } cases[] = {
+      {"same kind and value", HostValue::I4(5), HostValue::I4(5), true},
+      {"I2 and I4", HostValue::I2(5), HostValue::I4(5), false},
+      {"I4 and I2", HostValue::I4(5), HostValue::I2(5), false},
+      {"different value", HostValue::I4(5), HostValue::I4(6), false},
+      {"text and the same text by reference", HostValue::Text(u"5"), HostValue::TextRef(variable),
+       false},
+      {"text by reference and the same text", HostValue::TextRef(variable), HostValue::Text(u"5"),
+       false},
+      {"two references to one text", HostValue::TextRef(variable), HostValue::TextRef(variable),
+       true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(c.a == c.b, c.equal);
+  }
+}
+
+// Transcripts show values by Describe: signed kinds must not print as unsigned.
+TEST(HostValue, DescribeKeepsEachIntegerKindsSign) {
+  const struct {
+    HostValue value;
+    std::u16string text;
+  } cases[] = {
+      {HostValue::Integer(Kind::kI8, -5), u"I8 -5"},
+      {HostValue::Integer(Kind::kInt, -5), u"Int -5"},
+      {HostValue::Integer(Kind::kI1, -5), u"I1 -5"},
+      {HostValue::Integer(Kind::kUI4, 4294967295LL), u"UI4 4294967295"},
+      {HostValue::Integer(Kind::kUI8, -1), u"UI8 18446744073709551615"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(Utf8(c.text));
+    EXPECT_EQ(Describe(c.value), c.text);
+  }
 }
 
 }  // namespace
