@@ -144,6 +144,22 @@ TEST(ToInt32, FollowsTheHostRules) {
   }
 }
 
+TEST(ToInt32, EveryPlatformBlankSurroundsANumber) {
+  for (const char16_t blank : {u'\t', u'\n', u'\v', u'\f', u'\r', u' ', u'\u0085', u'\u00a0',
+                               u'\u1680', u'\u2000', u'\u2005', u'\u200a', u'\u2028',
+                               u'\u2029', u'\u202f', u'\u205f', u'\u3000'}) {
+    SCOPED_TRACE(static_cast<int>(blank));
+    const std::u16string text = std::u16string(1, blank) + u"12" + std::u16string(1, blank);
+    EXPECT_EQ(ToInt32(HostValue::Text(text)), 12);
+  }
+  // Their neighbours are not blanks.
+  for (const char16_t other : {u'\b', u'\x0e', u'\u0084', u'\u1fff', u'\u200b', u'\u202e',
+                               u'\u2fff'}) {
+    SCOPED_TRACE(static_cast<int>(other));
+    EXPECT_THROW(ToInt32(HostValue::Text(std::u16string(1, other) + u"12")), Failure);
+  }
+}
+
 TEST(ToText, IntegersTextEmptyAndNull) {
   const struct {
     const char* name;
