@@ -97,6 +97,7 @@ TEST(ToInt32, FollowsTheHostRules) {
       {"decimal beyond 32 bits", HostValue::Dec(Dec(4294967301, 0)), std::nullopt, kOverflow},
       {"infinity", HostValue::R8(std::numeric_limits<double>::infinity()), std::nullopt,
        kOverflow},
+      {"R8 1e20", HostValue::R8(1e20), std::nullopt, kOverflow},
       // The en-US reader's symbols around the number.
       {"dollar", HostValue::Text(u"$5"), 5},
       {"dollar after", HostValue::Text(u"5 $"), 5},
@@ -126,6 +127,10 @@ TEST(ToInt32, FollowsTheHostRules) {
       {"&H with a point", HostValue::Text(u"&H1.5"), std::nullopt, kTypeMismatch},
       {"&H with a comma", HostValue::Text(u"&H1,F"), std::nullopt, kTypeMismatch},
       {"&O stops at 8", HostValue::Text(u"&O18"), std::nullopt, kTypeMismatch},
+      {"&O with a comma", HostValue::Text(u"&O1,7"), std::nullopt, kTypeMismatch},
+      {"# is no symbol", HostValue::Text(u"#5"), std::nullopt, kTypeMismatch},
+      {"trailing plus", HostValue::Text(u"5+"), 5},
+      {"plus on both sides", HostValue::Text(u"+5+"), std::nullopt, kTypeMismatch},
       {"no radix after &I", HostValue::Text(u"&I1"), std::nullopt, kTypeMismatch},
       {"nor after &i", HostValue::Text(u"&i1"), std::nullopt, kTypeMismatch},
   };
@@ -154,7 +159,7 @@ TEST(ToInt32, EveryPlatformBlankSurroundsANumber) {
   }
   // Their neighbours are not blanks.
   for (const char16_t other : {u'\b', u'\x0e', u'\u0084', u'\u1fff', u'\u200b', u'\u202e',
-                               u'\u2fff'}) {
+                               u'\u2fff', u'\u3001'}) {
     SCOPED_TRACE(static_cast<int>(other));
     EXPECT_THROW(ToInt32(HostValue::Text(std::u16string(1, other) + u"12")), Failure);
   }
@@ -178,6 +183,7 @@ TEST(ToText, IntegersTextEmptyAndNull) {
       {"currency below one", HostValue::Integer(Kind::kCurrency, 5), u"0.0005"},
       {"single precision keeps 7 digits", HostValue::Real(Kind::kR4, 1234567.0), u"1234567"},
       {"negative zero", HostValue::R8(-0.0), u"0"},
+      {"negative R8", HostValue::R8(-2.5), u"-2.5"},
       {"exponent form", HostValue::R8(1e20), u"1E+20"},
       {"infinity", HostValue::R8(-std::numeric_limits<double>::infinity()), u"-INF"},
       {"date and time", HostValue::Real(Kind::kDate, 36526.75), u"1/1/2000 6:00:00 PM"},
@@ -195,6 +201,9 @@ TEST(ToText, IntegersTextEmptyAndNull) {
       {"the day after it", HostValue::Real(Kind::kDate, 36586), u"3/1/2000"},
       {"last day of a 30-day month", HostValue::Real(Kind::kDate, 36646), u"4/30/2000"},
       {"last day of a year", HostValue::Real(Kind::kDate, 36525), u"12/31/1999"},
+      {"first of March", HostValue::Real(Kind::kDate, 33298), u"3/1/1991"},
+      {"a hair before midnight", HostValue::Real(Kind::kDate, 2 - 1e-11),
+       u"1/1/1900 12:00:00 AM"},
       {"first representable day", HostValue::Real(Kind::kDate, -657434), u"1/1/100"},
       {"last representable day", HostValue::Real(Kind::kDate, 2958465.5),
        u"12/31/9999 12:00:00 PM"},
@@ -206,6 +215,7 @@ TEST(ToText, IntegersTextEmptyAndNull) {
     EXPECT_EQ(ToText(c.value), c.expected);
   }
   EXPECT_THROW(ToText(HostValue::Null()), Failure);
+  EXPECT_THROW(ToText(HostValue::Object(HostObject())), Failure);
   EXPECT_EQ(ToNullableText(HostValue::Null()), std::nullopt);
   for (const double beyond : {2958466.0, -657435.0}) {
     SCOPED_TRACE(beyond);
@@ -246,6 +256,8 @@ TEST(Compare, NumericWithEmptyAsZeroAndNullFalse) {
       {"decimal", HostValue::Dec(Dec(599, 2)), 6, -1},
       {"decimal a tenth above", HostValue::Dec(Dec(61, 1)), 6, 1},
       {"-2 < 5", HostValue::I4(-2), 5, -1},
+      {"1 > -2", HostValue::I4(1), -2, 1},
+      {"currency -1.5 > -2", HostValue::Integer(Kind::kCurrency, -15000), -2, 1},
       {"currency 2.5 > 2", HostValue::Integer(Kind::kCurrency, 25000), 2, 1},
       {"currency -2.5 < -2", HostValue::Integer(Kind::kCurrency, -25000), -2, -1},
       {"decimal beyond 64 bits > 6", HostValue::Dec(Dec(0, 0, false, 1)), 6, 1},
@@ -346,7 +358,9 @@ TEST(Utf, RoundTripsChineseAndReplacesBrokenInput) {
       {"\xc3\xa9", u"\u00e9"},
       {"\xdf\xbf", u"\u07ff"},
       {"\xe0\xa0\x80", u"\u0800"},
+      {"\xed\x9f\xbf", u"\ud7ff"},
       {"\xef\xbf\xbd", u"\ufffd"},
+      {"\xef\xbf\xbf", u"\uffff"},
       {"\xf0\x90\x80\x80", u"\U00010000"},
       {"\xf0\x9f\x98\x80", u"\U0001F600"},
       {"\xf4\x8f\xbf\xbf", u"\U0010FFFF"},
@@ -364,6 +378,7 @@ TEST(Utf, RoundTripsChineseAndReplacesBrokenInput) {
   } broken[] = {
       {"stray byte", "\xff", u"\xfffd"},
       {"continuation bytes alone", "\xbf\xbf", u"\xfffd\xfffd"},
+      {"three continuation bytes", "\xbf\xbf\xbf", u"\xfffd\xfffd\xfffd"},
       {"overlong two bytes", "\xc0\xaf", u"\xfffd\xfffd"},
       {"overlong three bytes", "\xe0\x9f\xbf", u"\xfffd\xfffd\xfffd"},
       {"encoded surrogate", "\xed\xa0\x80", u"\xfffd\xfffd\xfffd"},
@@ -378,6 +393,7 @@ TEST(Utf, RoundTripsChineseAndReplacesBrokenInput) {
   // Unpaired surrogates cannot be encoded: each becomes U+FFFD.
   EXPECT_EQ(Utf8(u"\xd800" u"A"), "\xef\xbf\xbd" "A");
   EXPECT_EQ(Utf8(u"\xdc00\xdc00"), "\xef\xbf\xbd\xef\xbf\xbd");
+  EXPECT_EQ(Utf8(u"A\xd800\xe000"), "A\xef\xbf\xbd\xee\x80\x80");
   EXPECT_EQ(Utf8(std::u16string(u"\xd83d")), "\xef\xbf\xbd");
   // The view ends after the high surrogate: what follows in memory is not its pair.
   EXPECT_EQ(Utf8(std::u16string_view(u"\xd83d\xde00", 1)), "\xef\xbf\xbd");

@@ -107,6 +107,7 @@ namespace {
 // let a wrong kind or a copied text pass for the right one.
 TEST(HostValue, EqualValuesHaveTheSameKindFormAndContent) {
   std::u16string variable = u"5";
+  std::u16string other = u"6";
   const struct {
     const char* name;
     HostValue a, b;
@@ -122,6 +123,8 @@ TEST(HostValue, EqualValuesHaveTheSameKindFormAndContent) {
        false},
       {"two references to one text", HostValue::TextRef(variable), HostValue::TextRef(variable),
        true},
+      {"references to different texts", HostValue::TextRef(variable), HostValue::TextRef(other),
+       false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -129,8 +132,8 @@ TEST(HostValue, EqualValuesHaveTheSameKindFormAndContent) {
   }
 }
 
-// Transcripts show values by Describe: signed kinds must not print as unsigned.
-TEST(HostValue, DescribeKeepsEachIntegerKindsSign) {
+// Transcripts show values by Describe: signs, kinds and scales as they are.
+TEST(HostValue, DescribeShowsKindSignAndScale) {
   const struct {
     HostValue value;
     std::u16string text;
@@ -140,6 +143,10 @@ TEST(HostValue, DescribeKeepsEachIntegerKindsSign) {
       {HostValue::Integer(Kind::kI1, -5), u"I1 -5"},
       {HostValue::Integer(Kind::kUI4, 4294967295LL), u"UI4 4294967295"},
       {HostValue::Integer(Kind::kUI8, -1), u"UI8 18446744073709551615"},
+      {HostValue::Integer(Kind::kCurrency, 0), u"Currency 0.0000"},
+      {HostValue::Integer(Kind::kCurrency, -15000), u"Currency -1.5000"},
+      {HostValue::Dec(Decimal{0, false, 0, 5}), u"Decimal 5"},
+      {HostValue::Dec(Decimal{1, true, 0, 25}), u"Decimal -2.5"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(Utf8(c.text));
