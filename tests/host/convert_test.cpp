@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "host/failure.h"
+#include "host/number.h"
 #include "host/text.h"
 
 namespace clasp {
@@ -54,6 +55,7 @@ TEST(ToInt32, FollowsTheHostRules) {
       {"text 25e-1", HostValue::Text(u"25e-1"), 2},
       {"text 1,000", HostValue::Text(u"1,000"), 1000},
       {"text .5", HostValue::Text(u".5"), 0},
+      {"text .7", HostValue::Text(u".7"), 1},
       {"text 1.", HostValue::Text(u"1."), 1},
       {"text &HFF", HostValue::Text(u"&HFF"), 255},
       {"text &O17", HostValue::Text(u"&O17"), 15},
@@ -71,6 +73,8 @@ TEST(ToInt32, FollowsTheHostRules) {
        kOverflow},
       {"text -2147483649", HostValue::Text(u"-2147483649"), std::nullopt, kOverflow},
       {"text 1e30", HostValue::Text(u"1e30"), std::nullopt, kOverflow},
+      {"text 2^64 must not wrap to 0", HostValue::Text(u"18446744073709551616"), std::nullopt,
+       kOverflow},
       {"I8 too big", HostValue::Integer(Kind::kI8, 1LL << 40), std::nullopt, kOverflow},
       {"empty text", HostValue::Text(u""), std::nullopt, kTypeMismatch},
       {"blank text", HostValue::Text(u"   "), std::nullopt, kTypeMismatch},
@@ -129,6 +133,8 @@ TEST(ToInt32, FollowsTheHostRules) {
       {"&O stops at 8", HostValue::Text(u"&O18"), std::nullopt, kTypeMismatch},
       {"&O with a comma", HostValue::Text(u"&O1,7"), std::nullopt, kTypeMismatch},
       {"# is no symbol", HostValue::Text(u"#5"), std::nullopt, kTypeMismatch},
+      {"no radix after %", HostValue::Text(u"%H1"), std::nullopt, kTypeMismatch},
+      {"( answered by ]", HostValue::Text(u"(5]"), std::nullopt, kTypeMismatch},
       {"trailing plus", HostValue::Text(u"5+"), 5},
       {"plus on both sides", HostValue::Text(u"+5+"), std::nullopt, kTypeMismatch},
       {"no radix after &I", HostValue::Text(u"&I1"), std::nullopt, kTypeMismatch},
@@ -163,6 +169,13 @@ TEST(ToInt32, EveryPlatformBlankSurroundsANumber) {
     SCOPED_TRACE(static_cast<int>(other));
     EXPECT_THROW(ToInt32(HostValue::Text(std::u16string(1, other) + u"12")), Failure);
   }
+}
+
+TEST(ParseNumber, ReadsNoFurtherThanTheView) {
+  const std::u16string text = u"12";
+  const auto number = detail::ParseNumber(std::u16string_view(text).substr(0, 1));
+  ASSERT_TRUE(number.has_value());
+  EXPECT_EQ(number->digits, "1");
 }
 
 TEST(ToText, IntegersTextEmptyAndNull) {
