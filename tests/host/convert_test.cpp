@@ -56,6 +56,7 @@ TEST(ToInt32, FollowsTheHostRules) {
       {"text 1,000", HostValue::Text(u"1,000"), 1000},
       {"text .5", HostValue::Text(u".5"), 0},
       {"text .7", HostValue::Text(u".7"), 1},
+      {"zeros after a separator lead", HostValue::Text(u"0,000000000000000000001"), 1},
       {"text 1.", HostValue::Text(u"1."), 1},
       {"text &HFF", HostValue::Text(u"&HFF"), 255},
       {"text &O17", HostValue::Text(u"&O17"), 15},
