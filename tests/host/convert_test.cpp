@@ -97,6 +97,8 @@ TEST(ToInt32, FollowsTheHostRules) {
       {"currency 3.5", HostValue::Integer(Kind::kCurrency, 35000), 4},
       {"currency -1.2345", HostValue::Integer(Kind::kCurrency, -12345), -1},
       {"decimal 2.5", HostValue::Dec(Dec(25, 1)), 2},
+      {"decimal 2.7", HostValue::Dec(Dec(27, 1)), 3},
+      {"decimal 2.51", HostValue::Dec(Dec(251, 2)), 3},
       {"decimal -3.50", HostValue::Dec(Dec(350, 2, true)), -4},
       {"date noon", HostValue::Real(Kind::kDate, 1.5), 2},
       {"decimal beyond 32 bits", HostValue::Dec(Dec(4294967301, 0)), std::nullopt, kOverflow},
