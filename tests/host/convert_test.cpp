@@ -379,6 +379,7 @@ TEST(Utf, RoundTripsChineseAndReplacesBrokenInput) {
       {"\xef\xbf\xbf", u"\uffff"},
       {"\xf0\x90\x80\x80", u"\U00010000"},
       {"\xf0\x9f\x98\x80", u"\U0001F600"},
+      {"\xf1\x80\x80\x80", u"\U00040000"},
       {"\xf4\x8f\xbf\xbf", u"\U0010FFFF"},
   };
   for (const auto& c : exact) {
@@ -395,6 +396,7 @@ TEST(Utf, RoundTripsChineseAndReplacesBrokenInput) {
       {"stray byte", "\xff", u"\xfffd"},
       {"continuation bytes alone", "\xbf\xbf", u"\xfffd\xfffd"},
       {"three continuation bytes", "\xbf\xbf\xbf", u"\xfffd\xfffd\xfffd"},
+      {"four continuation bytes", "\x80\x90\x80\x80", u"\xfffd\xfffd\xfffd\xfffd"},
       {"overlong two bytes", "\xc0\xaf", u"\xfffd\xfffd"},
       {"overlong three bytes", "\xe0\x9f\xbf", u"\xfffd\xfffd\xfffd"},
       {"encoded surrogate", "\xed\xa0\x80", u"\xfffd\xfffd\xfffd"},
