@@ -193,6 +193,7 @@ TEST(ToText, IntegersTextEmptyAndNull) {
       {"text", HostValue::Text(u" a b "), u" a b "},
       {"empty", HostValue::Empty(), u""},
       {"true", HostValue::Bool(true), u"True"},
+      {"false", HostValue::Bool(false), u"False"},
       {"R8", HostValue::R8(2.5), u"2.5"},
       {"currency", HostValue::Integer(Kind::kCurrency, 15000), u"1.5"},
       {"negative currency", HostValue::Integer(Kind::kCurrency, -15000), u"-1.5"},

@@ -144,6 +144,7 @@ TEST(HostValue, DescribeShowsKindSignAndScale) {
       {HostValue::Integer(Kind::kUI4, 4294967295LL), u"UI4 4294967295"},
       {HostValue::Integer(Kind::kUI8, -1), u"UI8 18446744073709551615"},
       {HostValue::Integer(Kind::kCurrency, 0), u"Currency 0.0000"},
+      {HostValue::Integer(Kind::kBool, 1), u"Bool True"},
       {HostValue::Integer(Kind::kCurrency, -15000), u"Currency -1.5000"},
       {HostValue::Dec(Decimal{0, false, 0, 5}), u"Decimal 5"},
       {HostValue::Dec(Decimal{1, true, 0, 25}), u"Decimal -2.5"},
