@@ -179,6 +179,11 @@ TEST(ParseNumber, ReadsNoFurtherThanTheView) {
   const auto number = detail::ParseNumber(std::u16string_view(text).substr(0, 1));
   ASSERT_TRUE(number.has_value());
   EXPECT_EQ(number->digits, "1");
+  // Zeros at either end are not digits: they move the exponent instead.
+  const auto hundreds = detail::ParseNumber(u"001200");
+  ASSERT_TRUE(hundreds.has_value());
+  EXPECT_EQ(hundreds->digits, "12");
+  EXPECT_EQ(hundreds->exponent, 2);
 }
 
 TEST(ToText, IntegersTextEmptyAndNull) {
@@ -211,6 +216,8 @@ TEST(ToText, IntegersTextEmptyAndNull) {
        u"12/29/1899 6:00:00 AM"},
       {"half a second rounds up", HostValue::Real(Kind::kDate, 1 + 0.5 / 86400),
        u"12/31/1899 12:00:01 AM"},
+      {"seconds round into the next minute", HostValue::Real(Kind::kDate, 1 + 119.6 / 86400),
+       u"12/31/1899 12:02:00 AM"},
       {"half a second short of midnight rounds into the next day",
        HostValue::Real(Kind::kDate, 2 - 0.49 / 86400), u"1/1/1900 12:00:00 AM"},
       {"last day of a 31-day month", HostValue::Real(Kind::kDate, 36556), u"1/31/2000"},
@@ -388,6 +395,7 @@ TEST(Utf, RoundTripsChineseAndReplacesBrokenInput) {
     EXPECT_EQ(Utf16(c.utf8), c.utf16);
     EXPECT_EQ(Utf8(c.utf16), c.utf8);
   }
+  EXPECT_EQ(Utf16(std::string(1, '\0')), std::u16string(1, u'\0'));
   // Broken input: every byte that starts no valid sequence becomes one U+FFFD.
   const struct {
     const char* name;
