@@ -142,6 +142,8 @@ TEST(ToInt32, FollowsTheHostRules) {
       {"plus on both sides", HostValue::Text(u"+5+"), std::nullopt, kTypeMismatch},
       {"no radix after &I", HostValue::Text(u"&I1"), std::nullopt, kTypeMismatch},
       {"nor after &i", HostValue::Text(u"&i1"), std::nullopt, kTypeMismatch},
+      {"nor after &P", HostValue::Text(u"&P1"), std::nullopt, kTypeMismatch},
+      {"nor after &x", HostValue::Text(u"&x1"), std::nullopt, kTypeMismatch},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -233,6 +235,7 @@ TEST(ToText, IntegersTextEmptyAndNull) {
        u"12/31/9999 12:00:00 PM"},
       {"decimal keeps its scale's digits only", HostValue::Dec(Dec(12340, 3)), u"12.34"},
       {"decimal of 96 bits", HostValue::Dec(Dec(0, 0, false, 1)), u"18446744073709551616"},
+      {"decimal with zero low bits", HostValue::Dec(Dec(42949672960, 0)), u"42949672960"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
