@@ -409,6 +409,7 @@ TEST(Utf, RoundTripsChineseAndReplacesBrokenInput) {
       {"continuation bytes alone", "\xbf\xbf", u"\xfffd\xfffd"},
       {"three continuation bytes", "\xbf\xbf\xbf", u"\xfffd\xfffd\xfffd"},
       {"four continuation bytes", "\x80\x90\x80\x80", u"\xfffd\xfffd\xfffd\xfffd"},
+      {"no five-byte leads", "\xf8\x90\x80\x80", u"\xfffd\xfffd\xfffd\xfffd"},
       {"overlong two bytes", "\xc0\xaf", u"\xfffd\xfffd"},
       {"overlong three bytes", "\xe0\x9f\xbf", u"\xfffd\xfffd\xfffd"},
       {"encoded surrogate", "\xed\xa0\x80", u"\xfffd\xfffd\xfffd"},
