@@ -1,6 +1,10 @@
 // Whole-sequence tests of Cols: every host access, in order, with value kinds.
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <new>
+#include <stdexcept>
+
 #include "component/holdfast.h"
 #include "host/failure.h"
 #include "report/send_oex.h"
@@ -122,11 +126,48 @@ TEST_F(Cols, DeviceFaultOtherwiseSetsThree) {
 }
 
 TEST_F(Cols, DisplayFailureBlanksTheValuesAndStops) {
-  hosts.disp->Returns(u"ScreenDisplay", HostValue::I4(5));
-  EXPECT_EQ(holdfast->Cols(), kDisplayFailure);
-  EXPECT_EQ(Log(), Concat({DisplayLines("I4 5", "5"),
-                           JournalLines("回收卡出错,出错代码为:5", "ClaspErr:5")}));
-  EXPECT_EQ(holdfast->GetFields().RetCode, 5);
+  // Any answer but 0 is a display failure, a negative one too.
+  for (const std::int32_t answer : {5, -1}) {
+    const std::string text = std::to_string(answer);
+    SCOPED_TRACE(text);
+    hosts.log->Clear();
+    hosts.disp->Returns(u"ScreenDisplay", HostValue::I4(answer));
+    EXPECT_EQ(holdfast->Cols(), kDisplayFailure);
+    EXPECT_EQ(Log(), Concat({DisplayLines("I4 " + text, text),
+                             JournalLines("回收卡出错,出错代码为:" + text, "ClaspErr:" + text)}));
+    EXPECT_EQ(holdfast->GetFields().RetCode, answer);
+  }
+}
+
+TEST_F(Cols, ReaderAnswerDecidesTheOutcome) {
+  // The capture code and 0 are the only answers that are not faults: the
+  // answers right beside them and the negative ones are device faults.
+  const struct {
+    std::int32_t answer;
+    const char16_t* status;
+    const char16_t* eng_prompt;
+    const char16_t* excep_code;  // null: not set (so the row comes first)
+  } cases[] = {
+      {0, u"0000", u"Take  Card", nullptr},
+      {kRetained, u"0010", u"Card  retained", u"1004"},
+      {kRetained + 1, u"0030", u"RetractCard Dev Err", u"1002"},
+      {kRetained - 1, u"0030", u"RetractCard Dev Err", u"1002"},
+      {1, u"0030", u"RetractCard Dev Err", u"1002"},
+      {-1, u"0030", u"RetractCard Dev Err", u"1002"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.answer);
+    Status(u"0000");
+    Reader(HostValue::I4(c.answer));
+    EXPECT_EQ(holdfast->Cols(), c.answer);
+    EXPECT_EQ(hosts.run->Property(u"TransAction1"), HostValue::Text(c.status));
+    EXPECT_EQ(hosts.jour->Property(u"EngPromptString"), HostValue::Text(c.eng_prompt));
+    if (c.excep_code) {
+      EXPECT_EQ(hosts.run->Property(u"ExcepCode"), HostValue::Text(c.excep_code));
+    } else {
+      EXPECT_FALSE(hosts.run->Property(u"ExcepCode").has_value());
+    }
+  }
 }
 
 TEST_F(Cols, FailurePathTracesRetCodeNumberAndDescription) {
@@ -137,6 +178,29 @@ TEST_F(Cols, FailurePathTracesRetCodeNumberAndDescription) {
                            {"StepMks.CardReaderRetain() !! 1234 boom"},
                            JournalLines("回收卡出错,出错代码为:0", "ClaspErr:0"),
                            {ObjectLogLine("01234boom")}}));
+}
+
+TEST_F(Cols, FailuresOfOtherKindsStillReachTheFailurePath) {
+  // A host double or an allocation may throw something that is no Failure;
+  // the step still ends in its failure result with a number and a text.
+  const struct {
+    const char* name;
+    std::function<void()> raise;
+    const char* trace;
+  } cases[] = {
+      {"standard exception", [] { throw std::runtime_error("disk gone"); }, "051disk gone"},
+      {"out of memory", [] { throw std::bad_alloc(); }, "07Out of memory"},
+      {"anything else", [] { throw 5; }, "051Internal error"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    hosts.mks->Calls(u"CardReaderRetain", [&c](std::span<const HostValue>) -> HostValue {
+      c.raise();
+      return {};
+    });
+    EXPECT_EQ(holdfast->Cols(), kFailure);
+    EXPECT_EQ(Log().back(), ObjectLogLine(c.trace));
+  }
 }
 
 TEST_F(Cols, ScreenNumberKinds) {

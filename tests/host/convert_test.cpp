@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "host/failure.h"
+#include "host/number.h"
 #include "host/text.h"
 
 namespace clasp {
@@ -20,8 +21,10 @@ struct Int32Case {
   std::int32_t failure = 0;
 };
 
-Decimal Dec(std::uint64_t low, std::uint8_t scale, bool negative = false) {
+Decimal Dec(std::uint64_t low, std::uint8_t scale, bool negative = false,
+            std::uint32_t high = 0) {
   Decimal d;
+  d.high = high;
   d.low = low;
   d.scale = scale;
   d.negative = negative;
@@ -32,6 +35,7 @@ TEST(ToInt32, FollowsTheHostRules) {
   const Int32Case cases[] = {
       {"text 12", HostValue::Text(u"12"), 12},
       {"text with blanks", HostValue::Text(u" 12 "), 12},
+      {"tab and line ends are blanks", HostValue::Text(u"\t12\r\n"), 12},
       {"text signed", HostValue::Text(u"-12"), -12},
       {"text plus", HostValue::Text(u"+7"), 7},
       {"2.5 even down", HostValue::R8(2.5), 2},
@@ -51,9 +55,14 @@ TEST(ToInt32, FollowsTheHostRules) {
       {"text 25e-1", HostValue::Text(u"25e-1"), 2},
       {"text 1,000", HostValue::Text(u"1,000"), 1000},
       {"text .5", HostValue::Text(u".5"), 0},
+      {"text .7", HostValue::Text(u".7"), 1},
+      {"zeros after a separator lead", HostValue::Text(u"0,000000000000000000001"), 1},
       {"text 1.", HostValue::Text(u"1."), 1},
       {"text &HFF", HostValue::Text(u"&HFF"), 255},
       {"text &O17", HostValue::Text(u"&O17"), 15},
+      {"hex letters at both ends, either case", HostValue::Text(u"&HaF"), 175},
+      {"hex letters at both ends, other case", HostValue::Text(u"&hAf"), 175},
+      {"text .05e2", HostValue::Text(u".05e2"), 5},
       {"max", HostValue::I4(2147483647), 2147483647},
       {"text max", HostValue::Text(u"2147483647"), 2147483647},
       {"text min", HostValue::Text(u"-2147483648"), std::numeric_limits<std::int32_t>::min()},
@@ -65,6 +74,8 @@ TEST(ToInt32, FollowsTheHostRules) {
        kOverflow},
       {"text -2147483649", HostValue::Text(u"-2147483649"), std::nullopt, kOverflow},
       {"text 1e30", HostValue::Text(u"1e30"), std::nullopt, kOverflow},
+      {"text 2^64 must not wrap to 0", HostValue::Text(u"18446744073709551616"), std::nullopt,
+       kOverflow},
       {"I8 too big", HostValue::Integer(Kind::kI8, 1LL << 40), std::nullopt, kOverflow},
       {"empty text", HostValue::Text(u""), std::nullopt, kTypeMismatch},
       {"blank text", HostValue::Text(u"   "), std::nullopt, kTypeMismatch},
@@ -80,14 +91,20 @@ TEST(ToInt32, FollowsTheHostRules) {
       {"I2", HostValue::I2(-5), -5},
       {"UI4 max overflows", HostValue::Integer(Kind::kUI4, 4294967295LL), std::nullopt,
        kOverflow},
+      // Held in 64 bits, the largest UI8 values must not wrap round to small negatives.
+      {"UI8 max overflows", HostValue::Integer(Kind::kUI8, -1), std::nullopt, kOverflow},
       {"currency 2.5", HostValue::Integer(Kind::kCurrency, 25000), 2},
       {"currency 3.5", HostValue::Integer(Kind::kCurrency, 35000), 4},
       {"currency -1.2345", HostValue::Integer(Kind::kCurrency, -12345), -1},
       {"decimal 2.5", HostValue::Dec(Dec(25, 1)), 2},
+      {"decimal 2.7", HostValue::Dec(Dec(27, 1)), 3},
+      {"decimal 2.51", HostValue::Dec(Dec(251, 2)), 3},
       {"decimal -3.50", HostValue::Dec(Dec(350, 2, true)), -4},
       {"date noon", HostValue::Real(Kind::kDate, 1.5), 2},
+      {"decimal beyond 32 bits", HostValue::Dec(Dec(4294967301, 0)), std::nullopt, kOverflow},
       {"infinity", HostValue::R8(std::numeric_limits<double>::infinity()), std::nullopt,
        kOverflow},
+      {"R8 1e20", HostValue::R8(1e20), std::nullopt, kOverflow},
       // The en-US reader's symbols around the number.
       {"dollar", HostValue::Text(u"$5"), 5},
       {"dollar after", HostValue::Text(u"5 $"), 5},
@@ -122,6 +139,16 @@ TEST(ToInt32, FollowsTheHostRules) {
       {"&H with a point", HostValue::Text(u"&H1.5"), std::nullopt, kTypeMismatch},
       {"&H with a comma", HostValue::Text(u"&H1,F"), std::nullopt, kTypeMismatch},
       {"&O stops at 8", HostValue::Text(u"&O18"), std::nullopt, kTypeMismatch},
+      {"&O with a comma", HostValue::Text(u"&O1,7"), std::nullopt, kTypeMismatch},
+      {"# is no symbol", HostValue::Text(u"#5"), std::nullopt, kTypeMismatch},
+      {"no radix after %", HostValue::Text(u"%H1"), std::nullopt, kTypeMismatch},
+      {"( answered by ]", HostValue::Text(u"(5]"), std::nullopt, kTypeMismatch},
+      {"trailing plus", HostValue::Text(u"5+"), 5},
+      {"plus on both sides", HostValue::Text(u"+5+"), std::nullopt, kTypeMismatch},
+      {"no radix after &I", HostValue::Text(u"&I1"), std::nullopt, kTypeMismatch},
+      {"nor after &i", HostValue::Text(u"&i1"), std::nullopt, kTypeMismatch},
+      {"nor after &P", HostValue::Text(u"&P1"), std::nullopt, kTypeMismatch},
+      {"nor after &x", HostValue::Text(u"&x1"), std::nullopt, kTypeMismatch},
       // The reader's less obvious roads: what each part of a number may hold.
       {"&H alone", HostValue::Text(u"&H"), std::nullopt, kTypeMismatch},
       {"E is a hex digit, not an exponent", HostValue::Text(u"&H1E"), 30},
@@ -147,6 +174,34 @@ TEST(ToInt32, FollowsTheHostRules) {
   }
 }
 
+TEST(ToInt32, EveryPlatformBlankSurroundsANumber) {
+  for (const char16_t blank : {u'\t', u'\n', u'\v', u'\f', u'\r', u' ', u'\u0085', u'\u00a0',
+                               u'\u1680', u'\u2000', u'\u2005', u'\u200a', u'\u2028',
+                               u'\u2029', u'\u202f', u'\u205f', u'\u3000'}) {
+    SCOPED_TRACE(static_cast<int>(blank));
+    const std::u16string text = std::u16string(1, blank) + u"12" + std::u16string(1, blank);
+    EXPECT_EQ(ToInt32(HostValue::Text(text)), 12);
+  }
+  // Their neighbours are not blanks.
+  for (const char16_t other : {u'\b', u'\x0e', u'\u0084', u'\u1fff', u'\u200b', u'\u202e',
+                               u'\u2fff', u'\u3001'}) {
+    SCOPED_TRACE(static_cast<int>(other));
+    EXPECT_THROW(ToInt32(HostValue::Text(std::u16string(1, other) + u"12")), Failure);
+  }
+}
+
+TEST(ParseNumber, ReadsNoFurtherThanTheView) {
+  const std::u16string text = u"12";
+  const auto number = detail::ParseNumber(std::u16string_view(text).substr(0, 1));
+  ASSERT_TRUE(number.has_value());
+  EXPECT_EQ(number->digits, "1");
+  // Zeros at either end are not digits: they move the exponent instead.
+  const auto hundreds = detail::ParseNumber(u"001200");
+  ASSERT_TRUE(hundreds.has_value());
+  EXPECT_EQ(hundreds->digits, "12");
+  EXPECT_EQ(hundreds->exponent, 2);
+}
+
 TEST(ToText, IntegersTextEmptyAndNull) {
   const struct {
     const char* name;
@@ -159,9 +214,15 @@ TEST(ToText, IntegersTextEmptyAndNull) {
       {"text", HostValue::Text(u" a b "), u" a b "},
       {"empty", HostValue::Empty(), u""},
       {"true", HostValue::Bool(true), u"True"},
+      {"false", HostValue::Bool(false), u"False"},
       {"R8", HostValue::R8(2.5), u"2.5"},
       {"currency", HostValue::Integer(Kind::kCurrency, 15000), u"1.5"},
+      {"negative currency", HostValue::Integer(Kind::kCurrency, -15000), u"-1.5"},
+      {"currency below one", HostValue::Integer(Kind::kCurrency, 5), u"0.0005"},
+      {"single precision keeps 7 digits", HostValue::Real(Kind::kR4, 1234567.0), u"1234567"},
       {"negative zero", HostValue::R8(-0.0), u"0"},
+      {"negative R8", HostValue::R8(-2.5), u"-2.5"},
+      {"R8 1", HostValue::R8(1), u"1"},
       {"exponent form", HostValue::R8(1e20), u"1E+20"},
       {"infinity", HostValue::R8(-std::numeric_limits<double>::infinity()), u"-INF"},
       {"date and time", HostValue::Real(Kind::kDate, 36526.75), u"1/1/2000 6:00:00 PM"},
@@ -170,18 +231,33 @@ TEST(ToText, IntegersTextEmptyAndNull) {
        u"12:00:00 AM"},
       {"before day 0 the fraction counts forward", HostValue::Real(Kind::kDate, -1.25),
        u"12/29/1899 6:00:00 AM"},
+      {"half a second rounds up", HostValue::Real(Kind::kDate, 1 + 0.5 / 86400),
+       u"12/31/1899 12:00:01 AM"},
+      {"seconds round into the next minute", HostValue::Real(Kind::kDate, 1 + 119.6 / 86400),
+       u"12/31/1899 12:02:00 AM"},
       {"half a second short of midnight rounds into the next day",
        HostValue::Real(Kind::kDate, 2 - 0.49 / 86400), u"1/1/1900 12:00:00 AM"},
+      {"last day of a 31-day month", HostValue::Real(Kind::kDate, 36556), u"1/31/2000"},
+      {"leap day", HostValue::Real(Kind::kDate, 36585), u"2/29/2000"},
+      {"the day after it", HostValue::Real(Kind::kDate, 36586), u"3/1/2000"},
+      {"last day of a 30-day month", HostValue::Real(Kind::kDate, 36646), u"4/30/2000"},
+      {"last day of a year", HostValue::Real(Kind::kDate, 36525), u"12/31/1999"},
+      {"first of March", HostValue::Real(Kind::kDate, 33298), u"3/1/1991"},
+      {"a hair before midnight", HostValue::Real(Kind::kDate, 2 - 1e-11),
+       u"1/1/1900 12:00:00 AM"},
       {"first representable day", HostValue::Real(Kind::kDate, -657434), u"1/1/100"},
       {"last representable day", HostValue::Real(Kind::kDate, 2958465.5),
        u"12/31/9999 12:00:00 PM"},
       {"decimal keeps its scale's digits only", HostValue::Dec(Dec(12340, 3)), u"12.34"},
+      {"decimal of 96 bits", HostValue::Dec(Dec(0, 0, false, 1)), u"18446744073709551616"},
+      {"decimal with zero low bits", HostValue::Dec(Dec(42949672960, 0)), u"42949672960"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     EXPECT_EQ(ToText(c.value), c.expected);
   }
   EXPECT_THROW(ToText(HostValue::Null()), Failure);
+  EXPECT_THROW(ToText(HostValue::Object(HostObject())), Failure);
   EXPECT_EQ(ToNullableText(HostValue::Null()), std::nullopt);
   for (const double beyond : {2958466.0, -657435.0}) {
     SCOPED_TRACE(beyond);
@@ -220,6 +296,14 @@ TEST(Compare, NumericWithEmptyAsZeroAndNullFalse) {
       {"&H pattern", HostValue::Text(u"&HFFFFFFFF"), -1, 0},
       {"currency", HostValue::Integer(Kind::kCurrency, 60001), 6, 1},
       {"decimal", HostValue::Dec(Dec(599, 2)), 6, -1},
+      {"decimal a tenth above", HostValue::Dec(Dec(61, 1)), 6, 1},
+      {"-2 < 5", HostValue::I4(-2), 5, -1},
+      {"1 > -2", HostValue::I4(1), -2, 1},
+      {"currency -1.5 > -2", HostValue::Integer(Kind::kCurrency, -15000), -2, 1},
+      {"currency 2.5 > 2", HostValue::Integer(Kind::kCurrency, 25000), 2, 1},
+      {"currency -2.5 < -2", HostValue::Integer(Kind::kCurrency, -25000), -2, -1},
+      {"decimal beyond 64 bits > 6", HostValue::Dec(Dec(0, 0, false, 1)), 6, 1},
+      {"decimal beyond 64 bits, negative, < 6", HostValue::Dec(Dec(0, 0, true, 1)), 6, -1},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -306,7 +390,62 @@ TEST(TextOperations, TrimMidJoinAndNull) {
 TEST(Utf, RoundTripsChineseAndReplacesBrokenInput) {
   const std::u16string chinese = u"回收卡出错,出错代码为:";
   EXPECT_EQ(Utf16(Utf8(chinese)), chinese);
-  EXPECT_EQ(Utf16("\xff"), u"\xfffd");
+  // Each encoded length at its edges, both ways: trace and journal texts cross
+  // here, and a wrong bit would garble them without failing.
+  const struct {
+    const char* utf8;
+    std::u16string utf16;
+  } exact[] = {
+      {"A", u"A"},
+      {"\x7f", u"\x7f"},
+      {"\xc2\x80", u"\u0080"},
+      {"\xc3\xa9", u"\u00e9"},
+      {"\xdf\xbf", u"\u07ff"},
+      {"\xe0\xa0\x80", u"\u0800"},
+      {"\xed\x9f\xbf", u"\ud7ff"},
+      {"\xef\xbf\xbd", u"\ufffd"},
+      {"\xef\xbf\xbf", u"\uffff"},
+      {"\xf0\x90\x80\x80", u"\U00010000"},
+      {"\xf0\x9f\x98\x80", u"\U0001F600"},
+      {"\xf1\x80\x80\x80", u"\U00040000"},
+      {"\xf4\x8f\xbf\xbf", u"\U0010FFFF"},
+  };
+  for (const auto& c : exact) {
+    SCOPED_TRACE(c.utf8);
+    EXPECT_EQ(Utf16(c.utf8), c.utf16);
+    EXPECT_EQ(Utf8(c.utf16), c.utf8);
+  }
+  EXPECT_EQ(Utf16(std::string(1, '\0')), std::u16string(1, u'\0'));
+  // Broken input: every byte that starts no valid sequence becomes one U+FFFD.
+  const struct {
+    const char* name;
+    const char* utf8;
+    std::u16string utf16;
+  } broken[] = {
+      {"stray byte", "\xff", u"\xfffd"},
+      {"continuation bytes alone", "\xbf\xbf", u"\xfffd\xfffd"},
+      {"three continuation bytes", "\xbf\xbf\xbf", u"\xfffd\xfffd\xfffd"},
+      {"four continuation bytes", "\x80\x90\x80\x80", u"\xfffd\xfffd\xfffd\xfffd"},
+      {"no five-byte leads", "\xf8\x90\x80\x80", u"\xfffd\xfffd\xfffd\xfffd"},
+      {"overlong two bytes", "\xc0\xaf", u"\xfffd\xfffd"},
+      {"overlong three bytes", "\xe0\x9f\xbf", u"\xfffd\xfffd\xfffd"},
+      {"encoded surrogate", "\xed\xa0\x80", u"\xfffd\xfffd\xfffd"},
+      {"encoded last low surrogate", "\xed\xbf\xbf", u"\xfffd\xfffd\xfffd"},
+      {"beyond U+10FFFF", "\xf4\x90\x80\x80", u"\xfffd\xfffd\xfffd\xfffd"},
+      {"cut short", "\xe5\x90", u"\xfffd\xfffd"},
+      {"continuation missing", "\xc3" "A", u"\xfffd" u"A"},
+  };
+  for (const auto& c : broken) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(Utf16(c.utf8), c.utf16);
+  }
+  // Unpaired surrogates cannot be encoded: each becomes U+FFFD.
+  EXPECT_EQ(Utf8(u"\xd800" u"A"), "\xef\xbf\xbd" "A");
+  EXPECT_EQ(Utf8(u"\xdc00\xdc00"), "\xef\xbf\xbd\xef\xbf\xbd");
+  EXPECT_EQ(Utf8(u"A\xd800\xe000"), "A\xef\xbf\xbd\xee\x80\x80");
+  EXPECT_EQ(Utf8(std::u16string(u"\xd83d")), "\xef\xbf\xbd");
+  // The view ends after the high surrogate: what follows in memory is not its pair.
+  EXPECT_EQ(Utf8(std::u16string_view(u"\xd83d\xde00", 1)), "\xef\xbf\xbd");
   EXPECT_EQ(DecimalText(std::numeric_limits<std::int64_t>::min()), u"-9223372036854775808");
 }
 

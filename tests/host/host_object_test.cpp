@@ -10,6 +10,7 @@
 #include "host/convert.h"
 #include "host/failure.h"
 #include "host/host_value.h"
+#include "host/text.h"
 #include "support/recording_host.h"
 
 namespace clasp {
@@ -165,6 +166,58 @@ TEST(HostValue, AKindThatDisagreesWithItsPayloadIsRefusedWhereMade) {
   EXPECT_EQ(ToInt32(HostValue::Integer(Kind::kUI1, 200)), 200);
   EXPECT_EQ(ToInt32(HostValue::Real(Kind::kDate, 2.0)), 2);
   EXPECT_TRUE(HostValue::Opaque(static_cast<Kind>(0x2011), opaque).HasOpaque());
+}
+
+// Whole-sequence expectations compare values with ==: a loose equality would
+// let a wrong kind or a copied text pass for the right one.
+TEST(HostValue, EqualValuesHaveTheSameKindFormAndContent) {
+  std::u16string variable = u"5";
+  std::u16string other = u"6";
+  const struct {
+    const char* name;
+    HostValue a, b;
+    bool equal;
+  } cases[] = {
+      {"same kind and value", HostValue::I4(5), HostValue::I4(5), true},
+      {"I2 and I4", HostValue::I2(5), HostValue::I4(5), false},
+      {"I4 and I2", HostValue::I4(5), HostValue::I2(5), false},
+      {"different value", HostValue::I4(5), HostValue::I4(6), false},
+      {"text and the same text by reference", HostValue::Text(u"5"), HostValue::TextRef(variable),
+       false},
+      {"text by reference and the same text", HostValue::TextRef(variable), HostValue::Text(u"5"),
+       false},
+      {"two references to one text", HostValue::TextRef(variable), HostValue::TextRef(variable),
+       true},
+      {"references to different texts", HostValue::TextRef(variable), HostValue::TextRef(other),
+       false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(c.a == c.b, c.equal);
+  }
+}
+
+// Transcripts show values by Describe: signs, kinds and scales as they are.
+TEST(HostValue, DescribeShowsKindSignAndScale) {
+  const struct {
+    HostValue value;
+    std::u16string text;
+  } cases[] = {
+      {HostValue::Integer(Kind::kI8, -5), u"I8 -5"},
+      {HostValue::Integer(Kind::kInt, -5), u"Int -5"},
+      {HostValue::Integer(Kind::kI1, -5), u"I1 -5"},
+      {HostValue::Integer(Kind::kUI4, 4294967295LL), u"UI4 4294967295"},
+      {HostValue::Integer(Kind::kUI8, -1), u"UI8 18446744073709551615"},
+      {HostValue::Integer(Kind::kCurrency, 0), u"Currency 0.0000"},
+      {HostValue::Integer(Kind::kBool, 1), u"Bool True"},
+      {HostValue::Integer(Kind::kCurrency, -15000), u"Currency -1.5000"},
+      {HostValue::Dec(Decimal{0, false, 0, 5}), u"Decimal 5"},
+      {HostValue::Dec(Decimal{1, true, 0, 25}), u"Decimal -2.5"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(Utf8(c.text));
+    EXPECT_EQ(Describe(c.value), c.text);
+  }
 }
 
 }  // namespace

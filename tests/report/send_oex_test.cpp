@@ -42,7 +42,11 @@ TEST(SendOex, GatesDecideWhatIsCalledNext) {
        Concat({kUpToPack, {"CommSign"}, kSendWrite, no_read_tail}), 0},
       {"pack fails", [](RecordingHost& r) { r.Returns(u"PackMessage", HostValue::I4(3)); },
        kUpToPack, kFailure},
+      {"pack -1 fails", [](RecordingHost& r) { r.Returns(u"PackMessage", HostValue::I4(-1)); },
+       kUpToPack, kFailure},
       {"comm sign 1", [](RecordingHost& r) { r.Returns(u"CommSign", HostValue::I2(1)); },
+       Concat({kUpToPack, {"CommSign"}}), kFailure},
+      {"comm sign -1", [](RecordingHost& r) { r.Returns(u"CommSign", HostValue::I2(-1)); },
        Concat({kUpToPack, {"CommSign"}}), kFailure},
       {"comm sign empty text fails",
        [](RecordingHost& r) { r.Returns(u"CommSign", HostValue::Text(u"")); },
@@ -64,6 +68,8 @@ TEST(SendOex, GatesDecideWhatIsCalledNext) {
        0},
       {"send fails", [](RecordingHost& r) { r.Returns(u"StepCommWrite", HostValue::I4(9)); },
        Concat({kUpToPack, {"CommSign"}, kSendWrite}), kFailure},
+      {"send -9 fails", [](RecordingHost& r) { r.Returns(u"StepCommWrite", HostValue::I4(-9)); },
+       Concat({kUpToPack, {"CommSign"}, kSendWrite}), kFailure},
       {"unpack wanted",
        [](RecordingHost& r) { r.Returns(u"IsUnPackOex", HostValue::I2(1)); },
        Concat({kUpToPack, {"CommSign"}, kSendWrite, {"IsUnPackOex"}, kRead,
@@ -75,6 +81,13 @@ TEST(SendOex, GatesDecideWhatIsCalledNext) {
        [](RecordingHost& r) {
          r.Returns(u"IsUnPackOex", HostValue::Text(u"1"));
          r.Returns(u"StepCommRead", HostValue::I4(-4));
+       },
+       Concat({kUpToPack, {"CommSign"}, kSendWrite, {"IsUnPackOex"}, kRead, {"TraceWrite"}}),
+       0},
+      {"read answers 4: nothing to unpack",
+       [](RecordingHost& r) {
+         r.Returns(u"IsUnPackOex", HostValue::I2(1));
+         r.Returns(u"StepCommRead", HostValue::I4(4));
        },
        Concat({kUpToPack, {"CommSign"}, kSendWrite, {"IsUnPackOex"}, kRead, {"TraceWrite"}}),
        0},
@@ -106,6 +119,7 @@ TEST(SendOex, DetailFlagFollowsControlNum) {
     const char* flag;
   } cases[] = {{HostValue::I2(6), "2"},         {HostValue::Text(u"6"), "2"},
                {HostValue::R8(6.0), "2"},       {HostValue::I4(5), "1"},
+               {HostValue::I4(7), "1"},
                {HostValue::Empty(), "1"},       {HostValue::Null(), "1"}};
   for (const auto& c : cases) {
     SCOPED_TRACE(Show(c.control_num));
