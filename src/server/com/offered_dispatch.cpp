@@ -18,7 +18,6 @@ namespace {
 
 // Identifiers start above DISPID_VALUE (0), which would mean the default member.
 constexpr DISPID kFirstDispId = 1;
-constexpr std::u16string_view kErrorSource = u"Clasp";
 
 bool SameName(std::u16string_view a, std::u16string_view b) {
   // Member names are ASCII; automation compares them without case.
