@@ -106,7 +106,8 @@ Number ToNumber(const HostValue& value) {
   }
 }
 
-std::u16string RealText(double v, int digits) {
+// A double as the platform writes it, to `digits` significant digits.
+std::u16string SignificantDigitsText(double v, int digits) {
   // The platform spells the values that are no numbers in capitals.
   if (std::isnan(v)) return u"NAN";
   if (std::isinf(v)) return v < 0 ? u"-INF" : u"INF";
@@ -247,14 +248,14 @@ std::u16string PlainToText(const HostValue& value) {
     case Kind::kBool:
       return value.AsInteger() != 0 ? u"True" : u"False";
     case Kind::kR8:
-      return RealText(value.AsReal(), kR8Digits);
+      return SignificantDigitsText(value.AsReal(), kR8Digits);
     case Kind::kDate: {
       const auto text = detail::DateText(value.AsReal());
       if (!text) throw InvalidArgumentFailure();  // a date outside the years 100 to 9999
       return Utf16(*text);
     }
     case Kind::kR4:
-      return RealText(value.AsReal(), kR4Digits);
+      return SignificantDigitsText(value.AsReal(), kR4Digits);
     case Kind::kCurrency: {
       const std::int64_t raw = value.AsInteger();
       return ScaledText(raw < 0, 0, Magnitude(raw), kCurrencyScale);

@@ -57,8 +57,22 @@ bool LeftToPlatform(const HostValue& value) noexcept;
 
 // Installs the platform's conversions (nullptr: the core's own rules, which
 // agree with the platform's wherever they are defined) and returns the ones
-// installed before. The Windows server installs them when it is loaded.
+// installed before. The Windows server installs them when its module is attached.
 const PlatformConversions* InstallPlatformConversions(
     const PlatformConversions* conversions) noexcept;
+
+// Installs conversions for the length of a scope and puts back the ones it
+// found, so that a test that stops early leaves no strategy behind.
+class ScopedPlatformConversions {
+ public:
+  explicit ScopedPlatformConversions(const PlatformConversions* conversions) noexcept
+      : previous_(InstallPlatformConversions(conversions)) {}
+  ~ScopedPlatformConversions() { InstallPlatformConversions(previous_); }
+  ScopedPlatformConversions(const ScopedPlatformConversions&) = delete;
+  ScopedPlatformConversions& operator=(const ScopedPlatformConversions&) = delete;
+
+ private:
+  const PlatformConversions* previous_;
+};
 
 }  // namespace clasp

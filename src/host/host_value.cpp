@@ -12,6 +12,7 @@ namespace {
 
 constexpr std::uint16_t kArrayBit = static_cast<std::uint16_t>(Kind::kArray);
 
+// The shortest text that reads back as the same double, for descriptions.
 std::u16string RoundTripText(double value) {
   char buffer[64];
   const auto result = std::to_chars(buffer, buffer + sizeof(buffer), value);

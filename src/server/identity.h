@@ -20,8 +20,6 @@ inline constexpr std::u16string_view kProgId = registration::kProgId;
 inline constexpr std::u16string_view kClassName = registration::kClassName;
 inline constexpr std::u16string_view kInterfaceName = registration::kInterfaceName;
 inline constexpr std::u16string_view kThreadingModel = registration::kThreadingModel;
-// Source of the error objects our members leave for their callers.
-inline constexpr std::u16string_view kErrorSource = u"Clasp.Holdfast";
 
 inline constexpr WORD kTypeLibMajor = 1;
 inline constexpr WORD kTypeLibMinor = 2;

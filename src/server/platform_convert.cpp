@@ -1,6 +1,8 @@
 // The platform's own conversions for the kinds the core leaves to it (dates,
-// currency, decimals, arrays), installed when the module loads. A host written
-// for the platform gets exactly the platform's answer for these.
+// currency, decimals, arrays). A host written for the platform gets exactly
+// the platform's answer for these.
+#include "server/platform_convert.h"
+
 #include <windows.h>
 #include <oleauto.h>
 
@@ -31,7 +33,7 @@ Variant ChangeType(const HostValue& value, VARTYPE type) {
   return result;
 }
 
-class OleConversions final : public PlatformConversions {
+class OlePlatformConversions final : public PlatformConversions {
  public:
   std::int32_t ToInt32(const HostValue& value) const override {
     return V_I4(&ChangeType(value, VT_I4).Get());
@@ -59,10 +61,11 @@ class OleConversions final : public PlatformConversions {
   }
 };
 
-const OleConversions kOleConversions;
-// Installed during the module's static initialisation, before any instance exists.
-[[maybe_unused]] const bool kInstalled =
-    (InstallPlatformConversions(&kOleConversions), true);
+// Constant-initialised: ready before DllMain asks for it, no guard under the loader lock.
+const OlePlatformConversions kOleConversions;
 
 }  // namespace
+
+const PlatformConversions& OleConversions() { return kOleConversions; }
+
 }  // namespace clasp

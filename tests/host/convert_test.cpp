@@ -341,7 +341,7 @@ class NoDescription final : public OpaqueValue {
 
 TEST(PlatformConversions, TakeTheKindsTheCoreLeavesToThePlatformOnly) {
   RecordingConversions platform;
-  ASSERT_EQ(InstallPlatformConversions(&platform), nullptr);
+  std::optional<ScopedPlatformConversions> installed(std::in_place, &platform);
   const HostValue left[] = {
       HostValue::Real(Kind::kDate, 1.5),
       HostValue::Integer(Kind::kCurrency, 15000),
@@ -366,9 +366,28 @@ TEST(PlatformConversions, TakeTheKindsTheCoreLeavesToThePlatformOnly) {
     CompareWith(value, 0);
   }
   EXPECT_EQ(platform.calls, 3 * static_cast<int>(std::size(left)));
-  EXPECT_EQ(InstallPlatformConversions(nullptr), &platform);
+  installed.reset();
   // Without the platform an array has no number.
   EXPECT_THROW(ToInt32(left[3]), Failure);
+}
+
+TEST(PlatformConversions, AScopePutsBackWhatItFound) {
+  RecordingConversions outer;
+  RecordingConversions inner;
+  const HostValue date = HostValue::Real(Kind::kDate, 1.5);
+  {
+    const ScopedPlatformConversions outer_scope(&outer);
+    {
+      const ScopedPlatformConversions inner_scope(&inner);
+      ToInt32(date);
+    }
+    ToInt32(date);
+    ToInt32(date);
+  }
+  EXPECT_EQ(inner.calls, 1);
+  EXPECT_EQ(outer.calls, 2);
+  EXPECT_EQ(ToInt32(date), 2);  // the core's own rule again: 1.5 rounds to even
+  EXPECT_EQ(outer.calls, 2);
 }
 
 TEST(TextOperations, TrimMidJoinAndNull) {

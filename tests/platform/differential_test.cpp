@@ -23,10 +23,9 @@
 #include "host/number.h"
 #include "host/text.h"
 #include "platform_reference.h"
-#ifdef CLASP_SERVER_CONVERSIONS
 #include "server/com/owners.h"
 #include "server/com/value.h"
-#endif
+#include "server/platform_convert.h"
 
 namespace clasp::platform_test {
 namespace {
@@ -157,11 +156,9 @@ TEST_F(PlatformAgreement, ObjectsConvertThroughTheirDefaultMember) {
   CompareObjects(*corpus_, *used_, ObjectPath::kCore);
 }
 
-#ifdef CLASP_SERVER_CONVERSIONS
 TEST_F(PlatformAgreement, PlatformObjectsConvertThroughTheirDefaultMemberInTheServer) {
   CompareObjects(*corpus_, *used_, ObjectPath::kDispatch);
 }
-#endif
 
 // Runs last (gtest keeps declaration order): an accepted disagreement that no
 // corpus case shows any more is stale and must go.
@@ -175,23 +172,10 @@ TEST_F(PlatformAgreement, EveryAcceptedDisagreementStillOccurs) {
   }
 }
 
-#ifdef CLASP_SERVER_CONVERSIONS
-// What the server module installed while loading; main() takes it out so that
-// the tests above check the core's own rules.
-const PlatformConversions* g_server_conversions = nullptr;
-
-TEST_F(PlatformAgreement, ServerInstallsThePlatformConversionsWhenLoaded) {
-  EXPECT_NE(g_server_conversions, nullptr);
-}
-
 // The server hands dates, currency, decimals and arrays to the platform; what
 // comes back must be the platform's answer exactly, failures included.
 TEST_F(PlatformAgreement, ServerConversionsAgreeForTheKindsLeftToThePlatform) {
-  ASSERT_NE(g_server_conversions, nullptr);
-  struct Installed {
-    Installed() { InstallPlatformConversions(g_server_conversions); }
-    ~Installed() { InstallPlatformConversions(nullptr); }
-  } installed;
+  const ScopedPlatformConversions installed(&OleConversions());
   int checked = 0;
   for (const Case& c : *corpus_) {
     if (!LeftToPlatform(ToHostValue(c))) continue;
@@ -210,7 +194,6 @@ TEST_F(PlatformAgreement, ServerConversionsAgreeForTheKindsLeftToThePlatform) {
 // conversions a byte array reads as the text of its bytes, as it does for the
 // platform, and without them it is a type mismatch.
 TEST_F(PlatformAgreement, ServerConvertsByteArraysAsThePlatformDoes) {
-  ASSERT_NE(g_server_conversions, nullptr);
   const char bytes[] = {'4', 0, '2', 0};  // the UTF-16 text "42"
   SAFEARRAY* array = SafeArrayCreateVector(VT_UI1, 0, sizeof(bytes));
   ASSERT_NE(array, nullptr);
@@ -224,16 +207,17 @@ TEST_F(PlatformAgreement, ServerConvertsByteArraysAsThePlatformDoes) {
   Variant platform_text;
   ASSERT_EQ(VariantChangeTypeEx(platform_text.Put(), variant.Address(), 0x409, 0, VT_BSTR),
             S_OK);
+  // Nothing installed before, and nothing left installed after: the tests
+  // above check the core's own rules.
   EXPECT_THROW(ToText(value), Failure);
   {
-    InstallPlatformConversions(g_server_conversions);
+    const ScopedPlatformConversions installed(&OleConversions());
     EXPECT_EQ(ToText(value), TextOf(V_BSTR(&platform_text.Get())));
     EXPECT_EQ(ToText(value), u"42");
     EXPECT_THROW(ToInt32(value), Failure);  // the platform has no number for an array either
-    InstallPlatformConversions(nullptr);
   }
+  EXPECT_THROW(ToText(value), Failure);
 }
-#endif
 
 // Random texts built from what numbers are made of.
 std::u16string RandomText(std::mt19937& random) {
@@ -300,9 +284,6 @@ int Probe(const std::string& line) {
 int main(int argc, char** argv) {
   testing::InitGoogleTest(&argc, argv);
   using namespace clasp::platform_test;
-#ifdef CLASP_SERVER_CONVERSIONS
-  g_server_conversions = clasp::InstallPlatformConversions(nullptr);
-#endif
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg.rfind("--fuzz-trace=", 0) == 0) g_fuzz_trace = std::fopen(argv[i] + 13, "w");

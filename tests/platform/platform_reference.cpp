@@ -8,9 +8,7 @@
 
 #include "host/convert.h"
 #include "host/failure.h"
-#ifdef CLASP_SERVER_CONVERSIONS
 #include "server/com/host_object_adapter.h"
-#endif
 
 namespace clasp::platform_test {
 namespace {
@@ -176,13 +174,8 @@ HostValue ObjectValue(const Case& c, ObjectPath path, Variant& keep) {
   if (path == ObjectPath::kCore) {
     return HostValue::Object(HostObject::Adopt(new AnswerHost(ToHostValue(c))));
   }
-#ifdef CLASP_SERVER_CONVERSIONS
   BuildObject(c, keep);
   return HostValue::Object(HostObjectAdapter::Wrap(V_DISPATCH(keep.get())));
-#else
-  (void)keep;
-  throw Failure(kInternalError, u"no server adapters in this build");
-#endif
 }
 
 }  // namespace

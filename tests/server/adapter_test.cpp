@@ -107,5 +107,18 @@ TEST(ComAdapters, OfferedHostComesBackAsItself) {
   EXPECT_FALSE(HostOfDispatch(nullptr));
 }
 
+// A failure raised through an offered object names the same source as one
+// raised by the component itself.
+TEST(ComAdapters, OfferedHostFailureNamesTheComponentAsSource) {
+  HostSet hosts;
+  hosts.disp->Raises(u"DisapleVal01", Failure(kTypeMismatch, u"no"));
+  const ComPtr<IDispatch> offered = DispatchOfHost(hosts.disp->Object());
+  ExcepInfo info;
+  EXPECT_EQ(CallByName(offered.Get(), L"DisapleVal01", DISPATCH_METHOD, {}, nullptr,
+                       info.Put()),
+            DISP_E_EXCEPTION);
+  EXPECT_EQ(TextOf(info.Get().bstrSource), u"Clasp.Holdfast");
+}
+
 }  // namespace
 }  // namespace clasp::testing

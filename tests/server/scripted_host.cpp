@@ -157,7 +157,7 @@ ScriptedHost& ScriptedHost::Lacks(const std::wstring& member) {
 HRESULT ScriptedHost::Resolve(const wchar_t* name, DISPID* id) {
   if (!name || !id) return E_POINTER;
   for (std::size_t i = 0; i < members_.size(); ++i) {
-    if (_wcsicmp(members_[i].name.c_str(), name) == 0) {
+    if (SameIgnoringCase(std::wstring_view(members_[i].name), std::wstring_view(name))) {
       if (members_[i].missing) return DISP_E_UNKNOWNNAME;
       *id = static_cast<DISPID>(i + 1);
       return S_OK;

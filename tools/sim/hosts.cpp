@@ -25,7 +25,9 @@ HostValue Answer(const HostValue* configured, HostValue otherwise) {
   return configured ? *configured : std::move(otherwise);
 }
 
-std::string TextOf(const HostValue* value) {
+// A configured value as the transcript shows it: its text, or its kind and
+// value when it has no text.
+std::string ShownText(const HostValue* value) {
   if (!value) return "(not set)";
   try {
     return Utf8(ToText(*value));
@@ -65,7 +67,7 @@ class Display final : public SimHost {
   HostValue Act(std::string_view, std::span<const HostValue>, const HostValue* configured,
                 Event& event) override {
     HostValue answer = Answer(configured, HostValue::I4(kSuccess));
-    const std::string screen = TextOf(Property("ScreenNo"));
+    const std::string screen = ShownText(Property("ScreenNo"));
     if (!Succeeds(answer)) {
       event.notes.push_back("could not show screen " + screen + " (" + AnswerWords(answer) + ")");
       return answer;
@@ -147,18 +149,18 @@ class RunModul final : public SimHost {
                 const HostValue* configured, Event& event) override {
     HostValue answer = Answer(configured, HostValue::I4(kSuccess));
     if (member == "RecordMessage") {
-      const std::string call = TextOf(&args[0]) + " " + TextOf(&args[1]);
+      const std::string call = ShownText(&args[0]) + " " + ShownText(&args[1]);
       records_ += (records_.empty() ? "" : "; ") + call;
       record_values_.push_back(nlohmann::ordered_json::array({ValueJson(args[0]), ValueJson(args[1])}));
       event.notes.push_back("records message " + call);
     } else if (member == "WriteDetailFileName") {
-      const std::string record = TextOf(&args[0]) + " " + TextOf(&args[1]) + " " +
-                                 TextOf(&args[2]) + " flag " + TextOf(&args[3]) + "  status " +
+      const std::string record = ShownText(&args[0]) + " " + ShownText(&args[1]) + " " +
+                                 ShownText(&args[2]) + " flag " + ShownText(&args[3]) + "  status " +
                                  Show("TransAction1") + "  exception " + Show("ExcepCode");
       world_.files.Append(LogFile::kDetail, record);
       event.notes.push_back(LogFiles::Name(LogFile::kDetail) + ": " + record);
     } else if (member == "PackMessage") {
-      Pack(TextOf(&args[0]), answer, event);
+      Pack(ShownText(&args[0]), answer, event);
     } else if (member == "StepCommWrite" || member == "StepCommWriteOnly") {
       Send(member == "StepCommWriteOnly", args, answer, event);
     } else if (member == "StepCommRead") {
@@ -166,9 +168,9 @@ class RunModul final : public SimHost {
         const HostValue reply = Configured("RecieveMessage") ? *Property("RecieveMessage")
                                                              : HostValue::Text(kBankAnswer);
         SetProperty("RecieveMessage", reply);
-        reply_ = TextOf(&reply);
+        reply_ = ShownText(&reply);
         event.notes.push_back("reads the bank host's answer " + ShowValue(reply) +
-                              " (waits up to " + TextOf(&args[0]) + " s)");
+                              " (waits up to " + ShownText(&args[0]) + " s)");
         oex_ += ", answer " + ShowValue(reply) + " read";
         oex_values_["answer"] = ValueJson(reply);
       } else {
@@ -177,7 +179,7 @@ class RunModul final : public SimHost {
         oex_values_["answer"] = false;
       }
     } else if (member == "UnpackMessage") {
-      event.notes.push_back("unpacks the " + TextOf(&args[0]) + " answer " +
+      event.notes.push_back("unpacks the " + ShownText(&args[0]) + " answer " +
                             (reply_.empty() ? "(none was read)" : "\"" + reply_ + "\""));
       oex_ += " and unpacked";
       oex_values_["unpacked"] = true;
@@ -191,8 +193,8 @@ class RunModul final : public SimHost {
       return;
     }
     // The fields the bank host needs to know about a retained card.
-    const std::string message = type + "|EXCEP=" + TextOf(Property("ExcepCode")) +
-                                "|STATUS=" + TextOf(Property("TransAction1"));
+    const std::string message = type + "|EXCEP=" + ShownText(Property("ExcepCode")) +
+                                "|STATUS=" + ShownText(Property("TransAction1"));
     const std::u16string packed = Utf16(message);
     SetDefault("SendMessage", HostValue::Text(packed));
     SetDefault("SendMessageLen", HostValue::I4(static_cast<std::int32_t>(packed.size())));
@@ -209,7 +211,7 @@ class RunModul final : public SimHost {
       oex_values_["sent"] = false;
       return;
     }
-    event.notes.push_back("sends " + TextOf(&args[1]) + " characters to the bank host: " +
+    event.notes.push_back("sends " + ShownText(&args[1]) + " characters to the bank host: " +
                           ShowValue(args[0]) + (write_only ? " (no answer expected)" : ""));
     oex_ += write_only ? ", sent (write only)" : ", sent";
     oex_values_["sent"] = write_only ? "StepCommWriteOnly" : "StepCommWrite";
@@ -274,10 +276,10 @@ class JournalPrinter final : public SimHost {
  private:
   HostValue Act(std::string_view, std::span<const HostValue>, const HostValue* configured,
                 Event& event) override {
-    const std::string entry = "TimeSig " + TextOf(Property("TimeSig")) + "  isjrn " +
-                              TextOf(Property("isjrn")) + "  " +
-                              TextOf(Property("ChnPromptString")) + " | " +
-                              TextOf(Property("EngPromptString"));
+    const std::string entry = "TimeSig " + ShownText(Property("TimeSig")) + "  isjrn " +
+                              ShownText(Property("isjrn")) + "  " +
+                              ShownText(Property("ChnPromptString")) + " | " +
+                              ShownText(Property("EngPromptString"));
     world_.files.Append(LogFile::kJournal, entry);
     event.notes.push_back(LogFiles::Name(LogFile::kJournal) + ": " + entry);
     return Answer(configured, HostValue::I4(kSuccess));

@@ -12,8 +12,14 @@
 
 #include "host/failure.h"
 #include "server/com/owners.h"
+#include "server/registration_table.h"
 
 namespace clasp {
+
+// Source of every error our objects leave for their callers. The ProgID: what
+// a host's error object names as the component that raised it, so a script's
+// Err.Source reads the same whichever of our objects failed.
+inline constexpr std::u16string_view kErrorSource = registration::kProgId;
 
 // The control facility carries automation error numbers in its low word:
 // number 13 travels as 0x800A000D.

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "host/failure.h"
+#include "host/text.h"
 #include "server/com/com_object.h"
 #include "server/com/default_member.h"
 #include "server/com/error.h"
@@ -18,17 +19,6 @@ namespace {
 
 // Identifiers start above DISPID_VALUE (0), which would mean the default member.
 constexpr DISPID kFirstDispId = 1;
-constexpr std::u16string_view kErrorSource = u"Clasp";
-
-bool SameName(std::u16string_view a, std::u16string_view b) {
-  // Member names are ASCII; automation compares them without case.
-  auto lower = [](char16_t c) { return c >= u'A' && c <= u'Z' ? char16_t(c - u'A' + u'a') : c; };
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
-}
 
 // The table of our own objects' IDispatchEx: an interface pointer whose table
 // is this one was made here. Set by the first object made.
@@ -134,7 +124,7 @@ class OfferedDispatch final : public ComObject<OfferedDispatch, IDispatchEx> {
     // GetIDsOfNames passes plain strings, not BSTRs: read up to the terminator.
     const std::u16string text = name ? reinterpret_cast<const char16_t*>(name) : u"";
     for (std::size_t i = 0; i < names_.size(); ++i) {
-      if (SameName(names_[i], text)) return static_cast<DISPID>(i) + kFirstDispId;
+      if (SameIgnoringCase(std::u16string_view(names_[i]), std::u16string_view(text))) return static_cast<DISPID>(i) + kFirstDispId;
     }
     names_.push_back(text);
     return static_cast<DISPID>(names_.size() - 1) + kFirstDispId;

@@ -1,5 +1,9 @@
 #include "host.h"
 
+#include <string_view>
+
+#include "host/text.h"
+
 namespace clasp::hostile {
 
 ComPtr<Host> Host::Create(std::wstring name, std::shared_ptr<Record> record, bool extended,
@@ -51,7 +55,7 @@ HRESULT Host::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
 
 DISPID Host::IdOf(const wchar_t* name) {
   for (std::size_t i = 0; i < names_.size(); ++i) {
-    if (_wcsicmp(names_[i].c_str(), name) == 0) return static_cast<DISPID>(i + 1);
+    if (SameIgnoringCase(std::wstring_view(names_[i]), std::wstring_view(name))) return static_cast<DISPID>(i + 1);
   }
   names_.emplace_back(name);
   return static_cast<DISPID>(names_.size());
