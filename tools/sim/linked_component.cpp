@@ -1,3 +1,5 @@
+#include <stdexcept>
+
 #include "component/holdfast.h"
 #include "sim/component.h"
 
@@ -17,10 +19,13 @@ class Linked final : public Component {
   }
   void ScreenNo(const std::u16string& text) override { holdfast_->ScreenNo(text); }
   void DisplayValue(int slot, const HostValue& value) override {
-    using Setter = void (Holdfast::*)(const HostValue&);
-    static constexpr Setter kSetters[] = {&Holdfast::DisapleVal01, &Holdfast::DisapleVal02,
-                                          &Holdfast::DisapleVal03, &Holdfast::DisapleVal04};
-    (holdfast_.Get()->*kSetters[slot])(value);
+    switch (slot) {
+      case 0: holdfast_->DisapleVal01(value); break;
+      case 1: holdfast_->DisapleVal02(value); break;
+      case 2: holdfast_->DisapleVal03(value); break;
+      case 3: holdfast_->DisapleVal04(value); break;
+      default: throw std::out_of_range("display value slot");
+    }
   }
   std::int32_t Cols() override { return holdfast_->Cols(); }
 
