@@ -157,6 +157,7 @@ TEST(ToInt32, FollowsTheHostRules) {
       {"digits after the exponent are the number's", HostValue::Text(u"1e1,5"), 150},
       {"no point after the exponent", HostValue::Text(u"1e1.5"), std::nullopt, kTypeMismatch},
       {"zeros after a bare point", HostValue::Text(u".005e3"), 5},
+      {"only zeros after a bare point", HostValue::Text(u"-.00"), 0},
       {"zero with an exponent", HostValue::Text(u"0e5"), 0},
   };
   for (const auto& c : cases) {
