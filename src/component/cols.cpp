@@ -1,5 +1,6 @@
 // The body of Cols: show the retain screen, capture the card, classify, record,
 // journal, report, trace.
+#include "component/field_watch.h"
 #include "component/holdfast.h"
 #include "host/convert.h"
 #include "host/failure.h"
@@ -36,6 +37,7 @@ std::int32_t Holdfast::Cols() {
   // A failure before the display answers must not report the previous call's
   // device result, so every call starts from 0.
   fields_.RetCode = 0;
+  const FieldWatch watching(*this);
   // The failure path itself is not guarded: its failures are Cols' own.
   try {
     return RetainCard();

@@ -1,11 +1,31 @@
 #include "component/holdfast.h"
 
+#include <utility>
+
+#include "component/field_watch.h"
 #include "host/convert.h"
 #include "host/failure.h"
 
 namespace clasp {
 
 using namespace std::literals;
+
+void Holdfast::FieldWatch::Reached(const HostObject& empty, std::u16string_view member,
+                                   const Failure& failure) noexcept {
+  static constexpr std::pair<HostObject Fields::*, std::u16string_view> kFields[] = {
+      {&Fields::StepDisp, u"StepDisp"},         {&Fields::StepMks, u"StepMks"},
+      {&Fields::StepRunModul, u"StepRunModul"}, {&Fields::StepTrac, u"StepTrac"},
+      {&Fields::StepJour, u"StepJour"},
+  };
+  OwnFailureWatch* const watch = holdfast_.watch_;
+  if (!watch) return;  // taken back during the step
+  for (const auto& [field, name] : kFields) {
+    if (&(holdfast_.fields_.*field) == &empty) {
+      watch->Raised(name, member, failure);
+      return;
+    }
+  }
+}
 
 Ref<Holdfast> Holdfast::Create() { return Ref<Holdfast>::Adopt(new Holdfast()); }
 
@@ -33,6 +53,7 @@ void Holdfast::StepJour(const HostObject& object) { Assign(&Fields::StepJour, ob
 void Holdfast::PutDisplayValue(std::u16string_view member, const HostValue& value) {
   const Ref<Holdfast> keep_alive(this);
   const HostValue copy = value;
+  const FieldWatch watching(*this);
   fields_.StepDisp.Put(member, copy);
 }
 

@@ -20,6 +20,21 @@ inline constexpr std::u16string_view kFailurePromptPrefix = u"ClaspErr:";
 // The screen shown when the host set no screen number (or set 0).
 inline constexpr std::int16_t kDefaultScreen = 420;
 
+// Told of each failure the component raises itself, where it raises it: the
+// host objects never see these, so a tool that records a step learns of them
+// only here.
+class OwnFailureWatch {
+ public:
+  // The step reached `member` ("TimeSig"; empty for a default member) on the
+  // host field `field` ("StepJour") the host never assigned, and raises
+  // `failure` (91) now.
+  virtual void Raised(std::u16string_view field, std::u16string_view member,
+                      const class Failure& failure) noexcept = 0;
+
+ protected:
+  ~OwnFailureWatch() = default;
+};
+
 // One retain-card step component. Reference counted; made only by Create.
 class Holdfast {
  public:
@@ -61,6 +76,11 @@ class Holdfast {
   // when the failure path cannot write its own journal entry and trace line.
   std::int32_t Cols();
 
+  // Tells `watch` of the failures this instance raises itself, until called
+  // again (null stops). Not counted: the watch must outlive the instance or
+  // be taken back first.
+  void Watch(OwnFailureWatch* watch) noexcept { watch_ = watch; }
+
   // Read-only view of the state, for tests and tools; hosts cannot read it.
   const Fields& GetFields() const noexcept { return fields_; }
 
@@ -74,9 +94,11 @@ class Holdfast {
   void SetStatusCharacter(char16_t outcome);
   void Journal(std::u16string_view chn_prompt, std::u16string_view eng_prompt);
   std::int32_t FailurePath(const class Failure& failure);
+  class FieldWatch;  // field_watch.h
 
   std::atomic<std::uint32_t> count_{1};
   Fields fields_;
+  OwnFailureWatch* watch_ = nullptr;
 };
 
 }  // namespace clasp

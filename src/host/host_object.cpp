@@ -4,23 +4,41 @@
 #include "host/host_value.h"
 
 namespace clasp {
+namespace {
+
+thread_local EmptyReferenceWatch* t_watch = nullptr;
+
+[[noreturn]] void RaiseNotSet(const HostObject& empty, std::u16string_view member) {
+  const Failure failure = ObjectNotSetFailure();
+  if (t_watch) t_watch->Reached(empty, member, failure);
+  throw failure;
+}
+
+}  // namespace
+
+ScopedEmptyReferenceWatch::ScopedEmptyReferenceWatch(EmptyReferenceWatch& watch) noexcept
+    : previous_(t_watch) {
+  t_watch = &watch;
+}
+
+ScopedEmptyReferenceWatch::~ScopedEmptyReferenceWatch() { t_watch = previous_; }
 
 HostValue HostObject::InvokeArgs(std::u16string_view member,
                                  std::span<const HostValue> args) const {
-  if (!ref_) throw ObjectNotSetFailure();
+  if (!ref_) RaiseNotSet(*this, member);
   // Hold our own count: the host may drop the reference we were called through.
   const Ref<HostDispatch> keep = ref_;
   return keep->Invoke(member, args);
 }
 
 void HostObject::Put(std::u16string_view member, const HostValue& value) const {
-  if (!ref_) throw ObjectNotSetFailure();
+  if (!ref_) RaiseNotSet(*this, member);
   const Ref<HostDispatch> keep = ref_;
   keep->Put(member, value);
 }
 
 HostValue HostObject::DefaultValue() const {
-  if (!ref_) throw ObjectNotSetFailure();
+  if (!ref_) RaiseNotSet(*this, {});
   const Ref<HostDispatch> keep = ref_;
   return keep->DefaultValue();
 }
