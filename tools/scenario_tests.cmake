@@ -61,7 +61,7 @@ set(output_cases
   "json-by-reference|--json^--log-dir^logs/json|\"kind\": \"Text\",\n +\"byref\": true,\n +\"value\": \"Disp420: 0\""
   "colour-on-request|--color^always^--reader^0^--log-dir^logs/colour|<ESC>.32mResult 0: card not retained"
   "options-over-file|${scenario_dir}/capture.json^--reader^7^--write-only^1^--log-dir^logs/options|StepCommWriteOnly.*Result 7: device fault"
-  "json-raised-inside|--json^--unset^StepMks^--log-dir^logs/json-unset|\"object\": \"StepMks\",\n +\"raised_inside\": true,\n +\"failure\": {\n +\"number\": 91"
+  "json-raised-inside|--json^--unset^StepMks^--log-dir^logs/json-unset|\"object\": \"StepMks\",\n +\"member\": \"CardReaderRetain\",\n +\"raised_inside\": true,\n +\"failure\": {\n +\"number\": 91"
   "members|--members|StepRunModul \\(run-time module\\)\n  TransAction1  property  get, put\n"
   "reader-says-display-failure|--reader^10140003^--log-dir^logs/meaning|CardReaderRetain\\(\\) -> I4 10140003.*Result 10140003: device fault"
   "reader-says-failure|--reader^10010003^--log-dir^logs/meaning|CardReaderRetain\\(\\) -> I4 10010003.*Result 10010003: device fault"

@@ -11,9 +11,11 @@
 
 #include "host/failure.h"
 #include "host/text.h"
+#include "server/com/com_object.h"
 #include "server/com/error.h"
 #include "server/com/value.h"
 #include "server/com/owners.h"
+#include "server/own_failures.h"
 #include "sim/component.h"
 
 namespace clasp::sim {
@@ -57,6 +59,35 @@ class ComInit {
   ~ComInit() { CoUninitialize(); }
 };
 
+// Hears the component's own failures and hands them to the simulator.
+class Sink final : public ComObject<Sink, IOwnFailureSink> {
+ public:
+  void* Interface(REFIID iid) noexcept {
+    return iid == kIidOwnFailureSink ? static_cast<IOwnFailureSink*>(this) : nullptr;
+  }
+  HRESULT STDMETHODCALLTYPE Raised(LPCOLESTR field, LPCOLESTR member, LONG number,
+                                   LPCOLESTR description) noexcept override {
+    try {
+      handler_({Utf8(Text(field)), Utf8(Text(member)),
+                Failure(static_cast<std::int32_t>(number), Text(description))});
+      return S_OK;
+    } catch (...) {
+      return E_FAIL;  // the step goes on without this line
+    }
+  }
+
+ private:
+  friend class ComObject<Sink, IOwnFailureSink>;
+  explicit Sink(OwnFailureHandler handler) : handler_(std::move(handler)) {}
+  ~Sink() = default;
+
+  static std::u16string Text(LPCOLESTR text) {
+    return text ? std::u16string(reinterpret_cast<const char16_t*>(text)) : std::u16string();
+  }
+
+  OwnFailureHandler handler_;
+};
+
 class ComComponent final : public Component {
  public:
   ComComponent() {
@@ -71,6 +102,16 @@ class ComComponent final : public Component {
     if (FAILED(result)) {
       throw std::runtime_error("Clasp.Holdfast could not be created: " + Hex(result));
     }
+    // A Holdfast.dll older than this simulator does not tell its own failures.
+    result = holdfast_->QueryInterface(kIidOwnFailureWatch, watch_.PutVoid());
+    if (FAILED(result)) {
+      throw std::runtime_error(
+          "the registered Clasp.Holdfast does not tell its own failures (" + Hex(result) +
+          "); register the Holdfast.dll that came with this simulator");
+    }
+  }
+  ~ComComponent() override {
+    if (watch_) watch_->Watch(nullptr);
   }
 
   // Assigned as a script's `Set` does it: a put by reference, which is how the
@@ -105,6 +146,15 @@ class ComComponent final : public Component {
     return static_cast<std::int32_t>(value.AsInteger());
   }
 
+  void WatchOwnFailures(OwnFailureHandler handler) override {
+    if (!handler) {
+      watch_->Watch(nullptr);
+      return;
+    }
+    const Ref<Sink> sink = Sink::Make(std::move(handler));
+    watch_->Watch(sink.Get());
+  }
+
  private:
   void Put(const std::u16string& member, const VARIANT& value, WORD flags) {
     VARIANT argument = value;  // shallow: DISPPARAMS does not own its arguments
@@ -131,6 +181,7 @@ class ComComponent final : public Component {
 
   ComInit com_;
   ComPtr<IDispatch> holdfast_;
+  ComPtr<IOwnFailureWatch> watch_;
 };
 
 }  // namespace

@@ -3,14 +3,25 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
+#include "host/failure.h"
 #include "host/host_value.h"
 #include "sim/catalogue.h"
 #include "sim/sim_host.h"
 
 namespace clasp::sim {
+
+// A failure the component raised itself: it reached `member` on the host field
+// `field`, which the host never assigned.
+struct OwnFailure {
+  std::string field;
+  std::string member;
+  Failure failure;
+};
+using OwnFailureHandler = std::function<void(const OwnFailure&)>;
 
 // What the simulator does with the component: assign hosts, set values, run Cols.
 class Component {
@@ -24,6 +35,9 @@ class Component {
   // DisapleVal01 for slot 0, ... DisapleVal04 for slot 3.
   virtual void DisplayValue(int slot, const HostValue& value) = 0;
   virtual std::int32_t Cols() = 0;
+  // From now on, `handler` hears of each failure the component raises itself,
+  // at the moment it raises it.
+  virtual void WatchOwnFailures(OwnFailureHandler handler) = 0;
 };
 
 // The component built into this program.

@@ -1,13 +1,16 @@
 #include <stdexcept>
 
 #include "component/holdfast.h"
+#include "host/encoding.h"
 #include "sim/component.h"
 
 namespace clasp::sim {
 namespace {
 
-class Linked final : public Component {
+class Linked final : public Component, private OwnFailureWatch {
  public:
+  ~Linked() { holdfast_->Watch(nullptr); }
+
   void Assign(HostRole role, const HostObject& object) override {
     switch (role) {
       case HostRole::kDisp: holdfast_->StepDisp(object); break;
@@ -28,8 +31,22 @@ class Linked final : public Component {
     }
   }
   std::int32_t Cols() override { return holdfast_->Cols(); }
+  void WatchOwnFailures(OwnFailureHandler handler) override {
+    handler_ = std::move(handler);
+    holdfast_->Watch(handler_ ? this : nullptr);
+  }
 
  private:
+  void Raised(std::u16string_view field, std::u16string_view member,
+              const Failure& failure) noexcept override {
+    try {
+      handler_({Utf8(field), Utf8(member), failure});
+    } catch (...) {
+      // Out of memory while recording: the step goes on without this line.
+    }
+  }
+
+  OwnFailureHandler handler_;
   Ref<Holdfast> holdfast_ = Holdfast::Create();
 };
 

@@ -1,16 +1,20 @@
 // The component's own failures in the record of a step, where they happen.
 #pragma once
 
+#include <vector>
+
+#include "sim/component.h"
 #include "sim/report.h"
-#include "sim/scenario.h"
 
 namespace clasp::sim {
 
-// Adds the failure the component raises itself on a host field left unset
-// (91) to the step's record, at the point it happened. No host sees it, so
-// the point is read from what the hosts did see: the failure path's journal
-// entry comes right after it, and when the failure path meets the same empty
-// field the failure escapes Cols at the end.
-void ShowOwnFailures(const Scenario& scenario, Report& report);
+// The record of a failure the component raised itself, as it told it: no
+// host was called, so the line stands for the component alone.
+Event OwnFailureEvent(const OwnFailure& own);
+
+// Says what each own failure among `events` meant. One that ends the record
+// of a Cols that failed with it is why Cols failed; the others sent the step
+// to its failure path (or failed the member that reached them).
+void NoteOwnFailures(std::vector<Event>& events, const Outcome& outcome);
 
 }  // namespace clasp::sim

@@ -62,7 +62,9 @@ void RenderEvent(const Event& event, const Palette& p, std::string& out) {
     return;
   }
   if (event.raised_inside) {
-    out += event.object + " (never assigned) -> " + p.Bad(FailureText(*event.failure)) + "\n";
+    out += event.object + " (never assigned)" +
+           (event.member.empty() ? std::string() : ", reaching " + event.member) + " -> " +
+           p.Bad(FailureText(*event.failure)) + "\n";
     for (const std::string& note : event.notes) {
       out += std::string(kNumberWidth + 6, ' ') + p.Note("\u21b3 " + note) + "\n";
     }
@@ -107,7 +109,6 @@ nlohmann::ordered_json EventJson(const Event& event) {
   if (event.skipped) {
     out["skipped"] = true;
   } else if (event.raised_inside) {
-    out.erase("member");  // no member was reached
     out["raised_inside"] = true;
   } else if (event.missing) {
     out["missing"] = true;

@@ -34,7 +34,8 @@ struct Event {
   // The host left this step out (a host object it never assigns).
   bool skipped = false;
   // A failure the component raised itself on reaching a host field the host
-  // never assigned; `object` names the field, no host was called.
+  // never assigned; `object` names the field, `member` what the step was
+  // reaching on it. No host was called.
   bool raised_inside = false;
   // What the simulated host did, in words (UTF-8).
   std::vector<std::string> notes;

@@ -50,6 +50,15 @@ Report Run(const Scenario& scenario, Component& component, LogFiles files,
   report.scenario = scenario.name;
   report.description = scenario.description;
 
+  // The component's own failures join the record where they happen; the
+  // handler goes before `world` does, however this run ends.
+  component.WatchOwnFailures(
+      [&world](const OwnFailure& own) { world.events.push_back(OwnFailureEvent(own)); });
+  struct Unwatch {
+    Component& component;
+    ~Unwatch() { component.WatchOwnFailures(nullptr); }
+  } unwatch{component};
+
   for (int i = 0; i < kHostRoleCount; ++i) {
     const auto role = static_cast<HostRole>(i);
     Event event = HoldfastEvent(std::string(RoleProperty(role)), Access::kPut);
@@ -91,7 +100,8 @@ Report Run(const Scenario& scenario, Component& component, LogFiles files,
     report.outcome.result = result;
   });
   if (!report.outcome.result) report.outcome.failure = report.step.front().failure;
-  ShowOwnFailures(scenario, report);
+  NoteOwnFailures(report.setup, {});
+  NoteOwnFailures(report.step, report.outcome);
 
   for (int i = 0; i < kHostRoleCount; ++i) {
     if (!hosts[i]) continue;  // unset, or a real object that keeps its own state

@@ -144,19 +144,28 @@ TEST_F(RealHostsTest, TheComponentsOwn91StandsWhereItHappened) {
     const char* name;
     std::vector<const char*> unset;
     std::vector<const char*> raises;
-    // The record of the step, by object and member (own failures as "91 Field").
+    std::vector<std::pair<const char*, HostValue>> answers;
+    // The record of the step, by object and member (own failures as "91 Field.Member").
     std::vector<std::string> expected_around;
   };
   const Row rows[] = {
       {"reader unset: before the failure path's journal",
-       {"StepMks"}, {},
-       {"StepDisp.DisapleVal04", "91 StepMks", "StepTrac.TraceWrite"}},
+       {"StepMks"}, {}, {},
+       {"StepDisp.DisapleVal04", "91 StepMks.CardReaderRetain", "StepTrac.TraceWrite"}},
       {"journal unset: inside the journal, and again on the failure path",
-       {"StepJour"}, {},
-       {"StepTrac.TraceWrite", "91 StepJour", "StepTrac.TraceWrite", "91 StepJour"}},
+       {"StepJour"}, {}, {},
+       {"StepTrac.TraceWrite", "91 StepJour.TimeSig", "StepTrac.TraceWrite",
+        "91 StepJour.TimeSig"}},
       {"a reader's own failure sends the step there; only the path meets the field",
-       {"StepJour"}, {"StepMks.CardReaderRetain"},
-       {"StepMks.CardReaderRetain", "StepTrac.TraceWrite", "91 StepJour"}},
+       {"StepJour"}, {"StepMks.CardReaderRetain"}, {},
+       {"StepMks.CardReaderRetain", "StepTrac.TraceWrite", "91 StepJour.TimeSig"}},
+      {"an answer that does not convert sends the step there: one 91, on the path",
+       {"StepJour"}, {}, {{"StepMks.CardReaderRetain", HostValue::Text(u"abc")}},
+       {"StepMks.CardReaderRetain", "StepTrac.TraceWrite", "91 StepJour.TimeSig"}},
+      {"two fields unset: each named where it was reached",
+       {"StepMks", "StepJour"}, {}, {},
+       {"StepDisp.DisapleVal04", "91 StepMks.CardReaderRetain", "StepTrac.TraceWrite",
+        "91 StepJour.TimeSig"}},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
@@ -165,11 +174,14 @@ TEST_F(RealHostsTest, TheComponentsOwn91StandsWhereItHappened) {
     for (const char* member : row.raises) {
       scenario.raises.insert_or_assign(ParseMemberOption("t", member), Failure(1234, u"jammed"));
     }
+    for (const auto& [member, value] : row.answers) {
+      scenario.answers.insert_or_assign(ParseMemberOption("t", member), value);
+    }
     const Report report = RunWith(scenario);
     std::vector<std::string> record;
     for (std::size_t i = 1; i < report.step.size(); ++i) {
       const Event& e = report.step[i];
-      record.push_back(e.raised_inside ? "91 " + e.object : e.object + "." + e.member);
+      record.push_back((e.raised_inside ? "91 " : "") + e.object + "." + e.member);
     }
     // The expected stretch must appear in this order, with nothing between.
     const auto at = std::search(record.begin(), record.end(), row.expected_around.begin(),
@@ -180,6 +192,35 @@ TEST_F(RealHostsTest, TheComponentsOwn91StandsWhereItHappened) {
     const auto wanted = std::count_if(row.expected_around.begin(), row.expected_around.end(),
                                       [](const std::string& s) { return s.starts_with("91 "); });
     EXPECT_EQ(own, wanted);
+  }
+}
+
+TEST_F(RealHostsTest, OwnFailureNotesSayWhichOneFailedCols) {
+  const std::string inside =
+      "raised inside the component: it reached a host object the host never assigned";
+  const struct {
+    const char* unset;
+    const char* raises;  // or null
+    std::vector<std::string> notes;
+  } rows[] = {
+      {"StepMks", nullptr, {inside}},
+      {"StepJour", nullptr, {inside, "raised again on the failure path, so Cols fails with it"}},
+      {"StepJour", "StepMks.CardReaderRetain",
+       {"raised on the failure path, so Cols fails with it"}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(std::string(row.unset) + " " + (row.raises ? row.raises : ""));
+    Scenario scenario;
+    scenario.unset.insert(ParseRoleOption("t", row.unset));
+    if (row.raises) {
+      scenario.raises.insert_or_assign(ParseMemberOption("t", row.raises), Failure(1234, u"x"));
+    }
+    const Report report = RunWith(scenario);
+    std::vector<std::string> notes;
+    for (const Event& e : report.step) {
+      if (e.raised_inside) notes.insert(notes.end(), e.notes.begin(), e.notes.end());
+    }
+    EXPECT_EQ(notes, row.notes);
   }
 }
 
