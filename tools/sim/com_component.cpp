@@ -11,9 +11,9 @@
 
 #include "host/failure.h"
 #include "host/text.h"
-#include "server/com/com_object.h"
 #include "server/com/error.h"
 #include "server/com/value.h"
+#include "server/com/own_failure_sink.h"
 #include "server/com/owners.h"
 #include "server/own_failures.h"
 #include "sim/component.h"
@@ -57,35 +57,6 @@ class ComInit {
   ComInit(const ComInit&) = delete;
   ComInit& operator=(const ComInit&) = delete;
   ~ComInit() { CoUninitialize(); }
-};
-
-// Hears the component's own failures and hands them to the simulator.
-class Sink final : public ComObject<Sink, IOwnFailureSink> {
- public:
-  void* Interface(REFIID iid) noexcept {
-    return iid == kIidOwnFailureSink ? static_cast<IOwnFailureSink*>(this) : nullptr;
-  }
-  HRESULT STDMETHODCALLTYPE Raised(LPCOLESTR field, LPCOLESTR member, LONG number,
-                                   LPCOLESTR description) noexcept override {
-    try {
-      handler_({Utf8(Text(field)), Utf8(Text(member)),
-                Failure(static_cast<std::int32_t>(number), Text(description))});
-      return S_OK;
-    } catch (...) {
-      return E_FAIL;  // the step goes on without this line
-    }
-  }
-
- private:
-  friend class ComObject<Sink, IOwnFailureSink>;
-  explicit Sink(OwnFailureHandler handler) : handler_(std::move(handler)) {}
-  ~Sink() = default;
-
-  static std::u16string Text(LPCOLESTR text) {
-    return text ? std::u16string(reinterpret_cast<const char16_t*>(text)) : std::u16string();
-  }
-
-  OwnFailureHandler handler_;
 };
 
 class ComComponent final : public Component {
@@ -151,7 +122,12 @@ class ComComponent final : public Component {
       watch_->Watch(nullptr);
       return;
     }
-    const Ref<Sink> sink = Sink::Make(std::move(handler));
+    const Ref<FunctionSink> sink = FunctionSink::Make(
+        [handler = std::move(handler)](const std::u16string& field, const std::u16string& member,
+                                       const Failure& failure) {
+          handler({Utf8(field), Utf8(member), failure});
+          return S_OK;
+        });
     watch_->Watch(sink.Get());
   }
 
