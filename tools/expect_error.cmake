@@ -1,15 +1,7 @@
 # Runs clasp-sim with bad input and checks that it refuses it with exit status
 # 2 and a message matching EXPECT.
 #   -DSIM=<clasp-sim> -DARGS=<a^b^c> -DEXPECT=<regex> -DRUNS=<work dir> [-DLAUNCHER=<wine>]
-file(MAKE_DIRECTORY ${RUNS})
-# ^ separates the arguments: a ; would not survive the way from add_test to here.
-string(REPLACE "^" ";" ARGS "${ARGS}")
-execute_process(
-  COMMAND ${LAUNCHER} ${SIM} ${ARGS}
-  WORKING_DIRECTORY ${RUNS}
-  OUTPUT_VARIABLE output
-  ERROR_VARIABLE errors
-  RESULT_VARIABLE status)
+include(${CMAKE_CURRENT_LIST_DIR}/run_sim.cmake)
 if(NOT status EQUAL 2)
   message(FATAL_ERROR "expected exit status 2, got ${status}\nstdout: ${output}\nstderr: ${errors}")
 endif()

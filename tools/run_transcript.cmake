@@ -2,14 +2,8 @@
 # expected one, byte for byte; CLASP_UPDATE_SCENARIOS in the environment
 # rewrites the expected transcript instead (review the diff before committing).
 #   -DSIM=<clasp-sim> -DARGS=<a^b^c> -DEXPECTED=<x.txt> -DRUNS=<work dir> [-DLAUNCHER=<wine>]
-file(MAKE_DIRECTORY ${RUNS})
-string(REPLACE "^" ";" ARGS "${ARGS}")
-execute_process(
-  COMMAND ${LAUNCHER} ${SIM} ${ARGS}
-  WORKING_DIRECTORY ${RUNS}
-  OUTPUT_VARIABLE actual
-  ERROR_VARIABLE errors
-  RESULT_VARIABLE status)
+include(${CMAKE_CURRENT_LIST_DIR}/run_sim.cmake)
+set(actual "${output}")
 if(NOT status EQUAL 0)
   message(FATAL_ERROR "clasp-sim exited with ${status}\n${errors}")
 endif()
