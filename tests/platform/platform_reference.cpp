@@ -8,6 +8,7 @@
 
 #include "host/convert.h"
 #include "host/failure.h"
+#include "server/com/com_object.h"
 #include "server/com/host_object_adapter.h"
 
 namespace clasp::platform_test {
@@ -92,44 +93,37 @@ std::string Guarded(F&& f) {
 
 // An automation object with nothing but a default member, answering a copy of
 // its value to every read, as a script class with a default property does.
-class AnswerObject final : public IDispatch {
+class AnswerObject final : public ComObject<AnswerObject, IDispatch> {
  public:
-  explicit AnswerObject(const VARIANT& value) {
-    VariantInit(&value_);
-    VariantCopy(&value_, const_cast<VARIANT*>(&value));
+  void* Interface(REFIID iid) noexcept {
+    return iid == __uuidof(IDispatch) ? static_cast<IDispatch*>(this) : nullptr;
   }
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (!out) return E_POINTER;
-    *out = nullptr;
-    if (iid != __uuidof(IUnknown) && iid != __uuidof(IDispatch)) return E_NOINTERFACE;
-    *out = static_cast<IDispatch*>(this);
-    AddRef();
-    return S_OK;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++count_; }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const ULONG left = --count_;
-    if (left == 0) delete this;
-    return left;
-  }
-  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
+  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) noexcept override {
     if (count) *count = 0;
     return S_OK;
   }
-  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
+  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) noexcept override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID,
+                                          DISPID*) noexcept override {
     return DISP_E_UNKNOWNNAME;
   }
   HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
-                                   VARIANT* result, EXCEPINFO*, UINT*) override {
+                                   VARIANT* result, EXCEPINFO*, UINT*) noexcept override {
     if (id != DISPID_VALUE || !(flags & DISPATCH_PROPERTYGET)) return DISP_E_MEMBERNOTFOUND;
     if (params && params->cArgs != 0) return DISP_E_BADPARAMCOUNT;
     if (!result) return S_OK;
     return VariantCopy(result, &value_);
   }
+
  private:
+  friend class ComObject<AnswerObject, IDispatch>;
+  explicit AnswerObject(const VARIANT& value) {
+    VariantInit(&value_);
+    VariantCopy(&value_, const_cast<VARIANT*>(&value));
+  }
   ~AnswerObject() { VariantClear(&value_); }
-  ULONG count_ = 1;
   VARIANT value_;
 };
 
@@ -157,7 +151,7 @@ class AnswerHost final : public HostDispatch {
 void BuildObject(const Case& c, Variant& out) {
   Variant value;
   Build(c, value);
-  V_DISPATCH(out.get()) = new AnswerObject(*value);
+  V_DISPATCH(out.get()) = AnswerObject::Make(*value).Detach();
   V_VT(out.get()) = VT_DISPATCH;
 }
 

@@ -10,12 +10,13 @@
 
 #include <atomic>
 #include <map>
-#include <new>
 #include <string>
 
 #include "host/failure.h"
 #include "host/host_object.h"
 #include "host/host_value.h"
+#include "server/com/com_object.h"
+#include "server/com/module_lock.h"
 #include "server/com/value.h"
 
 namespace {
@@ -108,57 +109,28 @@ HostObject MakeJournal() {
 }
 
 // Offers IUnknown and nothing else.
-class NoDispatch final : public IUnknown {
+class NoDispatch final : public clasp::ComObject<NoDispatch, IUnknown> {
  public:
-  NoDispatch() { ++g_objects; }
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (!out) return E_POINTER;
-    *out = nullptr;
-    if (iid != __uuidof(IUnknown)) return E_NOINTERFACE;
-    *out = this;
-    AddRef();
-    return S_OK;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++count_; }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const ULONG left = --count_;
-    if (left == 0) delete this;
-    return left;
-  }
+  void* Interface(REFIID) noexcept { return nullptr; }
 
  private:
-  ~NoDispatch() { --g_objects; }
-  std::atomic<ULONG> count_{1};
+  friend class clasp::ComObject<NoDispatch, IUnknown>;
+  NoDispatch() = default;
+  ~NoDispatch() = default;
 };
 
-class Factory final : public IClassFactory {
+class Factory final : public clasp::ComObject<Factory, IClassFactory> {
  public:
-  explicit Factory(const CLSID& clsid) : clsid_(clsid) { ++g_objects; }
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (!out) return E_POINTER;
-    *out = nullptr;
-    if (iid != __uuidof(IUnknown) && iid != __uuidof(IClassFactory)) return E_NOINTERFACE;
-    *out = static_cast<IClassFactory*>(this);
-    AddRef();
-    return S_OK;
+  void* Interface(REFIID iid) noexcept {
+    return iid == __uuidof(IClassFactory) ? static_cast<IClassFactory*>(this) : nullptr;
   }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++count_; }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const ULONG left = --count_;
-    if (left == 0) delete this;
-    return left;
-  }
-  HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** out) override {
+  HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid,
+                                           void** out) noexcept override {
     if (!out) return E_POINTER;
     *out = nullptr;
     if (outer) return CLASS_E_NOAGGREGATION;
     try {
-      if (clsid_ == kNoDispatchClsid) {
-        auto* object = new NoDispatch;
-        const HRESULT result = object->QueryInterface(iid, out);
-        object->Release();
-        return result;
-      }
+      if (clsid_ == kNoDispatchClsid) return NoDispatch::Make()->QueryInterface(iid, out);
       const HostObject host = clsid_ == kDisplayClsid ? MakeDisplay() : MakeJournal();
       clasp::ComPtr<IDispatch> dispatch = clasp::DispatchOfHost(host);
       return dispatch->QueryInterface(iid, out);
@@ -166,11 +138,19 @@ class Factory final : public IClassFactory {
       return E_OUTOFMEMORY;
     }
   }
-  HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) noexcept override {
+    if (lock) {
+      clasp::LockModule();
+    } else {
+      clasp::UnlockModule();
+    }
+    return S_OK;
+  }
 
  private:
-  ~Factory() { --g_objects; }
-  std::atomic<ULONG> count_{1};
+  friend class clasp::ComObject<Factory, IClassFactory>;
+  explicit Factory(const CLSID& clsid) : clsid_(clsid) {}
+  ~Factory() = default;
   CLSID clsid_;
 };
 
@@ -211,16 +191,20 @@ extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID iid, 
   *out = nullptr;
   for (const Registered& c : kClasses) {
     if (clsid != *c.clsid) continue;
-    auto* factory = new (std::nothrow) Factory(clsid);
-    if (!factory) return E_OUTOFMEMORY;
-    const HRESULT result = factory->QueryInterface(iid, out);
-    factory->Release();
-    return result;
+    try {
+      return Factory::Make(clsid)->QueryInterface(iid, out);
+    } catch (...) {
+      return E_OUTOFMEMORY;
+    }
   }
   return CLASS_E_CLASSNOTAVAILABLE;
 }
 
-extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow() { return g_objects == 0 ? S_OK : S_FALSE; }
+// Our host objects count themselves; COM objects (factories, the adapters in
+// front of the hosts) hold the module lock.
+extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow() {
+  return g_objects == 0 && !clasp::ModuleInUse() ? S_OK : S_FALSE;
+}
 
 extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() {
   wchar_t path[MAX_PATH];
