@@ -15,7 +15,9 @@
 #include "host/failure.h"
 #include "host/host_object.h"
 #include "host/host_value.h"
+#include "server/class_factory.h"
 #include "server/com/com_object.h"
+#include "server/com/error.h"
 #include "server/com/module_lock.h"
 #include "server/com/value.h"
 
@@ -119,48 +121,24 @@ class NoDispatch final : public clasp::ComObject<NoDispatch, IUnknown> {
   ~NoDispatch() = default;
 };
 
-class Factory final : public clasp::ComObject<Factory, IClassFactory> {
- public:
-  void* Interface(REFIID iid) noexcept {
-    return iid == __uuidof(IClassFactory) ? static_cast<IClassFactory*>(this) : nullptr;
-  }
-  HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid,
-                                           void** out) noexcept override {
-    if (!out) return E_POINTER;
-    *out = nullptr;
-    if (outer) return CLASS_E_NOAGGREGATION;
-    try {
-      if (clsid_ == kNoDispatchClsid) return NoDispatch::Make()->QueryInterface(iid, out);
-      const HostObject host = clsid_ == kDisplayClsid ? MakeDisplay() : MakeJournal();
-      clasp::ComPtr<IDispatch> dispatch = clasp::DispatchOfHost(host);
-      return dispatch->QueryInterface(iid, out);
-    } catch (...) {
-      return E_OUTOFMEMORY;
-    }
-  }
-  HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) noexcept override {
-    if (lock) {
-      clasp::LockModule();
-    } else {
-      clasp::UnlockModule();
-    }
-    return S_OK;
-  }
-
- private:
-  friend class clasp::ComObject<Factory, IClassFactory>;
-  explicit Factory(const CLSID& clsid) : clsid_(clsid) {}
-  ~Factory() = default;
-  CLSID clsid_;
-};
+// What the factories make: an object of each class, asked for `iid`.
+template <HostObject (*MakeHost)()>
+HRESULT CreateHost(REFIID iid, void** out) noexcept {
+  return clasp::Guarded([&] { return clasp::DispatchOfHost(MakeHost())->QueryInterface(iid, out); });
+}
+HRESULT CreateNoDispatch(REFIID iid, void** out) noexcept {
+  return clasp::Guarded([&] { return NoDispatch::Make()->QueryInterface(iid, out); });
+}
 
 struct Registered {
   const wchar_t* prog_id;
   const CLSID* clsid;
+  HRESULT (*make_factory)(REFIID iid, void** out);
 };
-constexpr Registered kClasses[] = {{L"ClaspTest.Display", &kDisplayClsid},
-                                   {L"ClaspTest.Journal", &kJournalClsid},
-                                   {L"ClaspTest.NoDispatch", &kNoDispatchClsid}};
+constexpr Registered kClasses[] = {
+    {L"ClaspTest.Display", &kDisplayClsid, clasp::ClassFactory<CreateHost<MakeDisplay>>::Make},
+    {L"ClaspTest.Journal", &kJournalClsid, clasp::ClassFactory<CreateHost<MakeJournal>>::Make},
+    {L"ClaspTest.NoDispatch", &kNoDispatchClsid, clasp::ClassFactory<CreateNoDispatch>::Make}};
 
 LONG SetText(const std::wstring& key, const wchar_t* name, const std::wstring& value) {
   HKEY handle = nullptr;
@@ -190,12 +168,7 @@ extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID iid, 
   if (!out) return E_POINTER;
   *out = nullptr;
   for (const Registered& c : kClasses) {
-    if (clsid != *c.clsid) continue;
-    try {
-      return Factory::Make(clsid)->QueryInterface(iid, out);
-    } catch (...) {
-      return E_OUTOFMEMORY;
-    }
+    if (clsid == *c.clsid) return c.make_factory(iid, out);
   }
   return CLASS_E_CLASSNOTAVAILABLE;
 }
