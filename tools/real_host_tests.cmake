@@ -25,20 +25,10 @@ set(expected_dir ${CMAKE_CURRENT_SOURCE_DIR}/tests/expected)
 set(clock "--clock^2026-01-01 09:00:00")
 # name | arguments (^-separated) | expected transcript
 set(real_host_cases
-  "display-and-journal|--host^StepDisp=ClaspTest.Display^--host^StepJour=ClaspTest.Journal^${clock}^--log-dir^logs/own-hosts|own-hosts.txt"
-  "platform-object|--host^StepMks=Scripting.Dictionary^--raise^StepMks.CardReaderRetain=1:unused^${clock}^--log-dir^logs/platform-object|platform-object.txt"
+  "display-and-journal|--host^StepDisp=ClaspTest.Display^--host^StepJour=ClaspTest.Journal^${clock}^--log-dir^logs/own-hosts|${expected_dir}/own-hosts.txt"
+  "platform-object|--host^StepMks=Scripting.Dictionary^--raise^StepMks.CardReaderRetain=1:unused^${clock}^--log-dir^logs/platform-object|${expected_dir}/platform-object.txt"
 )
-foreach(case ${real_host_cases})
-  string(REPLACE "|" ";" fields "${case}")
-  list(GET fields 0 name)
-  list(GET fields 1 args)
-  list(GET fields 2 expected)
-  add_test(NAME sim.com.own-hosts.${name}
-    COMMAND ${CMAKE_COMMAND} -DSIM=$<TARGET_FILE:clasp-sim> "-DARGS=${args}"
-            -DEXPECTED=${expected_dir}/${expected} -DRUNS=${runs} "-DLAUNCHER=${launcher}"
-            -P ${CMAKE_CURRENT_SOURCE_DIR}/run_transcript.cmake)
-  list(APPEND real_host_tests sim.com.own-hosts.${name})
-endforeach()
+clasp_sim_cases(sim.com.own-hosts run_transcript EXPECTED real_host_tests ${real_host_cases})
 
 # name | arguments | what the error must say
 set(refused_host_cases
@@ -46,26 +36,12 @@ set(refused_host_cases
   "no-dispatch|--host^StepJour=ClaspTest.NoDispatch|--host: 'ClaspTest\\.NoDispatch' has no IDispatch"
   "unset-too|--host^StepMks=ClaspTest.Display^--unset^StepMks|--host: StepMks is also left unset"
 )
-foreach(case ${refused_host_cases})
-  string(REPLACE "|" ";" fields "${case}")
-  list(GET fields 0 name)
-  list(GET fields 1 args)
-  list(GET fields -1 expect)
-  add_test(NAME sim.com.own-hosts.refused.${name}
-    COMMAND ${CMAKE_COMMAND} -DSIM=$<TARGET_FILE:clasp-sim> "-DARGS=${args}" "-DEXPECT=${expect}"
-            -DRUNS=${runs} "-DLAUNCHER=${launcher}"
-            -P ${CMAKE_CURRENT_SOURCE_DIR}/expect_error.cmake)
-  list(APPEND real_host_tests sim.com.own-hosts.refused.${name})
-endforeach()
+clasp_sim_cases(sim.com.own-hosts.refused expect_error EXPECT real_host_tests
+                ${refused_host_cases})
 
 # The same accesses in the JSON transcript, kinds included.
-add_test(NAME sim.com.own-hosts.json
-  COMMAND ${CMAKE_COMMAND} -DSIM=$<TARGET_FILE:clasp-sim>
-          "-DARGS=--json^--host^StepDisp=ClaspTest.Display^--log-dir^logs/own-hosts-json"
-          "-DEXPECT=\"member\": \"ScreenDisplay\",\n +\"n\": 2,\n +\"access\": \"call\",\n +\"args\": \\[\\],\n +\"answer\": {\n +\"kind\": \"Object\""
-          -DRUNS=${runs} "-DLAUNCHER=${launcher}"
-          -P ${CMAKE_CURRENT_SOURCE_DIR}/expect_output.cmake)
-list(APPEND real_host_tests sim.com.own-hosts.json)
+clasp_sim_cases(sim.com.own-hosts expect_output EXPECT real_host_tests
+  "json|--json^--host^StepDisp=ClaspTest.Display^--log-dir^logs/own-hosts-json|\"member\": \"ScreenDisplay\",\n +\"n\": 2,\n +\"access\": \"call\",\n +\"args\": \\[\\],\n +\"answer\": {\n +\"kind\": \"Object\"")
 
 set_tests_properties(${real_host_tests} PROPERTIES
   FIXTURES_REQUIRED "sim_registered;holdfast_registered;own_hosts_registered"

@@ -13,6 +13,26 @@ if(WIN32)
   set(test_prefix sim.com)
 endif()
 
+# Adds one test per case "name|arguments (^-separated)|expectation": clasp-sim
+# run with the arguments in ${runs}, judged by tools/<check>.cmake, which takes
+# the expectation as `key` (EXPECT, a pattern; EXPECTED, a transcript file).
+# Each test is named <prefix>.<name> and appended to the list `out`.
+function(clasp_sim_cases prefix check key out)
+  set(names ${${out}})
+  foreach(case ${ARGN})
+    string(REPLACE "|" ";" fields "${case}")
+    list(GET fields 0 name)
+    list(GET fields 1 args)
+    list(GET fields -1 expect)
+    add_test(NAME ${prefix}.${name}
+      COMMAND ${CMAKE_COMMAND} -DSIM=$<TARGET_FILE:clasp-sim> "-DARGS=${args}" "-D${key}=${expect}"
+              -DRUNS=${runs} "-DLAUNCHER=${launcher}"
+              -P ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/${check}.cmake)
+    list(APPEND names ${prefix}.${name})
+  endforeach()
+  set(${out} ${names} PARENT_SCOPE)
+endfunction()
+
 foreach(file ${scenario_files})
   get_filename_component(name ${file} NAME_WE)
   add_test(NAME ${test_prefix}.scenario.${name}
@@ -42,17 +62,7 @@ set(bad_input_cases
   "unknown-kind-option|--reader^i8:5|--reader: unknown kind 'i8'. the kinds are text, i2, i4, r8 \\(text:abc, i2:5\\), and the words empty, null, true, false\n$"
   "unknown-kind-in-file|${CMAKE_CURRENT_SOURCE_DIR}/bad-input/unknown-kind.json|unknown-kind\\.json:2:22: unknown kind 'i8'. the kinds are empty, null, text, i2, i4, r8\n$"
 )
-foreach(case ${bad_input_cases})
-  string(REPLACE "|" ";" fields "${case}")
-  list(GET fields 0 name)
-  list(GET fields -1 expect)
-  list(GET fields 1 args)
-  add_test(NAME ${test_prefix}.bad-input.${name}
-    COMMAND ${CMAKE_COMMAND} -DSIM=$<TARGET_FILE:clasp-sim> "-DARGS=${args}" "-DEXPECT=${expect}"
-            -DRUNS=${runs} "-DLAUNCHER=${launcher}"
-            -P ${CMAKE_CURRENT_SOURCE_DIR}/expect_error.cmake)
-  list(APPEND scenario_tests ${test_prefix}.bad-input.${name})
-endforeach()
+clasp_sim_cases(${test_prefix}.bad-input expect_error EXPECT scenario_tests ${bad_input_cases})
 
 # name | arguments (^-separated) | what the output must hold (no square
 # brackets: they would hold the list together)
@@ -67,26 +77,14 @@ set(output_cases
   "reader-says-failure|--reader^10010003^--log-dir^logs/meaning|CardReaderRetain\\(\\) -> I4 10010003.*Result 10010003: device fault"
   "version|--version|^clasp-sim ${PROJECT_VERSION}\n$"
 )
-foreach(case ${output_cases})
-  string(REPLACE "|" ";" fields "${case}")
-  list(GET fields 0 name)
-  list(GET fields 1 args)
-  list(GET fields 2 expect)
-  add_test(NAME ${test_prefix}.output.${name}
-    COMMAND ${CMAKE_COMMAND} -DSIM=$<TARGET_FILE:clasp-sim> "-DARGS=${args}" "-DEXPECT=${expect}"
-            -DRUNS=${runs} "-DLAUNCHER=${launcher}"
-            -P ${CMAKE_CURRENT_SOURCE_DIR}/expect_output.cmake)
-  list(APPEND scenario_tests ${test_prefix}.output.${name})
-endforeach()
+clasp_sim_cases(${test_prefix}.output expect_output EXPECT scenario_tests ${output_cases})
 
 if(WIN32)
   include(${CMAKE_CURRENT_SOURCE_DIR}/real_host_tests.cmake)
 else()
   # Real host objects are created through the platform's automation run time.
-  add_test(NAME sim.bad-input.host-needs-windows
-    COMMAND ${CMAKE_COMMAND} -DSIM=$<TARGET_FILE:clasp-sim> "-DARGS=--host^StepDisp=Bank.Display"
-            "-DEXPECT=--host: 'Bank\\.Display' needs the Windows build" -DRUNS=${runs}
-            -P ${CMAKE_CURRENT_SOURCE_DIR}/expect_error.cmake)
+  clasp_sim_cases(sim.bad-input expect_error EXPECT scenario_tests
+    "host-needs-windows|--host^StepDisp=Bank.Display|--host: 'Bank\\.Display' needs the Windows build")
 endif()
 
 if(WIN32)
