@@ -8,6 +8,7 @@
 #include "component/holdfast.h"
 #include "host/encoding.h"
 #include "host/failure.h"
+#include "report/send_oex.h"
 #include "support/recording_host.h"
 
 namespace clasp {
@@ -144,15 +145,21 @@ TEST(OwnFailures, AnotherInstanceRunInsideAHostCallIsNotOurs) {
   EXPECT_EQ(outer->Cols(), kNotRetained);
   for (const std::string& line : hosts.log->Lines()) EXPECT_FALSE(line.starts_with("own "));
 
-  // With a watch of its own, the inner step's failures go to that watch alone.
+  // With a watch of its own, the inner step's failures go to that watch alone,
+  // and once it is over the outer step's go to the outer watch again.
   testing::AccessLog inner_log;
   LogWatch inner_watch(inner_log);
   inner->Watch(&inner_watch);
+  outer->StepMks(HostObject());
   hosts.log->Clear();
-  EXPECT_EQ(outer->Cols(), kNotRetained);
-  for (const std::string& line : hosts.log->Lines()) EXPECT_FALSE(line.starts_with("own "));
+  EXPECT_EQ(outer->Cols(), kFailure);
   EXPECT_EQ(inner_log.Lines(), (std::vector<std::string>{"own 91 StepDisp.ScreenNo",
                                                           "own 91 StepTrac.TraceWrite"}));
+  std::vector<std::string> outer_own;
+  for (const std::string& line : hosts.log->Lines()) {
+    if (line.starts_with("own ")) outer_own.push_back(line);
+  }
+  EXPECT_EQ(outer_own, std::vector<std::string>{"own 91 StepMks.CardReaderRetain"});
 }
 
 }  // namespace

@@ -164,5 +164,31 @@ TEST(DefaultMember, ReadingItOnAnEmptyReferenceFailsAsNotSet) {
   }
 }
 
+// A host written without a default member: what HostDispatch gives it.
+class PlainHost final : public HostDispatch {
+ public:
+  void AddRef() noexcept override { ++count_; }
+  void Release() noexcept override {
+    if (--count_ == 0) delete this;
+  }
+  HostValue Invoke(std::u16string_view, std::span<const HostValue>) override {
+    return HostValue::I4(1);
+  }
+  void Put(std::u16string_view, const HostValue&) override {}
+
+ private:
+  ~PlainHost() = default;
+  int count_ = 1;
+};
+
+TEST(DefaultMember, AHostThatOffersNoneHasNoneAndDoesNotConvert) {
+  const HostObject plain = HostObject::Adopt(new PlainHost);
+  EXPECT_EQ(Outcome([&] { return Describe(plain.DefaultValue()), std::string("read"); }),
+            "fails " + std::to_string(kMemberMissing));
+  const HostValue answer = HostValue::Object(plain);
+  EXPECT_EQ(Outcome([&] { return std::to_string(ToInt32(answer)); }),
+            "fails " + std::to_string(kTypeMismatch));
+}
+
 }  // namespace
 }  // namespace clasp
