@@ -19,7 +19,7 @@
 
 #include "component_client.h"
 #include "direct_calls.h"
-#include "null_dispatch.h"
+#include "com_hosts.h"
 #include "plain_host.h"
 #include "process_gauge.h"
 
