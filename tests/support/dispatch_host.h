@@ -44,7 +44,7 @@ void PrintTo(Binding binding, std::ostream* out);
 struct HostOptions {
   Binding binding = Binding::kDispatch;
   // Receives a line per access; null for a host that only answers.
-  std::shared_ptr<CallLog> log;
+  std::shared_ptr<CallLog> log = nullptr;
   // QueryInterface answers S_OK, with this object, for every interface asked for.
   bool every_iid = false;
 };
@@ -100,12 +100,12 @@ class DispatchHost final : public IDispatchEx {
     std::wstring name;
     bool missing = false;
     bool answers = false;
-    Variant answer;
     bool raises = false;
-    SCODE scode = S_OK;
-    std::wstring description;
+    Variant answer;
     // Shared, so that a running action survives its member being replaced.
     std::shared_ptr<const HostAction> action;
+    SCODE scode = S_OK;
+    std::wstring description;
     Variant put;  // the last value put, kept by logged hosts
   };
 
@@ -116,6 +116,9 @@ class DispatchHost final : public IDispatchEx {
   HRESULT Resolve(std::wstring_view name, DISPID* id);
   Member& Declare(std::wstring_view name);
   HRESULT Call(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO* info);
+  // The same for a logged host or a member with an action.
+  HRESULT CallScripted(std::size_t index, bool put, DISPPARAMS& params, VARIANT* result,
+                       EXCEPINFO* info);
   void Log(const Member& member, bool put, bool well_formed, const DISPPARAMS& params) const;
 
   std::atomic<ULONG> count_{1};

@@ -37,7 +37,8 @@ RoadHosts::RoadHosts(Road road)
       run(DispatchHost::Create("StepRunModul")),
       trac(DispatchHost::Create("StepTrac")),
       jour(DispatchHost::Create("StepJour")) {
-  disp->Returns(L"ScreenDisplay", MakeI4(0).Get()).Returns(L"ScreenNo", MakeI4(kScreenAnswer).Get());
+  disp->Returns(L"ScreenDisplay", MakeI4(0).Get())
+      .Returns(L"ScreenNo", MakeI4(kScreenAnswer).Get());
   run->Returns(L"TransAction1", MakeText(L"0000").Get());
   trac->Calls(L"TraceWrite", KeepTraceLine(last_trace));
   switch (road) {
