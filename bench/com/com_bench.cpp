@@ -9,11 +9,12 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "direct_calls.h"
-#include "null_dispatch.h"
+#include "com_hosts.h"
 
 namespace clasp::bench {
 namespace {
@@ -71,11 +72,11 @@ class ColsCaller {
 
 // The direct calls must be exactly what Cols does, or the comparison means nothing.
 bool SameCalls(Path path, void (*direct)(const ComHosts&), LONG expected, const char* name) {
-  std::vector<std::wstring> by_cols;
-  std::vector<std::wstring> by_hand;
+  const auto by_cols = std::make_shared<testing::CallLog>();
+  const auto by_hand = std::make_shared<testing::CallLog>();
   const ComPtr<IDispatch> component = CreateComponent();
   {
-    const ComHosts hosts(path, &by_cols);
+    const ComHosts hosts(path, by_cols);
     if (!component || !hosts.GiveTo(component.Get())) {
       std::fprintf(stderr, "%s: the component could not be created and given its hosts\n", name);
       return false;
@@ -86,14 +87,14 @@ bool SameCalls(Path path, void (*direct)(const ComHosts&), LONG expected, const 
       return false;
     }
   }
-  direct(ComHosts(path, &by_hand));
-  if (by_cols == by_hand && !by_cols.empty()) return true;
+  direct(ComHosts(path, by_hand));
+  if (*by_cols == *by_hand && !by_cols->empty()) return true;
   std::fprintf(stderr, "%s: the direct calls differ from what Cols does\n", name);
-  const std::size_t lines = std::max(by_cols.size(), by_hand.size());
+  const std::size_t lines = std::max(by_cols->size(), by_hand->size());
   for (std::size_t i = 0; i < lines; ++i) {
-    const std::wstring a = i < by_cols.size() ? by_cols[i] : L"(none)";
-    const std::wstring b = i < by_hand.size() ? by_hand[i] : L"(none)";
-    std::fprintf(stderr, "%s %ls\n  %ls\n", a == b ? " " : "!", a.c_str(), b.c_str());
+    const std::string a = i < by_cols->size() ? (*by_cols)[i] : "(none)";
+    const std::string b = i < by_hand->size() ? (*by_hand)[i] : "(none)";
+    std::fprintf(stderr, "%s %s\n  %s\n", a == b ? " " : "!", a.c_str(), b.c_str());
   }
   return false;
 }

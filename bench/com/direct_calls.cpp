@@ -1,12 +1,15 @@
 #include "direct_calls.h"
 
-#include "variants.h"
+#include "support/com_values.h"
 
 #include <initializer_list>
 #include <utility>
 
 namespace clasp::bench {
 namespace {
+
+using testing::MakeI2;
+using testing::MakeText;
 
 constexpr SHORT kDefaultScreenNumber = 420;
 constexpr SHORT kTimeSig = 1;
@@ -65,29 +68,29 @@ std::vector<Variant> Arguments(std::initializer_list<Variant*> values) {
 void TraceLine(IDispatch* trac, const wchar_t* path, const wchar_t* text,
                const wchar_t* source) {
   Bstr line;
-  Variant a = Text(path), b = TextRef(line), c = Text(source);
+  Variant a = MakeText(path), b = TextRef(line), c = MakeText(source);
   *line.Put() = SysAllocString(text);
   Call(trac, L"TraceWrite", Arguments({&a, &b, &c}));
 }
 
 void ShowScreen(const ComHosts& h) {
   IDispatch* disp = h.disp.Get();
-  Put(disp, L"ScreenNo", I2(kDefaultScreenNumber));
+  Put(disp, L"ScreenNo", MakeI2(kDefaultScreenNumber));
   Call(disp, L"ScreenDisplay");
   Call(disp, L"ScreenNo");
   TraceLine(h.trac.Get(), kObjectLog, L"Disp420: 0", kSource);
   for (const wchar_t* member :
        {L"DisapleVal01", L"DisapleVal02", L"DisapleVal03", L"DisapleVal04"}) {
-    Put(disp, member, Text(L""));
+    Put(disp, member, MakeText(L""));
   }
 }
 
 void JournalEntry(const ComHosts& h, const wchar_t* chn, const wchar_t* eng) {
   IDispatch* jour = h.jour.Get();
   TraceLine(h.trac.Get(), kPrintLog, eng, L"");
-  Put(jour, L"TimeSig", I2(kTimeSig));
-  Put(jour, L"ChnPromptString", Text(chn));
-  Put(jour, L"EngPromptString", Text(eng));
+  Put(jour, L"TimeSig", MakeI2(kTimeSig));
+  Put(jour, L"ChnPromptString", MakeText(chn));
+  Put(jour, L"EngPromptString", MakeText(eng));
   Call(jour, L"JournalWriteMsg");
   Put(jour, L"isjrn", Call(h.run.Get(), L"IsJRNDevice"));
 }
@@ -97,12 +100,12 @@ void Exchange(const ComHosts& h, const wchar_t* trace_line) {
   Call(run, L"ControlNum");
   {
     Bstr flag;
-    Variant a = Text(L"CRD"), b = Text(L"0"), c = Text(L"0"), d = TextRef(flag);
+    Variant a = MakeText(L"CRD"), b = MakeText(L"0"), c = MakeText(L"0"), d = TextRef(flag);
     *flag.Put() = SysAllocString(L"1");
     Call(run, L"WriteDetailFileName", Arguments({&a, &b, &c, &d}));
   }
   {
-    Variant oex = Text(L"OEX");
+    Variant oex = MakeText(L"OEX");
     Call(run, L"PackMessage", Arguments({&oex}));
   }
   Call(run, L"CommSign");
@@ -120,7 +123,7 @@ void Exchange(const ComHosts& h, const wchar_t* trace_line) {
     Call(run, L"StepCommRead", Arguments({&time_out, &message, &length}));
   }
   {
-    Variant oex = Text(L"OEX");
+    Variant oex = MakeText(L"OEX");
     Call(run, L"UnpackMessage", Arguments({&oex}));
   }
   TraceLine(h.trac.Get(), kObjectLog, trace_line, kSource);
@@ -135,13 +138,13 @@ void CaptureCalls(const ComHosts& h) {
   IDispatch* run = h.run.Get();
   Call(run, L"TransAction1");
   Call(run, L"TransAction1");
-  Put(run, L"TransAction1", Text(L"0010"));
+  Put(run, L"TransAction1", MakeText(L"0010"));
   {
-    Variant cin = Text(L"CIN"), count = I2(kCinCount);
+    Variant cin = MakeText(L"CIN"), count = MakeI2(kCinCount);
     Call(run, L"RecordMessage", Arguments({&cin, &count}));
   }
   JournalEntry(h, L"\u541e\u5361\u6210\u529f", L"Card  retained");
-  Put(run, L"ExcepCode", Text(L"1004"));
+  Put(run, L"ExcepCode", MakeText(L"1004"));
   Exchange(h, L"WD \u541e\u5361\u6210\u529f");
 }
 

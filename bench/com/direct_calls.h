@@ -2,7 +2,7 @@
 // that knows the answers in advance: what a host pays without the component.
 #pragma once
 
-#include "null_dispatch.h"
+#include "com_hosts.h"
 
 namespace clasp::bench {
 

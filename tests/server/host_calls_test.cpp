@@ -53,7 +53,7 @@ const std::vector<std::string> kRetainedRun = {
     R"(StepTrac.TraceWrite(VT_BSTR "c:\orbis\qz\log\object.log", VT_BYREF|VT_BSTR "WD 吞卡成功", VT_BSTR "Clench"))",
 };
 
-class HostCalls : public ::testing::TestWithParam<ScriptedHost::Binding> {
+class HostCalls : public ::testing::TestWithParam<Binding> {
  protected:
   void SetUp() override {
     component = CreateByProgId();
@@ -69,8 +69,8 @@ TEST_P(HostCalls, CaptureSendsExactlyTheseVariants) {
   EXPECT_EQ(RunCols(component.Get()), kRetained);
   EXPECT_THAT(*hosts.log, ElementsAreArray(kRetainedRun));
   // Names went the way the object offers them.
-  for (ScriptedHost* host : hosts.All()) {
-    if (GetParam() == ScriptedHost::Binding::kScriptLike) {
+  for (DispatchHost* host : hosts.All()) {
+    if (GetParam() == Binding::kScriptLike) {
       EXPECT_GT(host->DispIdLookups(), 0);
       EXPECT_EQ(host->NameLookups(), 0);
     } else {
@@ -90,15 +90,15 @@ TEST_P(HostCalls, ScreenNumberGoesAsLongAndSurvivesAFailedSet) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Bindings, HostCalls,
-                         ::testing::Values(ScriptedHost::Binding::kDispatch,
-                                           ScriptedHost::Binding::kScriptLike));
+                         ::testing::Values(Binding::kDispatch,
+                                           Binding::kScriptLike));
 
 TEST(HostValues, DisplayValuesArriveAsTheHostGaveThem) {
   const ComPtr<IDispatch> component = CreateByProgId();
   ASSERT_TRUE(component);
   ComHostSet hosts;
   hosts.AssignTo(component.Get());
-  const auto other = ScriptedHost::Create("Other", hosts.log);
+  const auto other = DispatchHost::Create("Other", {.log = hosts.log});
   std::vector<Variant> values;
   values.push_back(MakeText(L"x"));
   values.push_back(MakeText(L""));
@@ -126,7 +126,7 @@ TEST(HostValues, AnswersHandedOnKeepTheirKindValueAndIdentity) {
   const ComPtr<IDispatch> component = CreateByProgId();
   ASSERT_TRUE(component);
   ComHostSet hosts;
-  const auto length_object = ScriptedHost::Create("Length", hosts.log);
+  const auto length_object = DispatchHost::Create("Length", {.log = hosts.log});
   hosts.mks->Returns(L"CardReaderRetain", MakeI4(kRetained).Get());
   hosts.run->Returns(L"SendMessage", MakeBytes({0x4F, 0x45, 0x58, 0x00, 0xFF}).Get())
       .Returns(L"SendMessageLen", MakeCurrency(50000).Get())
@@ -193,7 +193,7 @@ TEST(HostFailures, ReachTheFailureTraceLineWithNumberAndDescription) {
 TEST(HostFailures, MissingMemberIs438) {
   const ComPtr<IDispatch> component = CreateByProgId();
   ASSERT_TRUE(component);
-  ComHostSet hosts(ScriptedHost::Binding::kScriptLike);
+  ComHostSet hosts(Binding::kScriptLike);
   hosts.mks->Lacks(L"CardReaderRetain");
   hosts.AssignTo(component.Get());
   EXPECT_EQ(RunCols(component.Get()), kFailure);
@@ -205,10 +205,10 @@ TEST(HostLifetime, CountsOnHostsBalanceAfterRelease) {
   ASSERT_TRUE(component);
   ComHostSet hosts;
   hosts.mks->Returns(L"CardReaderRetain", MakeI4(kRetained).Get());
-  for (ScriptedHost* host : hosts.All()) ASSERT_EQ(host->RefCount(), 1u);
+  for (DispatchHost* host : hosts.All()) ASSERT_EQ(host->RefCount(), 1u);
 
   hosts.AssignTo(component.Get());
-  for (ScriptedHost* host : hosts.All()) EXPECT_EQ(host->RefCount(), 2u);
+  for (DispatchHost* host : hosts.All()) EXPECT_EQ(host->RefCount(), 2u);
   // The same display twice: still one count from the component.
   ASSERT_EQ(PutByName(component.Get(), L"StepDisp", MakeDispatch(hosts.disp.Get()).Get()), S_OK);
   EXPECT_EQ(hosts.disp->RefCount(), 2u);
@@ -228,7 +228,7 @@ TEST(HostLifetime, CountsOnHostsBalanceAfterRelease) {
   EXPECT_EQ(hosts.disp->RefCount(), 1u);
 
   component.Reset();
-  for (ScriptedHost* host : hosts.All()) EXPECT_EQ(host->RefCount(), 1u);
+  for (DispatchHost* host : hosts.All()) EXPECT_EQ(host->RefCount(), 1u);
 }
 
 TEST(HostLifetime, HostMayReleaseTheComponentInsideCols) {
@@ -245,7 +245,7 @@ TEST(HostLifetime, HostMayReleaseTheComponentInsideCols) {
   EXPECT_EQ(RunCols(raw), kRetained);
   EXPECT_EQ(hosts.log->back().rfind("StepTrac.TraceWrite", 0), 0u) << "Cols ran to its end";
   // Gone only now: nothing holds the hosts or the module any more.
-  for (ScriptedHost* host : hosts.All()) EXPECT_EQ(host->RefCount(), 1u);
+  for (DispatchHost* host : hosts.All()) EXPECT_EQ(host->RefCount(), 1u);
   EXPECT_EQ(Server::Get().can_unload_now(), S_OK);
 }
 

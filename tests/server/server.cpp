@@ -96,16 +96,16 @@ LONG RunCols(IDispatch* component) {
   return V_I4(&result.Get());
 }
 
-ComHostSet::ComHostSet(ScriptedHost::Binding binding)
+ComHostSet::ComHostSet(Binding binding)
     : log(std::make_shared<CallLog>()),
-      disp(ScriptedHost::Create("StepDisp", log, binding)),
-      mks(ScriptedHost::Create("StepMks", log, binding)),
-      run(ScriptedHost::Create("StepRunModul", log, binding)),
-      trac(ScriptedHost::Create("StepTrac", log, binding)),
-      jour(ScriptedHost::Create("StepJour", log, binding)) {}
+      disp(DispatchHost::Create("StepDisp", {binding, log})),
+      mks(DispatchHost::Create("StepMks", {binding, log})),
+      run(DispatchHost::Create("StepRunModul", {binding, log})),
+      trac(DispatchHost::Create("StepTrac", {binding, log})),
+      jour(DispatchHost::Create("StepJour", {binding, log})) {}
 
 void ComHostSet::AssignTo(IDispatch* component) const {
-  const std::pair<const wchar_t*, ScriptedHost*> steps[] = {
+  const std::pair<const wchar_t*, DispatchHost*> steps[] = {
       {L"StepDisp", disp.Get()},     {L"StepMks", mks.Get()},   {L"StepRunModul", run.Get()},
       {L"StepTrac", trac.Get()},     {L"StepJour", jour.Get()}};
   for (const auto& [name, host] : steps) {
@@ -113,22 +113,8 @@ void ComHostSet::AssignTo(IDispatch* component) const {
   }
 }
 
-std::vector<ScriptedHost*> ComHostSet::All() const {
+std::vector<DispatchHost*> ComHostSet::All() const {
   return {disp.Get(), mks.Get(), run.Get(), trac.Get(), jour.Get()};
-}
-
-std::vector<std::string> TraceLines(const CallLog& log) {
-  // StepTrac.TraceWrite(VT_BSTR "path", VT_BYREF|VT_BSTR "text", VT_BSTR "source")
-  static const std::string kMarker = "VT_BYREF|VT_BSTR \"";
-  std::vector<std::string> lines;
-  for (const std::string& line : log) {
-    if (line.rfind("StepTrac.TraceWrite(", 0) != 0) continue;
-    const auto start = line.find(kMarker);
-    if (start == std::string::npos) continue;
-    const auto from = start + kMarker.size();
-    lines.push_back(line.substr(from, line.find("\", VT_BSTR", from) - from));
-  }
-  return lines;
 }
 
 }  // namespace clasp::testing

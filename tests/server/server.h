@@ -9,8 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "scripted_host.h"
 #include "server/com/owners.h"
+#include "support/com_values.h"
+#include "support/dispatch_host.h"
 
 namespace clasp::testing {
 
@@ -50,15 +51,12 @@ LONG RunCols(IDispatch* component);
 
 // The five hosts of one component, sharing one log.
 struct ComHostSet {
-  explicit ComHostSet(ScriptedHost::Binding binding = ScriptedHost::Binding::kDispatch);
+  explicit ComHostSet(Binding binding = Binding::kDispatch);
   void AssignTo(IDispatch* component) const;
-  std::vector<ScriptedHost*> All() const;
+  std::vector<DispatchHost*> All() const;
 
   std::shared_ptr<CallLog> log;
-  ComPtr<ScriptedHost> disp, mks, run, trac, jour;
+  ComPtr<DispatchHost> disp, mks, run, trac, jour;
 };
-
-// The member text of the trace lines the hosts' log received, in order.
-std::vector<std::string> TraceLines(const CallLog& log);
 
 }  // namespace clasp::testing

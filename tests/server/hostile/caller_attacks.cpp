@@ -86,7 +86,7 @@ std::string PutDisplayValue(const ValueRow& row, bool by_invoke) {
   Stage stage;
   if (!stage.component) return " no component";
   std::vector<std::wstring> received;
-  stage.disp->On(L"DisapleVal01", [&](DISPPARAMS& params, VARIANT*, EXCEPINFO*) {
+  stage.disp->Calls(L"DisapleVal01", [&](DISPPARAMS& params, VARIANT*, EXCEPINFO*) {
     const VARIANT& arg = params.rgvarg[0];
     received.push_back(V_VT(&arg) == VT_I4 ? std::to_wstring(V_I4(&arg)) : L"another kind");
     return S_OK;

@@ -11,15 +11,15 @@ namespace {
 constexpr VARTYPE kGarbageByReference = 0x7FFF;
 
 // The failure path's trace line ends with the failure's number and description.
-const wchar_t kUnsupported[] = L"458Variable uses an Automation type not supported in VBScript";
-const wchar_t kInvalid[] = L"5Invalid procedure call or argument";
+const char kUnsupported[] = "458Variable uses an Automation type not supported in VBScript";
+const char kInvalid[] = "5Invalid procedure call or argument";
 
 struct AnswerRow {
   const char* name;
   // Fills the host's answer; `self` is the answer VARIANT itself.
   void (*make)(VARIANT* self);
   LONG expected;
-  const wchar_t* last_trace_ends;  // null: not checked
+  const char* last_trace_ends;  // null: not checked
 };
 
 LONG g_retained = kRetained;
@@ -83,7 +83,7 @@ const AnswerRow kAnswerRows[] = {
 std::string HostAnswers(const AnswerRow& row) {
   Stage stage;
   if (!stage.component) return " no component";
-  stage.mks->On(L"CardReaderRetain", [&row](DISPPARAMS&, VARIANT* result, EXCEPINFO*) {
+  stage.mks->Calls(L"CardReaderRetain", [&row](DISPPARAMS&, VARIANT* result, EXCEPINFO*) {
     if (result) row.make(result);
     return S_OK;
   });
@@ -95,10 +95,10 @@ std::string HostAnswers(const AnswerRow& row) {
     wrong += " Cols answered " + Hex(outcome) + " " + std::to_string(result) + ";";
   }
   if (row.last_trace_ends) {
-    const std::wstring last = stage.record->traces.empty() ? L"" : stage.record->traces.back();
-    const std::wstring end = row.last_trace_ends;
+    const std::string last = stage.LastTrace();
+    const std::string end = row.last_trace_ends;
     if (last.size() < end.size() || last.compare(last.size() - end.size(), end.size(), end) != 0) {
-      wrong += " the last trace line is \"" + Narrow(last) + "\";";
+      wrong += " the last trace line is \"" + last + "\";";
     }
   }
   return wrong + stage.Balanced();
@@ -109,11 +109,12 @@ std::string HostAnswers(const AnswerRow& row) {
 std::string HeldOnce(bool extended, bool every_iid) {
   Stage stage;
   if (!stage.component) return " no component";
-  stage.disp = Host::Create(L"StepDisp", stage.record, extended, every_iid);
+  stage.disp = DispatchHost::Create(
+      "StepDisp", {extended ? Binding::kExtended : Binding::kDispatch, stage.log, every_iid});
   stage.Assign();
   std::string wrong;
-  if (stage.disp->Count() != 2)
-    wrong += " held with " + std::to_string(stage.disp->Count() - 1) + " counts;";
+  if (stage.disp->RefCount() != 2)
+    wrong += " held with " + std::to_string(stage.disp->RefCount() - 1) + " counts;";
   for (const GUID& iid : stage.disp->Asked()) {
     if (iid != __uuidof(IDispatchEx)) wrong += " asked for an interface other than IDispatchEx;";
   }
@@ -138,8 +139,9 @@ void AddHostAttacks(std::vector<Attack>& attacks) {
   attacks.push_back(
       {"card reader answers an object that says yes to every interface", [] {
          Stage stage;
-         const ComPtr<Host> liar = Host::Create(L"Liar", stage.record, false, true);
-         stage.mks->On(L"CardReaderRetain", [&](DISPPARAMS&, VARIANT* result, EXCEPINFO*) {
+         const ComPtr<DispatchHost> liar =
+             DispatchHost::Create("Liar", {Binding::kDispatch, stage.log, true});
+         stage.mks->Calls(L"CardReaderRetain", [&](DISPPARAMS&, VARIANT* result, EXCEPINFO*) {
            V_VT(result) = VT_DISPATCH;
            V_DISPATCH(result) = liar.Get();
            liar->AddRef();
@@ -150,8 +152,8 @@ void AddHostAttacks(std::vector<Attack>& attacks) {
          stage.component->Cols(&result);
          std::string wrong = result == kFailure ? "" : " Cols answered " + std::to_string(result);
          wrong += stage.Balanced();
-         if (liar->Count() != 1)
-           wrong += " the answered object holds " + std::to_string(liar->Count()) + ";";
+         if (liar->RefCount() != 1)
+           wrong += " the answered object holds " + std::to_string(liar->RefCount()) + ";";
          return wrong;
        }});
   attacks.push_back({"one host in two fields, reassigned and emptied", [] {
@@ -159,20 +161,20 @@ void AddHostAttacks(std::vector<Attack>& attacks) {
                        stage.Assign();
                        stage.component->putref_StepJour(stage.disp.Get());
                        std::string wrong;
-                       if (stage.disp->Count() != 3)
+                       if (stage.disp->RefCount() != 3)
                          wrong +=
-                             " two fields hold " + std::to_string(stage.disp->Count() - 1) + ";";
+                             " two fields hold " + std::to_string(stage.disp->RefCount() - 1) + ";";
                        stage.component->putref_StepDisp(stage.disp.Get());
-                       if (stage.disp->Count() != 3) wrong += " reassigning changed the count;";
+                       if (stage.disp->RefCount() != 3) wrong += " reassigning changed the count;";
                        stage.component->putref_StepDisp(nullptr);
-                       if (stage.disp->Count() != 2) wrong += " emptying did not release;";
+                       if (stage.disp->RefCount() != 2) wrong += " emptying did not release;";
                        stage.component->putref_StepJour(stage.jour.Get());
                        return wrong + stage.Balanced();
                      }});
   attacks.push_back(
       {"display raises with a deferred EXCEPINFO", [] {
          Stage stage;
-         stage.disp->On(L"ScreenDisplay", [](DISPPARAMS&, VARIANT*, EXCEPINFO* info) {
+         stage.disp->Calls(L"ScreenDisplay", [](DISPPARAMS&, VARIANT*, EXCEPINFO* info) {
            if (!info) return E_FAIL;
            info->scode = 0;
            info->pfnDeferredFillIn = FillBoom;
@@ -182,7 +184,7 @@ void AddHostAttacks(std::vector<Attack>& attacks) {
          LONG result = 0;
          stage.component->Cols(&result);
          std::string wrong = result == kFailure ? "" : " Cols answered " + std::to_string(result);
-         if (stage.record->traces.empty() || stage.record->traces.back() != L"01234boom") {
+         if (stage.LastTrace() != "01234boom") {
            wrong += " the failure is not traced as 1234 boom;";
          }
          return wrong + stage.Balanced();

@@ -27,7 +27,7 @@ std::string NestedCols() {
   _Holdfast* component = stage.component.Get();
   int depth = 0;
   std::vector<LONG> inner;
-  stage.mks->On(L"CardReaderRetain", [&](DISPPARAMS&, VARIANT* result, EXCEPINFO*) {
+  stage.mks->Calls(L"CardReaderRetain", [&](DISPPARAMS&, VARIANT* result, EXCEPINFO*) {
     if (depth < kNestingDepth) {
       ++depth;
       LONG answer = 0;
@@ -50,7 +50,7 @@ std::string NestedCols() {
 std::string LastReleaseDuringCall() {
   Stage stage;
   _Holdfast* component = stage.component.Get();
-  stage.disp->On(L"ScreenDisplay", [&](DISPPARAMS&, VARIANT*, EXCEPINFO*) {
+  stage.disp->Calls(L"ScreenDisplay", [&](DISPPARAMS&, VARIANT*, EXCEPINFO*) {
     stage.component.Reset();  // the caller's last reference
     return S_OK;
   });
@@ -66,14 +66,13 @@ std::string LastReleaseDuringCall() {
 std::string FieldEmptiedDuringCall() {
   Stage stage;
   _Holdfast* component = stage.component.Get();
-  stage.disp->On(L"ScreenDisplay", [&](DISPPARAMS&, VARIANT*, EXCEPINFO*) {
+  stage.disp->Calls(L"ScreenDisplay", [&](DISPPARAMS&, VARIANT*, EXCEPINFO*) {
     component->putref_StepDisp(nullptr);
     return S_OK;
   });
   stage.Assign();
   std::string wrong = ColsAnswers(stage, kFailure);
-  const std::wstring expected = L"091Object variable or With block variable not set";
-  if (stage.record->traces.empty() || stage.record->traces.back() != expected) {
+  if (stage.LastTrace() != "091Object variable or With block variable not set") {
     wrong += " the failure is not traced as object not set;";
   }
   return wrong + stage.Balanced();
@@ -82,9 +81,9 @@ std::string FieldEmptiedDuringCall() {
 std::string FieldSwappedDuringCall() {
   Stage stage;
   _Holdfast* component = stage.component.Get();
-  ComPtr<Host> other = Host::Create(L"OtherMks", stage.record);
-  other->Answers(L"CardReaderRetain", MakeI4(kNotRetained).Get());
-  stage.disp->On(L"ScreenDisplay", [&](DISPPARAMS&, VARIANT*, EXCEPINFO*) {
+  ComPtr<DispatchHost> other = DispatchHost::Create("OtherMks", {Binding::kExtended, stage.log});
+  other->Returns(L"CardReaderRetain", MakeI4(kNotRetained).Get());
+  stage.disp->Calls(L"ScreenDisplay", [&](DISPPARAMS&, VARIANT*, EXCEPINFO*) {
     component->putref_StepMks(other.Get());
     return S_OK;
   });
@@ -92,8 +91,8 @@ std::string FieldSwappedDuringCall() {
   std::string wrong = ColsAnswers(stage, kNotRetained);
   component->putref_StepMks(stage.mks.Get());
   wrong += stage.Balanced();
-  if (other->Count() != 1)
-    wrong += " the swapped-in host holds " + std::to_string(other->Count()) + ";";
+  if (other->RefCount() != 1)
+    wrong += " the swapped-in host holds " + std::to_string(other->RefCount()) + ";";
   return wrong;
 }
 
@@ -101,7 +100,7 @@ std::string NamesDuringCall() {
   Stage stage;
   _Holdfast* component = stage.component.Get();
   std::string wrong;
-  stage.trac->On(L"TraceWrite", [&](DISPPARAMS&, VARIANT*, EXCEPINFO*) {
+  stage.trac->Calls(L"TraceWrite", [&](DISPPARAMS&, VARIANT*, EXCEPINFO*) {
     const std::pair<const wchar_t*, DISPID> names[] = {
         {L"Cols", kColsId}, {L"StepDisp", kStepDispId}, {L"DisapleVal01", kDisapleVal01Id}};
     for (const auto& [name, expected] : names) {
@@ -123,7 +122,7 @@ std::string PutDuringCall() {
   Stage stage;
   _Holdfast* component = stage.component.Get();
   HRESULT put = E_FAIL;
-  stage.mks->On(L"CardReaderRetain", [&](DISPPARAMS&, VARIANT* result, EXCEPINFO*) {
+  stage.mks->Calls(L"CardReaderRetain", [&](DISPPARAMS&, VARIANT* result, EXCEPINFO*) {
     put = component->put_DisapleVal01(MakeText(L"again").Get());
     V_VT(result) = VT_I4;
     V_I4(result) = kRetained;
@@ -140,7 +139,7 @@ std::string RaiseInsideNestedCall() {
   _Holdfast* component = stage.component.Get();
   int calls = 0;
   LONG inner = 0;
-  stage.mks->On(L"CardReaderRetain", [&](DISPPARAMS&, VARIANT* result, EXCEPINFO* info) {
+  stage.mks->Calls(L"CardReaderRetain", [&](DISPPARAMS&, VARIANT* result, EXCEPINFO* info) {
     if (++calls == 1) {
       component->Cols(&inner);
       V_VT(result) = VT_I4;
@@ -161,7 +160,7 @@ std::string RaiseInsideNestedCall() {
 
 std::string HostRewritesItsArguments() {
   Stage stage;
-  stage.run->On(L"RecordMessage", [](DISPPARAMS& params, VARIANT*, EXCEPINFO*) {
+  stage.run->Calls(L"RecordMessage", [](DISPPARAMS& params, VARIANT*, EXCEPINFO*) {
     for (UINT i = 0; i < params.cArgs; ++i) {
       VariantClear(&params.rgvarg[i]);
       V_VT(&params.rgvarg[i]) = VT_BSTR;

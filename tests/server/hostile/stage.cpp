@@ -50,14 +50,14 @@ ComPtr<_Holdfast> CreateComponent() {
 }
 
 Stage::Stage()
-    : record(std::make_shared<Record>()),
+    : log(std::make_shared<CallLog>()),
       component(CreateComponent()),
-      disp(Host::Create(L"StepDisp", record)),
-      mks(Host::Create(L"StepMks", record)),
-      run(Host::Create(L"StepRunModul", record)),
-      trac(Host::Create(L"StepTrac", record)),
-      jour(Host::Create(L"StepJour", record)) {
-  mks->Answers(L"CardReaderRetain", MakeI4(kRetained).Get());
+      disp(DispatchHost::Create("StepDisp", {Binding::kExtended, log})),
+      mks(DispatchHost::Create("StepMks", {Binding::kExtended, log})),
+      run(DispatchHost::Create("StepRunModul", {Binding::kExtended, log})),
+      trac(DispatchHost::Create("StepTrac", {Binding::kExtended, log})),
+      jour(DispatchHost::Create("StepJour", {Binding::kExtended, log})) {
+  mks->Returns(L"CardReaderRetain", MakeI4(kRetained).Get());
 }
 
 void Stage::Assign() const {
@@ -71,33 +71,18 @@ void Stage::Assign() const {
 std::string Stage::Balanced() {
   component.Reset();
   std::string wrong;
-  for (Host* host : {disp.Get(), mks.Get(), run.Get(), trac.Get(), jour.Get()}) {
-    if (host->Count() != 1) wrong += " a host holds " + std::to_string(host->Count()) + " counts;";
+  for (DispatchHost* host : {disp.Get(), mks.Get(), run.Get(), trac.Get(), jour.Get()}) {
+    if (host->RefCount() != 1) {
+      wrong += " a host holds " + std::to_string(host->RefCount()) + " counts;";
+    }
   }
   if (Module::Get().can_unload_now() != S_OK) wrong += " the module is still in use;";
   return wrong;
 }
 
-Variant MakeI4(LONG value) {
-  Variant result;
-  VARIANT* out = result.Put();
-  V_VT(out) = VT_I4;
-  V_I4(out) = value;
-  return result;
-}
-
-Variant MakeText(const wchar_t* text) {
-  Variant result;
-  VARIANT* out = result.Put();
-  V_VT(out) = VT_BSTR;
-  V_BSTR(out) = SysAllocString(text);
-  return result;
-}
-
-std::string Narrow(const std::wstring& text) {
-  std::string out;
-  for (wchar_t c : text) out += c < 0x80 ? static_cast<char>(c) : '?';
-  return out;
+std::string Stage::LastTrace() const {
+  const std::vector<std::string> lines = testing::TraceLines(*log);
+  return lines.empty() ? "" : lines.back();
 }
 
 std::string Hex(HRESULT result) {

@@ -9,9 +9,16 @@
 #include <string>
 
 #include "holdfast_idl.h"  // _Holdfast, generated from the server's IDL
-#include "host.h"
+#include "support/com_values.h"
+#include "support/dispatch_host.h"
 
 namespace clasp::hostile {
+
+using testing::Binding;
+using testing::CallLog;
+using testing::DispatchHost;
+using testing::MakeI4;
+using testing::MakeText;
 
 // Cols' answers the attacks expect.
 inline constexpr LONG kRetained = 10120011;
@@ -27,8 +34,8 @@ struct Module {
 // A new component, asked for _Holdfast; empty when it cannot be made.
 ComPtr<_Holdfast> CreateComponent();
 
-// A component and the five hosts of one attack. The hosts answer Empty to
-// everything except CardReaderRetain, which retains the card.
+// A component and the five hosts of one attack, logging to one log. The hosts
+// answer Empty to everything except CardReaderRetain, which retains the card.
 struct Stage {
   Stage();
   // Assigns the five hosts through the interface's table.
@@ -36,17 +43,14 @@ struct Stage {
   // Empty when, with the component gone, every host is back to the one count
   // this program holds and the module may be unloaded; else what is not.
   std::string Balanced();
+  // The text of the last trace line written, empty when there was none.
+  std::string LastTrace() const;
 
-  std::shared_ptr<Record> record;
+  std::shared_ptr<CallLog> log;
   ComPtr<_Holdfast> component;
-  ComPtr<Host> disp, mks, run, trac, jour;
+  ComPtr<DispatchHost> disp, mks, run, trac, jour;
 };
 
-// VARIANT makers.
-Variant MakeI4(LONG value);
-Variant MakeText(const wchar_t* text);
-// Text of a wide string for messages.
-std::string Narrow(const std::wstring& text);
 // "0x80020008" and the like.
 std::string Hex(HRESULT result);
 

@@ -14,12 +14,12 @@
 #include <string>
 
 #include "component_client.h"
-#include "plain_host.h"
+#include "road_hosts.h"
 
 namespace clasp::testing {
 namespace {
 
-using Road = PlainHostSet::Road;
+using Road = RoadHosts::Road;
 
 constexpr SCODE kOutOfMemoryNumber = static_cast<SCODE>(0x800A0007);
 constexpr SCODE kHostRaise = static_cast<SCODE>(0x800A04D2);
@@ -75,11 +75,11 @@ struct Case {
   Road road;  // how the hosts answer
   // The call under test, on a component whose hosts are assigned. Creation
   // itself is a case: it gets a null component and makes its own.
-  std::function<Outcome(IDispatch*, const ComponentIds&, const PlainHostSet&)> call;
+  std::function<Outcome(IDispatch*, const ComponentIds&, const RoadHosts&)> call;
   bool cols;  // Cols answers a code; other members only succeed
 };
 
-Outcome ColsCall(IDispatch* component, const ComponentIds& ids, const PlainHostSet&) {
+Outcome ColsCall(IDispatch* component, const ComponentIds& ids, const RoadHosts&) {
   Outcome outcome;
   outcome.result = CallCols(component, ids.cols, &outcome.code, &outcome.scode);
   return outcome;
@@ -121,18 +121,18 @@ std::vector<Case> Cases() {
   const char* step_names[] = {"StepDisp", "StepMks", "StepRunModul", "StepTrac", "StepJour"};
   for (std::size_t i = 0; i < std::size(step_names); ++i) {
     cases.push_back({step_names[i], Road::kCapture,
-                     [i](IDispatch* c, const ComponentIds& ids, const PlainHostSet& hosts) {
-                       return PutStep(c, ids.steps[i], hosts.trac);
+                     [i](IDispatch* c, const ComponentIds& ids, const RoadHosts& hosts) {
+                       return PutStep(c, ids.steps[i], hosts.trac.Get());
                      },
                      false});
   }
   cases.push_back({"DisapleVal01", Road::kCapture,
-                   [](IDispatch* c, const ComponentIds& ids, const PlainHostSet&) {
+                   [](IDispatch* c, const ComponentIds& ids, const RoadHosts&) {
                      return Put(c, ids.values[0], Text(L"\u94f6\u884c\u5361 1234"));
                    },
                    false});
   cases.push_back({"DisapleVal02", Road::kCapture,
-                   [](IDispatch* c, const ComponentIds& ids, const PlainHostSet&) {
+                   [](IDispatch* c, const ComponentIds& ids, const RoadHosts&) {
                      VARIANT value;
                      VariantInit(&value);
                      value.vt = VT_R8;
@@ -141,7 +141,7 @@ std::vector<Case> Cases() {
                    },
                    false});
   cases.push_back({"DisapleVal03", Road::kCapture,
-                   [](IDispatch* c, const ComponentIds& ids, const PlainHostSet&) {
+                   [](IDispatch* c, const ComponentIds& ids, const RoadHosts&) {
                      VARIANT value;
                      VariantInit(&value);
                      value.vt = VT_NULL;
@@ -149,23 +149,23 @@ std::vector<Case> Cases() {
                    },
                    false});
   cases.push_back({"DisapleVal04", Road::kCapture,
-                   [](IDispatch* c, const ComponentIds& ids, const PlainHostSet&) {
+                   [](IDispatch* c, const ComponentIds& ids, const RoadHosts&) {
                      return Put(c, ids.values[3], Text(std::wstring(300, L'x').c_str()));
                    },
                    false});
   cases.push_back({"ScreenNo", Road::kCapture,
-                   [](IDispatch* c, const ComponentIds& ids, const PlainHostSet&) {
+                   [](IDispatch* c, const ComponentIds& ids, const RoadHosts&) {
                      return Put(c, ids.screen_no, Text(L" 1,234.5 "));
                    },
                    false});
   cases.push_back({"GetIDsOfNames", Road::kCapture,
-                   [](IDispatch* c, const ComponentIds&, const PlainHostSet&) {
+                   [](IDispatch* c, const ComponentIds&, const RoadHosts&) {
                      ComponentIds again;
                      return Outcome{ResolveIds(c, &again)};
                    },
                    false});
   cases.push_back({"GetTypeInfo", Road::kCapture,
-                   [](IDispatch* c, const ComponentIds&, const PlainHostSet&) {
+                   [](IDispatch* c, const ComponentIds&, const RoadHosts&) {
                      ITypeInfo* info = nullptr;
                      const HRESULT result = c->GetTypeInfo(0, LOCALE_USER_DEFAULT, &info);
                      if (info) info->Release();
@@ -173,7 +173,7 @@ std::vector<Case> Cases() {
                    },
                    false});
   cases.push_back({"class object and creation", Road::kCapture,
-                   [](IDispatch*, const ComponentIds&, const PlainHostSet&) {
+                   [](IDispatch*, const ComponentIds&, const RoadHosts&) {
                      IDispatch* made = nullptr;
                      const HRESULT result = Create(&made);
                      if (made) made->Release();
@@ -209,7 +209,7 @@ bool RunOnce(const Case& c, ULONG nth) {
   Outcome outcome;
   bool failure_traced = false;
   {
-    PlainHostSet hosts(c.road);
+    RoadHosts hosts(c.road);
     IDispatch* component = nullptr;
     ComponentIds ids;
     HRESULT ready = Create(&component);
@@ -226,7 +226,7 @@ bool RunOnce(const Case& c, ULONG nth) {
     component->Release();
     g_dll.fail_allocation(0);
     if (!hosts.Balanced()) Fault(c, nth, "a host's reference count did not come back");
-    const std::wstring& trace = hosts.trac->LastTrace();
+    const std::wstring& trace = hosts.LastTrace();
     const std::wstring tail = L"7Out of memory";
     failure_traced = trace.size() >= tail.size() &&
                      trace.compare(trace.size() - tail.size(), tail.size(), tail) == 0;

@@ -58,8 +58,9 @@ HRESULT PutMember(IDispatch* component, DISPID id, VARIANT value, SCODE* scode) 
   return result;
 }
 
-HRESULT AssignHosts(IDispatch* component, const ComponentIds& ids, const PlainHostSet& hosts) {
-  PlainHost* const objects[] = {hosts.disp, hosts.mks, hosts.run, hosts.trac, hosts.jour};
+HRESULT AssignHosts(IDispatch* component, const ComponentIds& ids, const RoadHosts& hosts) {
+  IDispatch* const objects[] = {hosts.disp.Get(), hosts.mks.Get(), hosts.run.Get(),
+                                 hosts.trac.Get(), hosts.jour.Get()};
   for (std::size_t i = 0; i < std::size(objects); ++i) {
     VARIANT value;
     VariantInit(&value);

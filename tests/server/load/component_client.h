@@ -5,7 +5,7 @@
 #include <windows.h>
 #include <oleauto.h>
 
-#include "plain_host.h"
+#include "road_hosts.h"
 
 namespace clasp::testing {
 
@@ -25,7 +25,7 @@ HRESULT ResolveIds(IDispatch* component, ComponentIds* ids);
 // DISP_E_EXCEPTION `*scode`, when asked for, is what the EXCEPINFO carried.
 HRESULT PutMember(IDispatch* component, DISPID id, VARIANT value, SCODE* scode = nullptr);
 // Assigns the five step objects of `hosts`, stopping at the first failure.
-HRESULT AssignHosts(IDispatch* component, const ComponentIds& ids, const PlainHostSet& hosts);
+HRESULT AssignHosts(IDispatch* component, const ComponentIds& ids, const RoadHosts& hosts);
 // Calls Cols; on DISP_E_EXCEPTION `*scode` is what the EXCEPINFO carried.
 HRESULT CallCols(IDispatch* component, DISPID cols, LONG* result, SCODE* scode);
 

@@ -19,8 +19,8 @@
 
 #include "component_client.h"
 #include "direct_calls.h"
-#include "null_dispatch.h"
-#include "plain_host.h"
+#include "com_hosts.h"
+#include "road_hosts.h"
 #include "process_gauge.h"
 
 namespace clasp::testing {
@@ -71,7 +71,7 @@ std::string Hex(HRESULT result) {
 
 // One component on the capture road called `calls` times in this apartment.
 void RunComponent(int calls, Faults& faults) {
-  PlainHostSet hosts(PlainHostSet::Road::kCapture);
+  RoadHosts hosts(RoadHosts::Road::kCapture);
   {
     IDispatch* component = nullptr;
     HRESULT result = CreateComponent(&component);

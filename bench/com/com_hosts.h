@@ -1,0 +1,28 @@
+// The five host objects of the COM benchmark: shared test hosts made without a
+// log, so that they do nothing but find a member by name and give its fixed
+// answer (or raise its failure).
+#pragma once
+
+#include <windows.h>
+#include <oleauto.h>
+
+#include <memory>
+
+#include "support/dispatch_host.h"
+
+namespace clasp::bench {
+
+// The paths of Cols that are measured.
+enum class Path { kCapture, kFailure };
+
+// The five host objects of one component.
+struct ComHosts {
+  // `log`, when given, receives one line per call; only the sequence check uses it.
+  explicit ComHosts(Path path, std::shared_ptr<testing::CallLog> log = nullptr);
+  // Assigns them to the component's five properties through IDispatch.
+  bool GiveTo(IDispatch* component) const;
+
+  ComPtr<testing::DispatchHost> disp, mks, run, trac, jour;
+};
+
+}  // namespace clasp::bench

@@ -1,0 +1,90 @@
+#include "road_hosts.h"
+
+#include "support/com_values.h"
+
+namespace clasp::testing {
+namespace {
+
+// A reader answer that is neither retained nor not retained: a device fault.
+constexpr LONG kDeviceFault = 5;
+// A display answer other than 0 stops the step.
+constexpr LONG kDisplayRefused = 1;
+constexpr SHORT kScreenAnswer = 420;
+// What a raising host member reports: an automation error number.
+constexpr SCODE kHostRaise = static_cast<SCODE>(0x800A04D2);
+constexpr wchar_t kRaised[] = L"host raised";
+
+// Remembers the line of each TraceWrite(path, line, source); DISPPARAMS holds
+// the last argument first.
+HostAction KeepTraceLine(std::shared_ptr<std::wstring> last_trace) {
+  return [last_trace](DISPPARAMS& params, VARIANT*, EXCEPINFO*) {
+    constexpr UINT kLineFromEnd = 2;
+    if (params.cArgs < kLineFromEnd) return S_OK;
+    const VARIANT& line = params.rgvarg[params.cArgs - kLineFromEnd];
+    const BSTR text = V_VT(&line) == VT_BSTR                ? V_BSTR(&line)
+                      : V_VT(&line) == (VT_BYREF | VT_BSTR) ? *V_BSTRREF(&line)
+                                                            : nullptr;
+    last_trace->assign(text ? text : L"", text ? SysStringLen(text) : 0);
+    return S_OK;
+  };
+}
+
+}  // namespace
+
+RoadHosts::RoadHosts(Road road)
+    : disp(DispatchHost::Create("StepDisp")),
+      mks(DispatchHost::Create("StepMks")),
+      run(DispatchHost::Create("StepRunModul")),
+      trac(DispatchHost::Create("StepTrac")),
+      jour(DispatchHost::Create("StepJour")) {
+  disp->Returns(L"ScreenDisplay", MakeI4(0).Get())
+      .Returns(L"ScreenNo", MakeI4(kScreenAnswer).Get());
+  run->Returns(L"TransAction1", MakeText(L"0000").Get());
+  trac->Calls(L"TraceWrite", KeepTraceLine(last_trace));
+  switch (road) {
+    case Road::kCapture: mks->Returns(L"CardReaderRetain", MakeI4(kRetainedCode).Get()); break;
+    case Road::kNotRetained: mks->Returns(L"CardReaderRetain", MakeI4(0).Get()); break;
+    case Road::kDeviceFault: mks->Returns(L"CardReaderRetain", MakeI4(kDeviceFault).Get()); break;
+    case Road::kDisplayFailure:
+      disp->Returns(L"ScreenDisplay", MakeI4(kDisplayRefused).Get());
+      break;
+    case Road::kFailurePath: mks->Raises(L"CardReaderRetain", kHostRaise, kRaised); break;
+    case Road::kFailureInFailurePath:
+      mks->Raises(L"CardReaderRetain", kHostRaise, kRaised);
+      jour->Raises(L"JournalWriteMsg", kHostRaise, kRaised);
+      break;
+  }
+}
+
+bool RoadHosts::Balanced() const {
+  for (const DispatchHost* host : {disp.Get(), mks.Get(), run.Get(), trac.Get(), jour.Get()}) {
+    if (host->RefCount() != 1) return false;
+  }
+  return true;
+}
+
+LONG NormalResult(RoadHosts::Road road) {
+  switch (road) {
+    case RoadHosts::Road::kCapture: return kRetainedCode;
+    case RoadHosts::Road::kNotRetained: return 0;
+    case RoadHosts::Road::kDeviceFault: return kDeviceFault;
+    case RoadHosts::Road::kDisplayFailure: return kDisplayFailureCode;
+    case RoadHosts::Road::kFailurePath: return kFailureCode;
+    case RoadHosts::Road::kFailureInFailurePath: return 0;
+  }
+  return 0;
+}
+
+const char* RoadName(RoadHosts::Road road) {
+  switch (road) {
+    case RoadHosts::Road::kCapture: return "capture";
+    case RoadHosts::Road::kNotRetained: return "not retained";
+    case RoadHosts::Road::kDeviceFault: return "device fault";
+    case RoadHosts::Road::kDisplayFailure: return "display failure";
+    case RoadHosts::Road::kFailurePath: return "failure path";
+    case RoadHosts::Road::kFailureInFailurePath: return "failure in the failure path";
+  }
+  return "?";
+}
+
+}  // namespace clasp::testing

@@ -1,0 +1,262 @@
+#include "support/dispatch_host.h"
+
+#include "host/encoding.h"
+#include "host/text.h"
+
+namespace clasp::testing {
+namespace {
+
+// The source every failure raised by a test host names.
+constexpr wchar_t kSource[] = L"DispatchHost";
+
+std::string Narrow(std::wstring_view text) {
+  return Utf8(std::u16string_view(reinterpret_cast<const char16_t*>(text.data()), text.size()));
+}
+
+// DISP_E_EXCEPTION with the EXCEPINFO filled as an automation member fills it;
+// a caller that passes no EXCEPINFO gets the failure's own code instead.
+HRESULT RaiseWith(EXCEPINFO* info, SCODE scode, WORD code, std::wstring_view description) {
+  if (!info) return scode ? scode : DISP_E_EXCEPTION;
+  *info = EXCEPINFO{};
+  info->scode = scode;
+  info->wCode = code;
+  info->bstrDescription =
+      SysAllocStringLen(description.data(), static_cast<UINT>(description.size()));
+  info->bstrSource = SysAllocString(kSource);
+  return DISP_E_EXCEPTION;
+}
+
+}  // namespace
+
+void PrintTo(Binding binding, std::ostream* out) {
+  switch (binding) {
+    case Binding::kDispatch: *out << "Dispatch"; return;
+    case Binding::kExtended: *out << "Extended"; return;
+    case Binding::kScriptLike: *out << "ScriptLike"; return;
+  }
+}
+
+ComPtr<DispatchHost> DispatchHost::Create(std::string name, HostOptions options) {
+  return ComPtr<DispatchHost>::Adopt(new DispatchHost(std::move(name), std::move(options)));
+}
+
+DispatchHost::DispatchHost(std::string name, HostOptions options)
+    : name_(std::move(name)), options_(std::move(options)) {}
+
+DispatchHost::Member& DispatchHost::Declare(std::wstring_view name) {
+  for (Member& member : members_) {
+    if (SameIgnoringCase(std::wstring_view(member.name), name)) return member;
+  }
+  Member& added = members_.emplace_back();
+  added.name = name;
+  return added;
+}
+
+DispatchHost& DispatchHost::Returns(std::wstring_view member, const VARIANT& value) {
+  Member& declared = Declare(member);
+  declared.answers = true;
+  // VariantCopy only reads its source; its signature predates const.
+  VariantCopy(declared.answer.Put(), const_cast<VARIANT*>(&value));
+  return *this;
+}
+
+DispatchHost& DispatchHost::Raises(std::wstring_view member, SCODE scode,
+                                   std::wstring_view description) {
+  Member& declared = Declare(member);
+  declared.raises = true;
+  declared.scode = scode;
+  declared.description = description;
+  return *this;
+}
+
+DispatchHost& DispatchHost::Calls(std::wstring_view member, HostAction action) {
+  Declare(member).action = std::make_shared<const HostAction>(std::move(action));
+  return *this;
+}
+
+DispatchHost& DispatchHost::Knows(std::wstring_view member) {
+  Declare(member);
+  return *this;
+}
+
+DispatchHost& DispatchHost::Lacks(std::wstring_view member) {
+  Declare(member).missing = true;
+  return *this;
+}
+
+HRESULT DispatchHost::Resolve(std::wstring_view name, DISPID* id) {
+  // Found by scanning: host tables are short, and a benchmark host must cost
+  // what a plain automation object costs.
+  std::size_t index = 0;
+  while (index < members_.size() &&
+         !SameIgnoringCase(std::wstring_view(members_[index].name), name)) {
+    ++index;
+  }
+  if (index == members_.size()) members_.emplace_back().name = name;
+  if (members_[index].missing) return DISP_E_UNKNOWNNAME;
+  *id = static_cast<DISPID>(index + 1);
+  return S_OK;
+}
+
+HRESULT DispatchHost::QueryInterface(REFIID iid, void** out) {
+  if (!out) return E_POINTER;
+  *out = nullptr;
+  if (options_.log && iid != IID_IUnknown) asked_.push_back(iid);
+  const bool known = iid == IID_IUnknown || iid == IID_IDispatch ||
+                     (options_.binding != Binding::kDispatch && iid == __uuidof(IDispatchEx));
+  if (!known && !options_.every_iid) return E_NOINTERFACE;
+  *out = static_cast<IDispatchEx*>(this);
+  AddRef();
+  return S_OK;
+}
+
+ULONG DispatchHost::Release() {
+  const ULONG left = --count_;
+  if (left == 0) delete this;
+  return left;
+}
+
+HRESULT DispatchHost::GetTypeInfoCount(UINT* count) {
+  if (!count) return E_POINTER;
+  *count = 0;
+  return S_OK;
+}
+
+HRESULT DispatchHost::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
+  if (info) *info = nullptr;
+  return DISP_E_BADINDEX;
+}
+
+HRESULT DispatchHost::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
+  // Script class objects answer names only through GetDispID.
+  if (options_.binding == Binding::kScriptLike) return E_NOTIMPL;
+  if (!names || !names[0] || !ids) return E_POINTER;
+  if (count != 1) return DISP_E_UNKNOWNNAME;
+  ++name_lookups_;
+  return Resolve(names[0], ids);
+}
+
+HRESULT DispatchHost::GetDispID(BSTR name, DWORD, DISPID* id) {
+  if (!name || !id) return E_POINTER;
+  ++dispid_lookups_;
+  return Resolve(std::wstring_view(name, SysStringLen(name)), id);
+}
+
+HRESULT DispatchHost::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
+                             VARIANT* result, EXCEPINFO* info, UINT*) {
+  return Call(id, flags, params, result, info);
+}
+
+HRESULT DispatchHost::InvokeEx(DISPID id, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
+                               EXCEPINFO* info, IServiceProvider*) {
+  return Call(id, flags, params, result, info);
+}
+
+void DispatchHost::Log(const Member& member, bool put, bool well_formed,
+                       const DISPPARAMS& params) const {
+  std::string line = name_ + "." + Narrow(member.name);
+  if (put) {
+    line += well_formed ? " = " + ShowVariant(params.rgvarg[0]) : " (malformed put)";
+  } else {
+    line += "(";
+    for (UINT i = 0; i < params.cArgs; ++i) {
+      if (i) line += ", ";
+      // DISPPARAMS holds the last argument first.
+      line += ShowVariant(params.rgvarg[params.cArgs - 1 - i]);
+    }
+    line += ")";
+  }
+  options_.log->push_back(std::move(line));
+}
+
+HRESULT DispatchHost::Call(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result,
+                           EXCEPINFO* info) {
+  if (id < 1 || static_cast<std::size_t>(id) > members_.size()) return DISP_E_MEMBERNOTFOUND;
+  if (!params) return E_POINTER;
+  const std::size_t index = static_cast<std::size_t>(id - 1);
+  const bool put = (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) != 0;
+  if (options_.log || members_[index].action) {
+    return CallScripted(index, put, *params, result, info);
+  }
+  // The benchmark's path: no more work than any automation object does.
+  const Member& member = members_[index];
+  if (member.raises) return RaiseWith(info, member.scode, 0, member.description);
+  if (put || !result) return S_OK;
+  VariantInit(result);
+  if (!member.answers) return S_OK;
+  return VariantCopy(result, const_cast<VARIANT*>(&member.answer.Get()));
+}
+
+HRESULT DispatchHost::CallScripted(std::size_t index, bool put, DISPPARAMS& params,
+                                   VARIANT* result, EXCEPINFO* info) {
+  const bool well_formed = !put || (params.cArgs == 1 && params.cNamedArgs == 1 &&
+                                    params.rgdispidNamedArgs &&
+                                    params.rgdispidNamedArgs[0] == DISPID_PROPERTYPUT);
+  if (options_.log) Log(members_[index], put, well_formed, params);
+  if (!well_formed) return DISP_E_BADPARAMCOUNT;
+
+  if (members_[index].action) {
+    // Both kept: the action may drop the caller's last count on this host,
+    // replace itself or declare members (which moves the table).
+    const ComPtr<DispatchHost> keep_alive(this);
+    const std::shared_ptr<const HostAction> action = members_[index].action;
+    return (*action)(params, put ? nullptr : result, info);
+  }
+  Member& member = members_[index];
+  if (member.raises) return RaiseWith(info, member.scode, 0, member.description);
+  if (put) {
+    VariantCopyInd(member.put.Put(), &params.rgvarg[0]);
+    return S_OK;
+  }
+  if (!result) return S_OK;
+  VariantInit(result);
+  // A property read answers the last value put when nothing else is scripted.
+  if (member.answers) return VariantCopy(result, member.answer.Address());
+  if (params.cArgs == 0) return VariantCopy(result, member.put.Address());
+  return S_OK;
+}
+
+HostAction RaiseExcepInfo(SCODE scode, WORD code, const std::wstring& description) {
+  return [=](DISPPARAMS&, VARIANT*, EXCEPINFO* info) {
+    return RaiseWith(info, scode, code, description);
+  };
+}
+
+namespace {
+// The deferred fill-in reads what to fill from these; one failure at a time.
+SCODE g_deferred_scode = 0;
+std::wstring g_deferred_description;
+
+HRESULT __stdcall FillDeferred(EXCEPINFO* info) {
+  info->scode = g_deferred_scode;
+  info->bstrDescription = SysAllocString(g_deferred_description.c_str());
+  return S_OK;
+}
+}  // namespace
+
+HostAction RaiseDeferred(SCODE scode, const std::wstring& description) {
+  return [=](DISPPARAMS&, VARIANT*, EXCEPINFO* info) {
+    if (!info) return scode;
+    g_deferred_scode = scode;
+    g_deferred_description = description;
+    *info = EXCEPINFO{};
+    info->pfnDeferredFillIn = FillDeferred;
+    return DISP_E_EXCEPTION;
+  };
+}
+
+HostAction RaiseErrorObject(HRESULT result, const std::wstring& description) {
+  return [=](DISPPARAMS&, VARIANT*, EXCEPINFO*) {
+    ComPtr<ICreateErrorInfo> create;
+    CreateErrorInfo(create.Put());
+    create->SetDescription(const_cast<LPOLESTR>(description.c_str()));
+    SetErrorInfo(0, QueryAs<IErrorInfo>(create.Get()).Get());
+    return result;
+  };
+}
+
+HostAction RaiseHresult(HRESULT result) {
+  return [=](DISPPARAMS&, VARIANT*, EXCEPINFO*) { return result; };
+}
+
+}  // namespace clasp::testing
