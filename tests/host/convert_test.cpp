@@ -350,6 +350,55 @@ class NoDescription final : public OpaqueValue {
   std::u16string Describe() const override { return {}; }
 };
 
+// The number a conversion fails with; 0 when it does not fail.
+template <class Conversion>
+std::int32_t FailureNumber(Conversion conversion) {
+  try {
+    conversion();
+  } catch (const Failure& f) {
+    return f.Number();
+  }
+  return 0;
+}
+
+TEST(Convert, EveryWholeNumberKindReadsAsItsNumber) {
+  const struct {
+    Kind kind;
+    std::int64_t held;
+    std::u16string text;
+  } cases[] = {
+      {Kind::kI1, -5, u"-5"},
+      {Kind::kI2, -300, u"-300"},
+      {Kind::kI4, -70000, u"-70000"},
+      {Kind::kI8, -5, u"-5"},
+      {Kind::kInt, -5, u"-5"},
+      {Kind::kUI1, 200, u"200"},
+      {Kind::kUI2, 65535, u"65535"},
+      {Kind::kUI4, 70000, u"70000"},
+      {Kind::kUI8, 7, u"7"},
+      {Kind::kUInt, 7, u"7"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(Utf8(KindName(c.kind)));
+    const HostValue value = HostValue::Integer(c.kind, c.held);
+    const auto held = static_cast<std::int32_t>(c.held);
+    EXPECT_EQ(ToInt32(value), held);
+    EXPECT_EQ(ToText(value), c.text);
+    EXPECT_TRUE(EqualsInt(value, held));
+    EXPECT_TRUE(GreaterThanInt(value, held - 1));
+    EXPECT_FALSE(GreaterThanInt(value, held));
+  }
+  // The largest unsigned 64-bit value is held in the bits of -1.
+  const HostValue largest = HostValue::Integer(Kind::kUI8, -1);
+  EXPECT_EQ(ToText(largest), u"18446744073709551615");
+  EXPECT_TRUE(GreaterThanInt(largest, std::numeric_limits<std::int32_t>::max()));
+  // An error code holds an integer too, but it is no number.
+  const HostValue error = HostValue::Integer(Kind::kError, 5);
+  EXPECT_EQ(FailureNumber([&] { return ToInt32(error); }), kTypeMismatch);
+  EXPECT_EQ(FailureNumber([&] { return ToText(error); }), kTypeMismatch);
+  EXPECT_EQ(FailureNumber([&] { return EqualsInt(error, 5); }), kTypeMismatch);
+}
+
 TEST(PlatformConversions, TakeTheKindsTheCoreLeavesToThePlatformOnly) {
   RecordingConversions platform;
   std::optional<ScopedPlatformConversions> installed(std::in_place, &platform);
