@@ -141,7 +141,8 @@ std::u16string ScaledText(bool negative, std::uint32_t high, std::uint64_t low,
   return Utf16(text);
 }
 
-// An unsigned 64-bit whole number is held in the signed integer's bits.
+// The decimal text of a whole number; an unsigned 64-bit one is held in the
+// signed integer's bits.
 std::u16string WholeNumberText(Kind kind, std::int64_t v) {
   if (kind == Kind::kUI8) return Utf16(std::to_string(static_cast<std::uint64_t>(v)));
   return DecimalText(v);
@@ -282,6 +283,7 @@ std::u16string PlainToText(const HostValue& value) {
       return ScaledText(d.negative, d.high, d.low, d.scale);
     }
     default:
+      // Truth, a whole number too, took its words above.
       if (IsWholeNumber(kind)) return WholeNumberText(kind, value.AsInteger());
       throw TypeMismatchFailure();
   }
