@@ -10,6 +10,7 @@
 #include "host/failure.h"
 #include "host/number.h"
 #include "host/text.h"
+#include "support/failure_of.h"
 
 namespace clasp {
 namespace {
@@ -355,17 +356,6 @@ class NoDescription final : public OpaqueValue {
   std::u16string Describe() const override { return {}; }
 };
 
-// The number a conversion fails with; 0 when it does not fail.
-template <class Conversion>
-std::int32_t FailureNumber(Conversion conversion) {
-  try {
-    conversion();
-  } catch (const Failure& f) {
-    return f.Number();
-  }
-  return 0;
-}
-
 TEST(Convert, EveryWholeNumberKindReadsAsItsNumber) {
   const struct {
     Kind kind;
@@ -399,9 +389,9 @@ TEST(Convert, EveryWholeNumberKindReadsAsItsNumber) {
   EXPECT_TRUE(GreaterThanInt(largest, std::numeric_limits<std::int32_t>::max()));
   // An error code holds an integer too, but it is no number.
   const HostValue error = HostValue::Integer(Kind::kError, 5);
-  EXPECT_EQ(FailureNumber([&] { return ToInt32(error); }), kTypeMismatch);
-  EXPECT_EQ(FailureNumber([&] { return ToText(error); }), kTypeMismatch);
-  EXPECT_EQ(FailureNumber([&] { return EqualsInt(error, 5); }), kTypeMismatch);
+  EXPECT_EQ(testing::FailureOf([&] { return ToInt32(error); }), kTypeMismatch);
+  EXPECT_EQ(testing::FailureOf([&] { return ToText(error); }), kTypeMismatch);
+  EXPECT_EQ(testing::FailureOf([&] { return EqualsInt(error, 5); }), kTypeMismatch);
 }
 
 TEST(PlatformConversions, TakeTheKindsTheCoreLeavesToThePlatformOnly) {
