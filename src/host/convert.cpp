@@ -33,6 +33,27 @@ std::uint64_t Magnitude(std::int64_t v) {
   return v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
 }
 
+// The kinds that hold a plain whole number, truth (-1 or 0) among them. Currency
+// is held scaled and an error code is no number, so neither is one here.
+bool IsWholeNumber(Kind kind) noexcept {
+  switch (kind) {
+    case Kind::kBool:
+    case Kind::kI1:
+    case Kind::kI2:
+    case Kind::kI4:
+    case Kind::kI8:
+    case Kind::kInt:
+    case Kind::kUI1:
+    case Kind::kUI2:
+    case Kind::kUI4:
+    case Kind::kUI8:
+    case Kind::kUInt:
+      return true;
+    default:
+      return false;
+  }
+}
+
 Number FromInteger(Kind kind, std::int64_t v) {
   Number number;
   if (kind == Kind::kUI8) {
@@ -69,7 +90,9 @@ Number FromRadix(const detail::TextNumber& text) {
 
 // Every kind that has a numeric reading; null, objects and the rest do not.
 Number ToNumber(const HostValue& value) {
-  switch (value.GetKind()) {
+  const Kind kind = value.GetKind();
+  if (IsWholeNumber(kind)) return FromInteger(kind, value.AsInteger());
+  switch (kind) {
     case Kind::kEmpty:
       return {};
     case Kind::kText: {
@@ -89,18 +112,6 @@ Number ToNumber(const HostValue& value) {
       const Decimal& d = value.AsDecimal();
       return detail::FromScaled(d.negative, d.high, d.low, d.scale);
     }
-    case Kind::kBool:
-    case Kind::kI1:
-    case Kind::kI2:
-    case Kind::kI4:
-    case Kind::kI8:
-    case Kind::kInt:
-    case Kind::kUI1:
-    case Kind::kUI2:
-    case Kind::kUI4:
-    case Kind::kUI8:
-    case Kind::kUInt:
-      return FromInteger(value.GetKind(), value.AsInteger());
     default:
       throw TypeMismatchFailure();
   }
@@ -128,6 +139,13 @@ std::u16string ScaledText(bool negative, std::uint32_t high, std::uint64_t low,
   std::string text = whole + (fraction.empty() ? "" : "." + fraction);
   if (negative && text != "0") text.insert(text.begin(), '-');
   return Utf16(text);
+}
+
+// The decimal text of a whole number; an unsigned 64-bit one is held in the
+// signed integer's bits.
+std::u16string WholeNumberText(Kind kind, std::int64_t v) {
+  if (kind == Kind::kUI8) return Utf16(std::to_string(static_cast<std::uint64_t>(v)));
+  return DecimalText(v);
 }
 
 // Rounded to single precision through memory: x87 registers would otherwise
@@ -264,19 +282,9 @@ std::u16string PlainToText(const HostValue& value) {
       const Decimal& d = value.AsDecimal();
       return ScaledText(d.negative, d.high, d.low, d.scale);
     }
-    case Kind::kUI8:
-      return Utf16(std::to_string(static_cast<std::uint64_t>(value.AsInteger())));
-    case Kind::kI1:
-    case Kind::kI2:
-    case Kind::kI4:
-    case Kind::kI8:
-    case Kind::kInt:
-    case Kind::kUI1:
-    case Kind::kUI2:
-    case Kind::kUI4:
-    case Kind::kUInt:
-      return DecimalText(value.AsInteger());
     default:
+      // Truth, a whole number too, took its words above.
+      if (IsWholeNumber(kind)) return WholeNumberText(kind, value.AsInteger());
       throw TypeMismatchFailure();
   }
 }

@@ -10,6 +10,7 @@
 #include "host/failure.h"
 #include "host/number.h"
 #include "host/text.h"
+#include "support/failure_of.h"
 
 namespace clasp {
 namespace {
@@ -134,6 +135,8 @@ TEST(ToInt32, FollowsTheHostRules) {
       {"&H80000000", HostValue::Text(u"&H80000000"), std::numeric_limits<std::int32_t>::min()},
       {"&O37777777777", HostValue::Text(u"&O37777777777"), -1},
       {"&H100000000", HostValue::Text(u"&H100000000"), std::nullopt, kOverflow},
+      {"&H beyond 64 bits, whose low bits read 1",
+       HostValue::Text(u"&H10000000000000001"), std::nullopt, kOverflow},
       {"-&H1", HostValue::Text(u"-&H1"), 1},
       {"&H after a dollar", HostValue::Text(u"$&H1"), std::nullopt, kTypeMismatch},
       {"&H with a point", HostValue::Text(u"&H1.5"), std::nullopt, kTypeMismatch},
@@ -156,6 +159,7 @@ TEST(ToInt32, FollowsTheHostRules) {
       {"signs and commas inside the exponent", HostValue::Text(u"500e-,+2"), 5},
       {"digits after the exponent are the number's", HostValue::Text(u"1e1,5"), 150},
       {"no point after the exponent", HostValue::Text(u"1e1.5"), std::nullopt, kTypeMismatch},
+      {"no blank inside the exponent", HostValue::Text(u"1e 1"), std::nullopt, kTypeMismatch},
       {"zeros after a bare point", HostValue::Text(u".005e3"), 5},
       {"only zeros after a bare point", HostValue::Text(u"-.00"), 0},
       {"zero with an exponent", HostValue::Text(u"0e5"), 0},
@@ -216,11 +220,15 @@ TEST(ToText, IntegersTextEmptyAndNull) {
       {"empty", HostValue::Empty(), u""},
       {"true", HostValue::Bool(true), u"True"},
       {"false", HostValue::Bool(false), u"False"},
+      {"any truth but 0 is True", HostValue::Integer(Kind::kBool, 1), u"True"},
       {"R8", HostValue::R8(2.5), u"2.5"},
       {"currency", HostValue::Integer(Kind::kCurrency, 15000), u"1.5"},
       {"negative currency", HostValue::Integer(Kind::kCurrency, -15000), u"-1.5"},
       {"currency below one", HostValue::Integer(Kind::kCurrency, 5), u"0.0005"},
       {"single precision keeps 7 digits", HostValue::Real(Kind::kR4, 1234567.0), u"1234567"},
+      {"and rounds the 8th", HostValue::Real(Kind::kR4, 16777216.0), u"1.677722E+07"},
+      {"doubles keep 15 digits", HostValue::R8(123456789012345.0), u"123456789012345"},
+      {"and round the 16th", HostValue::R8(1234567890123456.0), u"1.23456789012346E+15"},
       {"negative zero", HostValue::R8(-0.0), u"0"},
       {"negative R8", HostValue::R8(-2.5), u"-2.5"},
       {"R8 1", HostValue::R8(1), u"1"},
@@ -234,6 +242,13 @@ TEST(ToText, IntegersTextEmptyAndNull) {
        u"12/29/1899 6:00:00 AM"},
       {"half a second rounds up", HostValue::Real(Kind::kDate, 1 + 0.5 / 86400),
        u"12/31/1899 12:00:01 AM"},
+      {"seconds below one half are dropped",
+       HostValue::Real(Kind::kDate, 36526 + (12 * 3600 + 34 * 60 + 56.4) / 86400),
+       u"1/1/2000 12:34:56 PM"},
+      {"the last second of a day stays in it",
+       HostValue::Real(Kind::kDate, 36526 + 86399.4 / 86400), u"1/1/2000 11:59:59 PM"},
+      {"seconds above one half round up",
+       HostValue::Real(Kind::kDate, 36526 + 86313.6 / 86400), u"1/1/2000 11:58:34 PM"},
       {"seconds round into the next minute", HostValue::Real(Kind::kDate, 1 + 119.6 / 86400),
        u"12/31/1899 12:02:00 AM"},
       {"half a second short of midnight rounds into the next day",
@@ -287,6 +302,7 @@ TEST(Compare, NumericWithEmptyAsZeroAndNullFalse) {
       {"-0.5 < 0", HostValue::R8(-0.5), 0, -1},
       {"-1.5 > -2", HostValue::Text(u"-1.5"), -2, 1},
       {"-1 < 0", HostValue::I4(-1), 0, -1},
+      {"-1 = -1", HostValue::I4(-1), -1, 0},
       {"true < 0", HostValue::Bool(true), 0, -1},
       {"huge > 1", HostValue::Text(u"1e40"), 1, 1},
       {"huge negative < 1", HostValue::Text(u"-1e40"), 1, -1},
@@ -339,6 +355,44 @@ class NoDescription final : public OpaqueValue {
  public:
   std::u16string Describe() const override { return {}; }
 };
+
+TEST(Convert, EveryWholeNumberKindReadsAsItsNumber) {
+  const struct {
+    Kind kind;
+    std::int64_t held;
+    std::u16string text;
+  } cases[] = {
+      {Kind::kI1, -5, u"-5"},
+      {Kind::kI2, -300, u"-300"},
+      {Kind::kI4, -70000, u"-70000"},
+      {Kind::kI8, -5, u"-5"},
+      {Kind::kInt, -5, u"-5"},
+      {Kind::kUI1, 200, u"200"},
+      {Kind::kUI2, 65535, u"65535"},
+      {Kind::kUI4, 70000, u"70000"},
+      {Kind::kUI8, 7, u"7"},
+      {Kind::kUInt, 7, u"7"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(Utf8(KindName(c.kind)));
+    const HostValue value = HostValue::Integer(c.kind, c.held);
+    const auto held = static_cast<std::int32_t>(c.held);
+    EXPECT_EQ(ToInt32(value), held);
+    EXPECT_EQ(ToText(value), c.text);
+    EXPECT_TRUE(EqualsInt(value, held));
+    EXPECT_TRUE(GreaterThanInt(value, held - 1));
+    EXPECT_FALSE(GreaterThanInt(value, held));
+  }
+  // The largest unsigned 64-bit value is held in the bits of -1.
+  const HostValue largest = HostValue::Integer(Kind::kUI8, -1);
+  EXPECT_EQ(ToText(largest), u"18446744073709551615");
+  EXPECT_TRUE(GreaterThanInt(largest, std::numeric_limits<std::int32_t>::max()));
+  // An error code holds an integer too, but it is no number.
+  const HostValue error = HostValue::Integer(Kind::kError, 5);
+  EXPECT_EQ(testing::FailureOf([&] { return ToInt32(error); }), kTypeMismatch);
+  EXPECT_EQ(testing::FailureOf([&] { return ToText(error); }), kTypeMismatch);
+  EXPECT_EQ(testing::FailureOf([&] { return EqualsInt(error, 5); }), kTypeMismatch);
+}
 
 TEST(PlatformConversions, TakeTheKindsTheCoreLeavesToThePlatformOnly) {
   RecordingConversions platform;
@@ -448,7 +502,9 @@ TEST(Utf, RoundTripsChineseAndReplacesBrokenInput) {
       {"four continuation bytes", "\x80\x90\x80\x80", u"\xfffd\xfffd\xfffd\xfffd"},
       {"no five-byte leads", "\xf8\x90\x80\x80", u"\xfffd\xfffd\xfffd\xfffd"},
       {"overlong two bytes", "\xc0\xaf", u"\xfffd\xfffd"},
+      {"highest overlong two bytes", "\xc1\xbf", u"\xfffd\xfffd"},
       {"overlong three bytes", "\xe0\x9f\xbf", u"\xfffd\xfffd\xfffd"},
+      {"highest overlong four bytes", "\xf0\x8f\xbf\xbf", u"\xfffd\xfffd\xfffd\xfffd"},
       {"encoded surrogate", "\xed\xa0\x80", u"\xfffd\xfffd\xfffd"},
       {"encoded last low surrogate", "\xed\xbf\xbf", u"\xfffd\xfffd\xfffd"},
       {"beyond U+10FFFF", "\xf4\x90\x80\x80", u"\xfffd\xfffd\xfffd\xfffd"},

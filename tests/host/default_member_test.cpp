@@ -120,6 +120,26 @@ TEST(DefaultMember, ObjectsAnsweringObjectsAreFollowedToAValue) {
                                                     "Inner.[default] -> I4 42"}));
 }
 
+// A chain of objects is followed sixteen deep; one object more ends in the type
+// mismatch of an object that answers itself, after as many reads.
+TEST(DefaultMember, ChainsAreFollowedSixteenObjectsDeep) {
+  constexpr int kDeepest = 16;
+  for (const int depth : {kDeepest, kDeepest + 1}) {
+    SCOPED_TRACE(depth);
+    auto log = std::make_shared<AccessLog>();
+    std::vector<Ref<RecordingHost>> chain;
+    HostValue answer = HostValue::I4(42);
+    for (int k = 0; k < depth; ++k) {
+      chain.push_back(RecordingHost::Create("Link" + std::to_string(k), log));
+      chain.back()->Returns(std::u16string(RecordingHost::kDefaultMember), answer);
+      answer = HostValue::Object(chain.back()->Object());
+    }
+    EXPECT_EQ(Outcome([&] { return std::to_string(ToInt32(answer)); }),
+              depth == kDeepest ? "42" : "fails 13");
+    EXPECT_EQ(log->Lines().size(), static_cast<std::size_t>(kDeepest));
+  }
+}
+
 TEST(DefaultMember, AnObjectAnsweringItselfEndsInATypeMismatch) {
   auto log = std::make_shared<AccessLog>();
   const Ref<RecordingHost> loop = RecordingHost::Create("Loop", log);

@@ -6,18 +6,12 @@
 #include "host/convert.h"
 #include "host/failure.h"
 #include "host/text.h"
+#include "support/failure_of.h"
 
 namespace clasp {
 namespace {
 
-std::int32_t FailureOf(auto&& call) {
-  try {
-    call();
-  } catch (const Failure& failure) {
-    return failure.Number();
-  }
-  return 0;
-}
+using testing::FailureOf;
 
 // An exponent that sums to the 32-bit maximum, then trailing zeros: counting
 // those zeros into the 32-bit sum overflowed it (undefined behaviour, and in
