@@ -35,11 +35,7 @@ class ClassFactory final : public ComObject<ClassFactory<Create>, IClassFactory>
     return Create(iid, out);
   }
   HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) noexcept override {
-    if (lock) {
-      LockModule();
-    } else {
-      UnlockModule();
-    }
+    clasp::LockServer(lock != FALSE);
     return S_OK;
   }
 

@@ -57,6 +57,21 @@ TEST(ClassFactory, ModuleUnloadsOnlyWithoutInstancesAndLocks) {
   EXPECT_EQ(server.can_unload_now(), S_OK);
 }
 
+TEST(ClassFactory, AnUnlockWithoutALockCannotUnloadALiveInstance) {
+  const Server& server = Server::Get();
+  ASSERT_EQ(server.can_unload_now(), S_OK);
+  ComPtr<IClassFactory> factory = Factory();
+  ComPtr<IDispatch> component;
+  ASSERT_EQ(factory->CreateInstance(nullptr, __uuidof(IDispatch), component.PutVoid()), S_OK);
+  // A client that gives back locks it never took: ignored.
+  EXPECT_EQ(factory->LockServer(FALSE), S_OK);
+  EXPECT_EQ(factory->LockServer(FALSE), S_OK);
+  factory.Reset();
+  EXPECT_EQ(server.can_unload_now(), S_FALSE) << "an instance is alive";
+  component.Reset();
+  EXPECT_EQ(server.can_unload_now(), S_OK) << "the ignored unlocks left a count behind";
+}
+
 TEST(ClassFactory, InstanceAnswersHoldfastUnderAllThreeIdentifiers) {
   const ComPtr<IClassFactory> factory = Factory();
   ComPtr<IUnknown> identity;

@@ -9,4 +9,9 @@ void LockModule() noexcept;
 void UnlockModule() noexcept;
 bool ModuleInUse() noexcept;
 
+// IClassFactory::LockServer: a lock held for a client, or one given back. A
+// client's unlock without a lock of its own is ignored, so that it cannot
+// take a live object's count from the module.
+void LockServer(bool lock) noexcept;
+
 }  // namespace clasp
