@@ -100,21 +100,8 @@ manifest_version() {
   sed -n 's/.*name="Clasp.Holdfast" version="\([0-9.]*\)".*/\1/p' "$program_files/Clasp.Holdfast.manifest"
 }
 
-passed=0
-failed=0
-# run NAME FUNCTION: the function prints what went wrong and returns non-zero.
-run() {
-  local name=$1
-  local output
-  if output=$("$2" 2>&1); then
-    echo "ok - install.$arch.$name"
-    passed=$((passed + 1))
-  else
-    echo "FAIL - install.$arch.$name"
-    echo "$output" | sed 's/^/    /'
-    failed=$((failed + 1))
-  fi
-}
+suite=install.$arch
+. "$root/tests/install/checks.sh"
 
 # expect_check STATUS TEXT...: the check exits with STATUS and says each TEXT.
 expect_check() {
@@ -306,7 +293,4 @@ if [ -n "$other_build" ]; then
   run check_names_other_bitness test_check_names_other_bitness
 fi
 
-total=$((passed + failed))
-percent=$(( total > 0 ? passed * 100 / total : 0 ))
-echo "install.$arch: $percent% tests passed, $failed tests failed out of $total"
-[ "$failed" -eq 0 ]
+summary

@@ -25,19 +25,8 @@ restore() {
 }
 trap restore EXIT
 
-passed=0
-failed=0
-run() {
-  local output
-  if output=$("$2" 2>&1); then
-    echo "ok - signing.$arch.$1"
-    passed=$((passed + 1))
-  else
-    echo "FAIL - signing.$arch.$1"
-    echo "$output" | sed 's/^/    /'
-    failed=$((failed + 1))
-  fi
-}
+suite=signing.$arch
+. "$root/tests/install/checks.sh"
 
 # The throwaway certificate, trusted by nothing but this test.
 password=$(openssl rand -hex 16)
@@ -84,6 +73,4 @@ test_signed_build() {
 run unsigned_by_default test_unsigned_by_default
 run signs_dll_and_package test_signed_build
 
-total=$((passed + failed))
-echo "signing.$arch: $(( passed * 100 / total ))% tests passed, $failed tests failed out of $total"
-[ "$failed" -eq 0 ]
+summary

@@ -18,7 +18,7 @@ void NoteOwnFailures(std::vector<Event>& events, const Outcome& outcome) {
   const auto last = std::find_if(events.rbegin(), events.rend(), is_own);
   if (last == events.rend()) return;
   // The failure that escaped Cols is the last thing the step did.
-  const bool escaped = outcome.failure && !outcome.result && last == events.rbegin() &&
+  const bool escaped = outcome.failure && last == events.rbegin() &&
                        outcome.failure->Number() == last->failure->Number();
   bool earlier = false;
   for (Event& event : events) {

@@ -8,9 +8,6 @@
 namespace clasp::hostile {
 namespace {
 
-constexpr DISPID kDisapleVal01 = 0x68030001;
-constexpr DISPID kScreenNo = 0x6803000a;
-constexpr DISPID kCols = 0x60030007;
 constexpr DISPID kUnknownMember = 0x12345;
 constexpr VARTYPE kGarbageByReference = 0x7FFF;
 constexpr VARTYPE kGarbage = 0x0FFF;
@@ -99,7 +96,7 @@ std::string PutDisplayValue(const ValueRow& row, bool by_invoke) {
   if (by_invoke) {
     DISPID named = DISPID_PROPERTYPUT;
     DISPPARAMS params{&bad.value, &named, 1, 1};
-    outcome = stage.component->Invoke(kDisapleVal01, IID_NULL, LOCALE_USER_DEFAULT,
+    outcome = stage.component->Invoke(kDisapleVal01Id, IID_NULL, LOCALE_USER_DEFAULT,
                                       DISPATCH_PROPERTYPUT, &params, nullptr, nullptr, nullptr);
   } else {
     outcome = stage.component->put_DisapleVal01(bad.value);
@@ -130,24 +127,24 @@ const RequestRow kRequestRows[] = {
      [](IDispatch* c) {
        Variant value = MakeText(L"12");
        DISPPARAMS params{value.Address(), nullptr, 1, 1};
-       return Put(c, kScreenNo, &params);
+       return Put(c, kScreenNoId, &params);
      },
      E_INVALIDARG},
     {"Invoke: arguments counted, no array",
      [](IDispatch* c) {
        DISPID named = DISPID_PROPERTYPUT;
        DISPPARAMS params{nullptr, &named, 1, 1};
-       return Put(c, kScreenNo, &params);
+       return Put(c, kScreenNoId, &params);
      },
      E_INVALIDARG},
-    {"Invoke: no DISPPARAMS", [](IDispatch* c) { return Put(c, kScreenNo, nullptr); },
+    {"Invoke: no DISPPARAMS", [](IDispatch* c) { return Put(c, kScreenNoId, nullptr); },
      E_INVALIDARG},
     {"Invoke: more named arguments than arguments",
      [](IDispatch* c) {
        Variant value = MakeText(L"12");
        DISPID named[] = {DISPID_PROPERTYPUT, DISPID_PROPERTYPUT};
        DISPPARAMS params{value.Address(), named, 1, 2};
-       return Put(c, kScreenNo, &params);
+       return Put(c, kScreenNoId, &params);
      },
      E_INVALIDARG},
     {"Invoke: put with an extra positional argument",
@@ -159,7 +156,7 @@ const RequestRow kRequestRows[] = {
        V_I4(&values[1]) = 2;
        DISPID named = DISPID_PROPERTYPUT;
        DISPPARAMS params{values, &named, 2, 1};
-       return Put(c, kScreenNo, &params);
+       return Put(c, kScreenNoId, &params);
      },
      DISP_E_BADPARAMCOUNT},
     {"Invoke: put through an unknown named argument",
@@ -167,7 +164,7 @@ const RequestRow kRequestRows[] = {
        Variant value = MakeText(L"12");
        DISPID named = 5;
        DISPPARAMS params{value.Address(), &named, 1, 1};
-       return Put(c, kScreenNo, &params);
+       return Put(c, kScreenNoId, &params);
      },
      DISP_E_PARAMNOTFOUND},
     {"Invoke: put with an unknown named argument beside the value",
@@ -179,7 +176,7 @@ const RequestRow kRequestRows[] = {
        V_I4(&values[1]) = 2;
        DISPID named[] = {DISPID_PROPERTYPUT, 7};
        DISPPARAMS params{values, named, 2, 2};
-       return Put(c, kScreenNo, &params);
+       return Put(c, kScreenNoId, &params);
      },
      DISP_E_PARAMNOTFOUND},
     {"Invoke: Cols with a named argument",
@@ -188,7 +185,7 @@ const RequestRow kRequestRows[] = {
        DISPID named = 1;
        DISPPARAMS params{value.Address(), &named, 1, 1};
        Variant result;
-       return c->Invoke(kCols, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params,
+       return c->Invoke(kColsId, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params,
                         result.Put(), nullptr, nullptr);
      },
      DISP_E_PARAMNOTFOUND},
@@ -197,14 +194,14 @@ const RequestRow kRequestRows[] = {
        Variant value = MakeI4(1);
        DISPPARAMS params{value.Address(), nullptr, 1, 0};
        Variant result;
-       return c->Invoke(kCols, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params,
+       return c->Invoke(kColsId, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params,
                         result.Put(), nullptr, nullptr);
      },
      DISP_E_BADPARAMCOUNT},
     {"Invoke: interface identifier not null",
      [](IDispatch* c) {
        DISPPARAMS params{nullptr, nullptr, 0, 0};
-       return c->Invoke(kCols, IID_IDispatch, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params,
+       return c->Invoke(kColsId, IID_IDispatch, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params,
                         nullptr, nullptr, nullptr);
      },
      DISP_E_UNKNOWNINTERFACE},
@@ -238,7 +235,7 @@ const RequestRow kRequestRows[] = {
     {"Invoke: Cols with no result VARIANT",
      [](IDispatch* c) {
        DISPPARAMS params{nullptr, nullptr, 0, 0};
-       return c->Invoke(kCols, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr,
+       return c->Invoke(kColsId, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr,
                         nullptr, nullptr);
      },
      S_OK},
@@ -246,7 +243,7 @@ const RequestRow kRequestRows[] = {
      [](IDispatch* c) {
        DISPPARAMS params{nullptr, nullptr, 0, 0};
        Variant result;
-       return c->Invoke(kScreenNo, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &params,
+       return c->Invoke(kScreenNoId, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &params,
                         result.Put(), nullptr, nullptr);
      },
      DISP_E_MEMBERNOTFOUND},

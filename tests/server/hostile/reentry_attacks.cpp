@@ -10,9 +10,6 @@ namespace clasp::hostile {
 namespace {
 
 constexpr int kNestingDepth = 50;
-constexpr DISPID kColsId = 0x60030007;
-constexpr DISPID kStepDispId = 0x68030006;
-constexpr DISPID kDisapleVal01Id = 0x68030001;
 constexpr LONG kNotRetained = 0;
 
 std::string ColsAnswers(Stage& stage, LONG expected) {

@@ -20,6 +20,13 @@ using testing::DispatchHost;
 using testing::MakeI4;
 using testing::MakeText;
 
+// The members' dispatch identifiers, written out: attacks call by number
+// without asking for names first.
+inline constexpr DISPID kStepDispId = 0x68030006;
+inline constexpr DISPID kColsId = 0x60030007;
+inline constexpr DISPID kDisapleVal01Id = 0x68030001;
+inline constexpr DISPID kScreenNoId = 0x6803000a;
+
 // Cols' answers the attacks expect.
 inline constexpr LONG kRetained = 10120011;
 inline constexpr LONG kFailure = 10010003;
