@@ -59,8 +59,8 @@ set(bad_input_cases
   "bad-display-value|--display-value^DisapleVal05=1|--display-value: 'DisapleVal05=1' is not DisapleVal01..04=VALUE"
   "bad-unset|--unset^StepPrinter|--unset: unknown host object 'StepPrinter'"
   "bad-clock|--clock^tomorrow|--clock: 'tomorrow' is not 'YYYY-MM-DD HH:MM:SS'"
-  "unknown-kind-option|--reader^i8:5|--reader: unknown kind 'i8'. the kinds are text, i2, i4, r8 \\(text:abc, i2:5\\), and the words empty, null, true, false\n$"
-  "unknown-kind-in-file|${CMAKE_CURRENT_SOURCE_DIR}/bad-input/unknown-kind.json|unknown-kind\\.json:2:22: unknown kind 'i8'. the kinds are empty, null, text, i2, i4, r8\n$"
+  "unknown-kind-option|--reader^i8:5|--reader: unknown kind 'i8'. the kinds are text, i2, i4, r8 \\(text:abc, i2:5\\), and the words empty, null, nothing, true, false\n$"
+  "unknown-kind-in-file|${CMAKE_CURRENT_SOURCE_DIR}/bad-input/unknown-kind.json|unknown-kind\\.json:2:22: unknown kind 'i8'. the kinds are empty, null, nothing, text, i2, i4, r8\n$"
 )
 clasp_sim_cases(${test_prefix}.bad-input expect_error EXPECT scenario_tests ${bad_input_cases})
 

@@ -1,6 +1,7 @@
 #include "sim/json_positions.h"
 
 #include <memory>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -54,13 +55,24 @@ std::string EscapePointerToken(const std::string& token) {
   return out;
 }
 
+// The number the parser gives when a number does not fit a double.
+constexpr int kNumberOverflow = 406;
+
+// A fault found while reading, by offsets; turned into lines and columns once
+// the whole text is known.
+struct FaultAt {
+  std::size_t offset = 0;
+  std::string message;
+  std::optional<std::size_t> earlier;
+};
+
 // Records, for every value and key, where the parser stood when it reported
 // it; Start() then walks back to the first character of the token.
 class Recorder : public nlohmann::json_sax<nlohmann::json> {
  public:
   Recorder(std::string_view text, const std::size_t* consumed,
-           std::map<std::string, std::size_t>* offsets)
-      : text_(text), consumed_(consumed), offsets_(offsets) {}
+           std::map<std::string, std::size_t>* offsets, std::optional<FaultAt>* fault)
+      : text_(text), consumed_(consumed), offsets_(offsets), fault_(fault) {}
 
   bool null() override { return Scalar(); }
   bool boolean(bool) override { return Scalar(); }
@@ -74,11 +86,28 @@ class Recorder : public nlohmann::json_sax<nlohmann::json> {
   bool start_array(std::size_t) override { return Open(true); }
   bool end_array() override { return Close(); }
   bool key(string_t& name) override {
-    frames_.back().key = name;
-    (*offsets_)[Pointer() + "#key"] = Start(*consumed_);
+    const std::size_t at = Start(*consumed_);
+    Frame& frame = frames_.back();
+    if (const auto first = frame.keys.find(name); first != frame.keys.end()) {
+      *fault_ = FaultAt{at, "key '" + name + "' given twice", first->second};
+      return false;
+    }
+    frame.keys.emplace(name, at);
+    frame.key = name;
+    (*offsets_)[Pointer() + "#key"] = at;
     return true;
   }
-  bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) override {
+  bool parse_error(std::size_t read, const std::string& token,
+                   const nlohmann::detail::exception& error) override {
+    if (error.id == kNumberOverflow) {
+      *fault_ = FaultAt{Start(*consumed_), "'" + token + "' is out of range for a number", {}};
+      return false;
+    }
+    // The parser has read one character past the fault; its message starts
+    // with its own position, which the caller gives in its own form.
+    std::string message = error.what();
+    if (const auto colon = message.find(": "); colon != std::string::npos) message.erase(0, colon + 2);
+    *fault_ = FaultAt{read > 0 ? read - 1 : 0, "malformed JSON: " + message, {}};
     return false;
   }
 
@@ -87,6 +116,7 @@ class Recorder : public nlohmann::json_sax<nlohmann::json> {
     bool array;
     std::size_t index = 0;
     std::string key;
+    std::map<std::string, std::size_t> keys;  // each key of an object, at its offset
   };
 
   std::string Pointer() const {
@@ -134,7 +164,7 @@ class Recorder : public nlohmann::json_sax<nlohmann::json> {
   bool Open(bool array) {
     // The bracket was the last character read.
     (*offsets_)[Pointer()] = *consumed_ > 0 ? *consumed_ - 1 : 0;
-    frames_.push_back(Frame{array, 0, {}});
+    frames_.push_back(Frame{array, 0, {}, {}});
     return true;
   }
   bool Close() {
@@ -149,6 +179,7 @@ class Recorder : public nlohmann::json_sax<nlohmann::json> {
   std::string_view text_;
   const std::size_t* consumed_;
   std::map<std::string, std::size_t>* offsets_;
+  std::optional<FaultAt>* fault_;
   std::vector<Frame> frames_;
 };
 
@@ -174,10 +205,15 @@ JsonPositions JsonPositions::Of(std::string text) {
   positions.text_ = std::move(text);
   const std::string& kept = positions.text_;
   std::size_t consumed = 0;
-  Recorder recorder(kept, &consumed, &positions.offsets_);
+  std::optional<FaultAt> fault;
+  Recorder recorder(kept, &consumed, &positions.offsets_, &fault);
   CountingIterator first(kept.data(), &consumed);
   CountingIterator last(kept.data() + kept.size(), &consumed);
   nlohmann::json::sax_parse(first, last, &recorder);
+  if (fault) {
+    positions.fault_ = JsonFault{PositionOf(kept, fault->offset), fault->message, std::nullopt};
+    if (fault->earlier) positions.fault_->earlier = PositionOf(kept, *fault->earlier);
+  }
   return positions;
 }
 

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -17,13 +18,25 @@ struct TextPosition {
 // Line and column (both from 1) of the byte at `offset`; columns count characters.
 TextPosition PositionOf(std::string_view text, std::size_t offset);
 
+// Why a document cannot be read, and where: malformed JSON, a number no
+// double holds, or a key an object already has (the parser itself would keep
+// the last of two equal keys without a word).
+struct JsonFault {
+  TextPosition at;
+  std::string message;
+  // For a key given twice: where it was given first.
+  std::optional<TextPosition> earlier;
+};
+
 // Maps JSON pointers ("/answer/StepMks.CardReaderRetain") to the offset of the
 // value, and "<pointer>#key" to the offset of an object key.
 class JsonPositions {
  public:
-  // `text` must already parse; a document that does not gives an empty map.
   // The positions keep their own copy, so any string will do, a temporary too.
+  // A document with a fault gives the positions read before it.
   static JsonPositions Of(std::string text);
+  // The first fault of the document, if it has one.
+  const std::optional<JsonFault>& Fault() const { return fault_; }
   // Position of the value at `pointer`, or of its key when `key` is set;
   // the nearest enclosing value when the pointer is unknown.
   TextPosition Find(const std::string& pointer, bool key = false) const;
@@ -31,6 +44,7 @@ class JsonPositions {
  private:
   std::string text_;
   std::map<std::string, std::size_t> offsets_;
+  std::optional<JsonFault> fault_;
 };
 
 }  // namespace clasp::sim

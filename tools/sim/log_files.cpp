@@ -1,10 +1,13 @@
 #include "sim/log_files.h"
 
 #include <array>
+#include <cctype>
+#include <chrono>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <string_view>
 
 #include "host/failure.h"
 
@@ -13,18 +16,30 @@ namespace {
 
 constexpr std::array<const char*, kLogFileCount> kNames{"object.log", "PrintJournal.log",
                                                         "journal.txt", "detail.txt"};
-constexpr std::size_t kTimeLength = 19;  // YYYY-MM-DD HH:MM:SS
+constexpr std::string_view kTimePattern = "0000-00-00 00:00:00";
+constexpr char kDigit = '0';
+constexpr std::size_t kTimeLength = kTimePattern.size();
+constexpr int kLastHour = 23;
+constexpr int kLastMinute = 59;
+constexpr int kLastSecond = 59;
 
 }  // namespace
 
 std::optional<Clock> Clock::Fixed(const std::string& text) {
+  // Digits exactly where the pattern has them: scanning numbers alone would
+  // take a sign or a blank for a digit ("2024-01-01 -1:00:00").
+  if (text.size() != kTimePattern.size()) return std::nullopt;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const bool digit = std::isdigit(static_cast<unsigned char>(text[i])) != 0;
+    if (kTimePattern[i] == kDigit ? !digit : text[i] != kTimePattern[i]) return std::nullopt;
+  }
   int year, month, day, hour, minute, second;
-  char tail;
-  if (text.size() != kTimeLength ||
-      std::sscanf(text.c_str(), "%4d-%2d-%2d %2d:%2d:%2d%c", &year, &month, &day, &hour,
-                  &minute, &second, &tail) != 6 ||
-      month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 ||
-      second > 59) {
+  std::sscanf(text.c_str(), "%d-%d-%d %d:%d:%d", &year, &month, &day, &hour, &minute, &second);
+  // A day the calendar has: no 31 June, 29 February only in leap years.
+  const std::chrono::year_month_day date{std::chrono::year(year),
+                                         std::chrono::month(static_cast<unsigned>(month)),
+                                         std::chrono::day(static_cast<unsigned>(day))};
+  if (!date.ok() || hour > kLastHour || minute > kLastMinute || second > kLastSecond) {
     return std::nullopt;
   }
   Clock clock;

@@ -5,6 +5,7 @@
 #include <iostream>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <CLI/CLI.hpp>
@@ -129,6 +130,12 @@ std::vector<std::pair<HostRole, std::string>> ParseHostOptions(const Options& o,
       throw InputError("--host: '" + text + "' is not Field=ProgID");
     }
     const HostRole role = ParseRoleOption("--host", text.substr(0, equals));
+    for (const auto& [given, prog_id] : out) {
+      if (given == role) {
+        throw InputError("--host: " + std::string(RoleProperty(role)) + " is given twice (" +
+                         prog_id + ", " + text.substr(equals + 1) + "); one object per field");
+      }
+    }
     if (scenario.unset.contains(role)) {
       throw InputError("--host: " + std::string(RoleProperty(role)) +
                        " is also left unset; give it an object or leave it unset, not both");
@@ -136,6 +143,25 @@ std::vector<std::pair<HostRole, std::string>> ParseHostOptions(const Options& o,
     out.emplace_back(role, text.substr(equals + 1));
   }
   return out;
+}
+
+// CLI11 takes the word after an option as its value even when that word is
+// another option: "--reader --log-dir DIR" would answer "--log-dir" and leave
+// DIR to be read as the scenario file. An option's value never starts with "--".
+void CheckValuesGiven(const CLI::App& app, int argc, char** argv) {
+  constexpr std::string_view kLongOption = "--";
+  for (int i = 1; i < argc; ++i) {
+    const std::string word = argv[i];
+    if (word == kLongOption) return;
+    if (!word.starts_with(kLongOption)) continue;
+    const CLI::Option* option = app.get_option_no_throw(word);
+    if (option == nullptr || option->get_expected_max() == 0) continue;  // a flag takes none
+    if (i + 1 == argc) throw InputError(word + ": the value is missing");
+    const std::string next = argv[i + 1];
+    if (next.starts_with(kLongOption)) {
+      throw InputError(word + ": the value is missing (" + next + " is the next option)");
+    }
+  }
 }
 
 std::unique_ptr<Component> MakeComponent() {
@@ -157,7 +183,7 @@ int main(int argc, char** argv) {
   CLI::App app{
       "Runs the retain-card step (Cols) against simulated host objects and prints every\n"
       "host access in order, the result code and its meaning, and the files written.\n"
-      "VALUE: 42 (I4), 2.5 (R8), text:abc, i2:5, i4:5, r8:2.5, empty, null, true, false.",
+      "VALUE: 42 (I4), 2.5 (R8), text:abc, i2:5, i4:5, r8:2.5, empty, null, nothing, true, false.",
       "clasp-sim"};
   app.set_version_flag("--version", std::string("clasp-sim ") + CLASP_VERSION,
                        "Print the product version and exit");
@@ -215,7 +241,11 @@ int main(int argc, char** argv) {
       "  clasp-sim scenarios/oex-write-only.json --comm-sign 1 --json");
 
   try {
+    CheckValuesGiven(app, argc, argv);
     app.parse(argc, argv);
+  } catch (const InputError& error) {
+    std::cerr << "clasp-sim: error: " << error.what() << "\n(clasp-sim --help lists the options)\n";
+    return kExitBadInput;
   } catch (const CLI::ParseError& error) {
     if (error.get_exit_code() == 0) return app.exit(error);
     std::cerr << "clasp-sim: error: " << error.what() << "\n(clasp-sim --help lists the options)\n";

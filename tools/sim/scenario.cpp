@@ -6,6 +6,7 @@
 #include <fstream>
 #include <limits>
 #include <sstream>
+#include <utility>
 
 #include <nlohmann/json.hpp>
 
@@ -39,6 +40,8 @@ constexpr std::array<Shortcut, 14> kShortcuts{{
 constexpr std::string_view kSendShortcut = "send";
 constexpr std::string_view kSendOnlyMember = "StepRunModul.StepCommWriteOnly";
 constexpr std::string_view kStatusMember = "StepRunModul.TransAction1";
+// An object reference that refers to nothing, as a host's `Nothing` answers.
+constexpr std::string_view kNothing = "nothing";
 
 const Shortcut* FindShortcut(std::string_view name) {
   for (const Shortcut& s : kShortcuts) {
@@ -109,13 +112,14 @@ std::optional<HostValue> TypedValue(std::string_view kind, std::string_view text
 std::optional<HostValue> PlainValue(std::string_view text, std::string* error) {
   if (text == "empty") return HostValue::Empty();
   if (text == "null") return HostValue::Null();
+  if (text == kNothing) return HostValue::Object(HostObject());
   if (text == "true") return HostValue::Bool(true);
   if (text == "false") return HostValue::Bool(false);
   if (const auto colon = text.find(':'); colon != std::string_view::npos) {
     const std::string_view kind = text.substr(0, colon);
     if (!IsTypedKind(kind)) {
       *error = "unknown kind " + Quote(kind) +
-               "; the kinds are text, i2, i4, r8 (text:abc, i2:5), and the words empty, null, true, false";
+               "; the kinds are text, i2, i4, r8 (text:abc, i2:5), and the words empty, null, nothing, true, false";
       return std::nullopt;
     }
     return TypedValue(kind, text.substr(colon + 1), error);
@@ -124,15 +128,15 @@ std::optional<HostValue> PlainValue(std::string_view text, std::string* error) {
   if (ParseReal(text)) return TypedValue("r8", text, error);
   *error = Quote(text) +
            " is not a value: write a number, text:" + std::string(text) +
-           " for text, i2:N or i4:N for a kind of integer, or empty, null, true, false";
+           " for text, i2:N or i4:N for a kind of integer, or empty, null, nothing, true, false";
   return std::nullopt;
 }
 
 // Reads a scenario document, reporting errors at their position in the file.
 class ScenarioReader {
  public:
-  ScenarioReader(std::string path, const std::string& text)
-      : path_(std::move(path)), positions_(JsonPositions::Of(text)) {}
+  ScenarioReader(std::string path, JsonPositions positions)
+      : path_(std::move(path)), positions_(std::move(positions)) {}
 
   [[noreturn]] void Fail(const std::string& pointer, const std::string& message,
                          bool at_key = false) const {
@@ -245,8 +249,9 @@ class ScenarioReader {
     }
     if (kind == "empty") return HostValue::Empty();
     if (kind == "null") return HostValue::Null();
+    if (kind == kNothing) return HostValue::Object(HostObject());
     if (!IsTypedKind(kind)) {
-      Fail(pointer + "/kind", "unknown kind " + Quote(kind) + "; the kinds are empty, null, text, i2, i4, r8");
+      Fail(pointer + "/kind", "unknown kind " + Quote(kind) + "; the kinds are empty, null, nothing, text, i2, i4, r8");
     }
     if (!value.contains("value")) Fail(pointer, "a value of kind " + Quote(kind) + " needs \"value\"");
     const json& payload = value["value"];
@@ -324,21 +329,17 @@ Scenario LoadScenario(const std::string& path) {
   std::ostringstream buffer;
   buffer << in.rdbuf();
   const std::string text = buffer.str();
-  json document;
-  try {
-    document = json::parse(text);
-  } catch (const json::parse_error& error) {
-    // The byte the parser stopped at is the one after the fault.
-    const std::size_t offset = error.byte > 0 ? error.byte - 1 : 0;
-    const TextPosition at = PositionOf(text, offset);
-    std::string message = error.what();
-    if (const auto colon = message.find(": "); colon != std::string::npos) {
-      message.erase(0, colon + 2);
-    }
-    throw InputError(path + ":" + std::to_string(at.line) + ":" + std::to_string(at.column) +
-                     ": malformed JSON: " + message);
+  JsonPositions positions = JsonPositions::Of(text);
+  if (const auto& fault = positions.Fault()) {
+    const auto place = [&path](const TextPosition& at) {
+      return path + ":" + std::to_string(at.line) + ":" + std::to_string(at.column);
+    };
+    std::string message = place(fault->at) + ": " + fault->message;
+    if (fault->earlier) message += " (first at " + place(*fault->earlier) + ")";
+    throw InputError(message);
   }
-  ScenarioReader reader(path, text);
+  const json document = json::parse(text);
+  ScenarioReader reader(path, std::move(positions));
   Scenario scenario = reader.Read(document);
   std::string name = path.substr(path.find_last_of("/\\") + 1);
   if (const auto dot = name.rfind(".json"); dot != std::string::npos) name.erase(dot);
