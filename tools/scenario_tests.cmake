@@ -61,6 +61,12 @@ set(bad_input_cases
   "bad-clock|--clock^tomorrow|--clock: 'tomorrow' is not 'YYYY-MM-DD HH:MM:SS'"
   "unknown-kind-option|--reader^i8:5|--reader: unknown kind 'i8'. the kinds are text, i2, i4, r8 \\(text:abc, i2:5\\), and the words empty, null, nothing, true, false\n$"
   "unknown-kind-in-file|${CMAKE_CURRENT_SOURCE_DIR}/bad-input/unknown-kind.json|unknown-kind\\.json:2:22: unknown kind 'i8'. the kinds are empty, null, nothing, text, i2, i4, r8\n$"
+  "number-range|${CMAKE_CURRENT_SOURCE_DIR}/bad-input/number-range.json|number-range\\.json:2:13: '1e400' is out of range for a number"
+  "duplicate-key|${CMAKE_CURRENT_SOURCE_DIR}/bad-input/duplicate-key.json|duplicate-key\\.json:4:3: key 'reader' given twice \\(first at [^ ]*duplicate-key\\.json:2:3\\)"
+  "host-twice|--host^StepDisp=Bank.Display^--host^StepDisp=Bank.Other|--host: StepDisp is given twice \\(Bank\\.Display, Bank\\.Other\\)"
+  "value-missing|--reader^--log-dir^logs/value-missing|--reader: the value is missing \\(--log-dir is the next option\\)"
+  "clock-signed-hour|--clock^2024-01-01 -1:00:00|--clock: '2024-01-01 -1:00:00' is not 'YYYY-MM-DD HH:MM:SS'"
+  "clock-no-such-day|--clock^2023-02-29 12:00:00|--clock: '2023-02-29 12:00:00' is not 'YYYY-MM-DD HH:MM:SS'"
 )
 clasp_sim_cases(${test_prefix}.bad-input expect_error EXPECT scenario_tests ${bad_input_cases})
 
