@@ -28,7 +28,7 @@ constexpr int kLastSecond = 59;
 std::optional<Clock> Clock::Fixed(const std::string& text) {
   // Digits exactly where the pattern has them: scanning numbers alone would
   // take a sign or a blank for a digit ("2024-01-01 -1:00:00").
-  if (text.size() != kTimePattern.size()) return std::nullopt;
+  if (text.size() != kTimeLength) return std::nullopt;
   for (std::size_t i = 0; i < text.size(); ++i) {
     const bool digit = std::isdigit(static_cast<unsigned char>(text[i])) != 0;
     if (kTimePattern[i] == kDigit ? !digit : text[i] != kTimePattern[i]) return std::nullopt;
