@@ -107,30 +107,43 @@ std::optional<Finding> JudgeAnswer(const MemberInfo& info, const HostValue& answ
   return std::nullopt;
 }
 
-// Whether a driver's access answered as the road needs; says why not otherwise.
-std::optional<std::string> DriverMissed(const Driver& driver, const std::vector<Event>& events) {
-  const std::string name = std::string(RoleProperty(driver.member.role)) + "." +
-                           std::string(driver.member.Name());
-  const auto hit = std::find_if(events.begin(), events.end(), [&](const Event& e) {
+// Whether a driver's access answered as the road needs; says why not
+// otherwise. A failure of the integrator's that turned the road aside before
+// the driver, or on it, is judged on the road rather than excused from it.
+std::optional<std::string> DriverMissed(const Driver& driver, const RoadResult& road) {
+  const std::string object(RoleProperty(driver.member.role));
+  const std::string name = object + "." + std::string(driver.member.Name());
+  const auto hit = std::find_if(road.events.begin(), road.events.end(), [&](const Event& e) {
     return e.number > 0 && MemberName(e) == name && e.access != Access::kPut;
   });
+  // Only a failure the component sees turns a road aside: a missing member,
+  // refused arguments, an answer that does not convert.
+  const auto failed = [&](const Finding& f) {
+    const bool diverts = f.check.starts_with("member exists") || f.check.starts_with("arguments") ||
+                         f.check.starts_with("answer");
+    return f.verdict == Verdict::kFail && diverts &&
+           (hit == road.events.end() || f.access <= hit->number);
+  };
+  if (std::any_of(road.findings.begin(), road.findings.end(), failed)) return std::nullopt;
   const std::string wanted =
       driver.answer ? "to answer " + ShowValue(*driver.answer) : std::string("to raise a failure");
-  const std::string needs = "needs " + name + " " + wanted + "; " +
-                            std::string(RoleProperty(driver.member.role)) + " is your own object";
-  if (hit == events.end()) return needs + ", and it was not reached";
+  const std::string needs = "needs " + name + " " + wanted + "; " + object + " is your own object";
+  if (hit == road.events.end()) return needs + ", and it was not reached";
   if (!driver.answer) {
     if (hit->failure) return std::nullopt;
     return needs + ", and it answered " + (hit->answer ? ShowValue(*hit->answer) : "nothing");
   }
   if (hit->failure) return needs + ", and it raised " + std::to_string(hit->failure->Number());
-  const HostValue& answer = hit->answer ? *hit->answer : HostValue();
+  const HostValue answer = hit->answer ? *hit->answer : HostValue();
   const auto code = CodeOf(answer);
-  const bool same = driver.answer->GetKind() == Kind::kText
-                        ? answer.GetKind() == Kind::kText && answer.AsText() == driver.answer->AsText()
-                        : code && code == CodeOf(*driver.answer);
+  const bool text = driver.answer->GetKind() == Kind::kText;
+  const bool same = text ? answer.GetKind() == Kind::kText && answer.AsText() == driver.answer->AsText()
+                         : code && code == CodeOf(*driver.answer);
   if (same) return std::nullopt;
-  return needs + ", and it answered " + ShowValue(answer);
+  const std::string shown = !text && code && answer.GetKind() == Kind::kObject
+                                ? "an object standing for " + std::to_string(*code)
+                                : ShowValue(answer);
+  return needs + ", and it answered " + shown;
 }
 
 }  // namespace
@@ -223,15 +236,12 @@ RoadResult JudgeRoad(const Road& road, const Report& report,
       }
     }
   }
-  const bool failed = std::any_of(result.findings.begin(), result.findings.end(),
-                                  [](const Finding& f) { return f.verdict == Verdict::kFail; });
-  // A road is the integrator's to take only when their object drives it; a
-  // failure of theirs that turned it aside is judged, not excused.
+  // A road is the integrator's to take only where their object drives it.
   for (const Driver& driver : road.drivers) {
     const bool theirs = std::any_of(seen.begin(), seen.end(),
                                     [&](const auto& s) { return s.first == driver.member.role; });
-    if (!theirs || failed) continue;
-    if (auto missed = DriverMissed(driver, result.events)) {
+    if (!theirs) continue;
+    if (auto missed = DriverMissed(driver, result)) {
       result.not_reached = std::move(missed);
       break;
     }

@@ -273,7 +273,7 @@ constexpr wchar_t kExcepCode[] = L"ExcepCode";
 constexpr wchar_t kTraceWrite[] = L"TraceWrite";
 constexpr wchar_t kJournalWriteMsg[] = L"JournalWriteMsg";
 constexpr wchar_t kRecordMessage[] = L"RecordMessage";
-constexpr wchar_t kScreenDisplay[] = L"ScreenDisplay";
+constexpr wchar_t kScreenNo[] = L"ScreenNo";
 
 HRESULT CreateNoDispatch(REFIID iid, void** out) noexcept {
   return clasp::Guarded([&] { return NoDispatch::Make()->QueryInterface(iid, out); });
@@ -299,7 +299,7 @@ constexpr Registered kClasses[] = {
     {L"ClaspTest.Faulty.BareRaise", &kBareRaiseClsid,
      clasp::ClassFactory<CreateFaulty<MakeRunModul, Fault::kBareRaise, kRecordMessage>>::Make},
     {L"ClaspTest.Faulty.Leaks", &kLeaksClsid,
-     clasp::ClassFactory<CreateFaulty<MakeDisplay, Fault::kLeaksCount, kScreenDisplay>>::Make}};
+     clasp::ClassFactory<CreateFaulty<MakeDisplay, Fault::kLeaksCount, kScreenNo>>::Make}};
 
 LONG SetText(const std::wstring& key, const wchar_t* name, const std::wstring& value) {
   HKEY handle = nullptr;
