@@ -128,7 +128,7 @@ std::optional<std::string> DriverMissed(const Driver& driver, const RoadResult& 
   const std::string wanted =
       driver.answer ? "to answer " + ShowValue(*driver.answer) : std::string("to raise a failure");
   const std::string needs = "needs " + name + " " + wanted + "; " + object + " is your own object";
-  if (hit == road.events.end()) return needs + ", and it was not reached";
+  if (hit == road.events.end()) return needs + ", and the road turned aside before it";
   if (!driver.answer) {
     if (hit->failure) return std::nullopt;
     return needs + ", and it answered " + (hit->answer ? ShowValue(*hit->answer) : "nothing");
