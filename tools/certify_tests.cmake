@@ -12,6 +12,7 @@ find_program(CLASP_BROWSER chromium)
 set(certify_cases
   "compliant|--host^StepDisp=ClaspTest.Display^--host^StepTrac=ClaspTest.Trace^--host^StepJour=ClaspTest.Journal|0"
   "script|--host-script^hosts.vbs|0"
+  "script-raise|--host-script^raise.vbs|0"
   "missing-member|--host^StepRunModul=ClaspTest.Faulty.NoExcepCode|1"
   "by-reference-dropped|--host^StepTrac=ClaspTest.Faulty.DropsText|1"
   "wrong-kind|--host^StepJour=ClaspTest.Faulty.TextAnswer|1"
@@ -28,7 +29,7 @@ foreach(case ${certify_cases})
     COMMAND ${CMAKE_COMMAND} -DSIM=$<TARGET_FILE:clasp-sim>
             "-DARGS=--certify^${args}^--log-dir^logs/certify-${name}" -DSTATUS=${status}
             -DEXPECTED=${certify_dir}/${name}.txt -DRUNS=${runs} "-DLAUNCHER=${launcher}"
-            -DINPUTS=${certify_dir}/hosts.vbs
+            "-DINPUTS=${certify_dir}/hosts.vbs^${certify_dir}/raise.vbs"
             -P ${CMAKE_CURRENT_SOURCE_DIR}/check_certify.cmake)
   list(APPEND certify_tests sim.com.certify.${name})
 endforeach()

@@ -105,8 +105,9 @@ class Probe final : public ComObject<Probe, IDispatchEx> {
 
  private:
   friend class ComObject<Probe, IDispatchEx>;
-  Probe(IDispatch* real, std::vector<AccessSeen>& seen)
-      : real_(real), extended_(QueryAs<IDispatchEx>(real)), seen_(seen) {}
+  Probe(IDispatch* real, std::vector<AccessSeen>& seen, std::function<std::string()> reported)
+      : real_(real), extended_(QueryAs<IDispatchEx>(real)), seen_(seen),
+        reported_(std::move(reported)) {}
   ~Probe() = default;
 
   HRESULT Resolved(HRESULT result, const wchar_t* name, const DISPID* id) noexcept {
@@ -204,7 +205,12 @@ class Probe final : public ComObject<Probe, IDispatchEx> {
                                      "a member that takes this access and its arguments"));
       return;
     }
-    const std::string raised = "raised " + std::to_string(number);
+    std::string raised = "raised " + std::to_string(number);
+    if (reported_) {
+      if (const std::string script = reported_(); !script.empty()) {
+        raised += " (its script engine reported " + script + " to the script's host instead)";
+      }
+    }
     if (number == 0) {
       access.findings.push_back(Fail("failure described", raised + " (no number)",
                                      "a failure with a number and a description"));
@@ -222,13 +228,15 @@ class Probe final : public ComObject<Probe, IDispatchEx> {
   ComPtr<IDispatch> real_;
   ComPtr<IDispatchEx> extended_;
   std::vector<AccessSeen>& seen_;
+  std::function<std::string()> reported_;
   std::map<DISPID, std::string> names_;
 };
 
 }  // namespace
 
-ComPtr<IDispatch> MakeProbe(IDispatch* real, std::vector<AccessSeen>& seen) {
-  const Ref<Probe> probe = Probe::Make(real, seen);
+ComPtr<IDispatch> MakeProbe(IDispatch* real, std::vector<AccessSeen>& seen,
+                            std::function<std::string()> reported) {
+  const Ref<Probe> probe = Probe::Make(real, seen, std::move(reported));
   return ComPtr<IDispatch>(static_cast<IDispatch*>(static_cast<IDispatchEx*>(probe.Get())));
 }
 

@@ -6,6 +6,8 @@
 #include <windows.h>
 #include <oaidl.h>
 
+#include <functional>
+#include <string>
 #include <vector>
 
 #include "server/com/owners.h"
@@ -16,8 +18,10 @@ namespace clasp::sim {
 // A dispatch object in front of `real` that forwards every name look-up and
 // call unchanged and appends to `seen` what it saw of each, judged. It offers
 // IDispatchEx exactly when `real` does, so that callers choose as they would.
-// `seen` must outlive the probe's use.
-ComPtr<IDispatch> MakeProbe(IDispatch* real, std::vector<AccessSeen>& seen);
+// `seen` must outlive the probe's use. `reported`, when given, answers what
+// the object's script engine reported to its site about a failure.
+ComPtr<IDispatch> MakeProbe(IDispatch* real, std::vector<AccessSeen>& seen,
+                            std::function<std::string()> reported = {});
 
 // The object's reference count as a caller can read it: the count one
 // AddRef leaves, less the one Release that follows.

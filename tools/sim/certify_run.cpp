@@ -4,6 +4,7 @@
 #include <objbase.h>
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -25,6 +26,7 @@ struct Candidate {
   HostRole role;
   std::string name;
   ComPtr<IDispatch> object;
+  ScriptHost* script = nullptr;  // the script that made it, if one did
 };
 
 class ComInit {
@@ -70,7 +72,11 @@ RoadResult RunRoad(const Road& road, const std::vector<Candidate>& candidates,
   {
     RealHosts real;
     for (std::size_t i = 0; i < candidates.size(); ++i) {
-      const ComPtr<IDispatch> probe = MakeProbe(candidates[i].object.Get(), seen[i].second);
+      ScriptHost* script = candidates[i].script;
+      std::function<std::string()> reported;
+      if (script) reported = [script] { return script->TakeReportedError(); };
+      const ComPtr<IDispatch> probe =
+          MakeProbe(candidates[i].object.Get(), seen[i].second, std::move(reported));
       real.insert_or_assign(candidates[i].role,
                             RealHost{HostObjectAdapter::Wrap(probe.Get()), candidates[i].name});
     }
@@ -115,7 +121,7 @@ Certification Certify(const CertifyRequest& request) {
                          " is given by --host too; give it once");
       }
       candidates.push_back({role, request.script + " (" + std::string(RoleProperty(role)) + ")",
-                            std::move(object)});
+                            std::move(object), &*script});
     }
     if (candidates.empty()) {
       throw InputError("--host-script: " + request.script +

@@ -6,10 +6,12 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <utility>
 #include <vector>
 
 #include "host/text.h"
 #include "server/com/com_object.h"
+#include "server/com/error.h"
 #include "sim/scenario.h"
 
 namespace clasp::sim {
@@ -68,7 +70,7 @@ class Site final : public ComObject<Site, IActiveScriptSite> {
   }
   HRESULT STDMETHODCALLTYPE OnStateChange(SCRIPTSTATE) noexcept override { return S_OK; }
   HRESULT STDMETHODCALLTYPE OnScriptError(IActiveScriptError* error) noexcept override {
-    if (!error || !error_.empty()) return S_OK;
+    if (!error) return S_OK;
     try {
       ExcepInfo info;
       error->GetExceptionInfo(info.Put());
@@ -77,9 +79,11 @@ class Site final : public ComObject<Site, IActiveScriptSite> {
       ULONG line = 0;
       LONG column = 0;
       error->GetSourcePosition(&context, &line, &column);
-      error_ = "line " + std::to_string(line + kFirstLine) + ": " +
-               Utf8(TextOf(info.Get().bstrDescription)) + " (" +
-               Hex(info.Get().scode) + ")";
+      const std::u16string description = TextOf(info.Get().bstrDescription);
+      error_ = "line " + std::to_string(line + kFirstLine) + ": failure " +
+               std::to_string(NumberOf(info.Get().scode)) +
+               (description.empty() ? std::string(" without a description")
+                                    : " \"" + Utf8(description) + "\"");
     } catch (...) {
       error_ = "a script error";
     }
@@ -89,6 +93,7 @@ class Site final : public ComObject<Site, IActiveScriptSite> {
   HRESULT STDMETHODCALLTYPE OnLeaveScript() noexcept override { return S_OK; }
 
   const std::string& Error() const noexcept { return error_; }
+  std::string TakeError() noexcept { return std::exchange(error_, {}); }
 
  private:
   friend class ComObject<Site, IActiveScriptSite>;
@@ -157,6 +162,8 @@ ScriptHost::ScriptHost(const std::string& path) : path_(path), engine_(std::make
 ScriptHost::~ScriptHost() {
   if (engine_ && engine_->script) engine_->script->Close();
 }
+
+std::string ScriptHost::TakeReportedError() { return engine_->site->TakeError(); }
 
 std::map<HostRole, ComPtr<IDispatch>> ScriptHost::Objects() const {
   ComPtr<IDispatch> globals;

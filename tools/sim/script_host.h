@@ -31,6 +31,11 @@ class ScriptHost {
   // absent; a variable holding anything but an object raises InputError.
   std::map<HostRole, ComPtr<IDispatch>> Objects() const;
 
+  // The run-time error the script reported to us since the last call, if
+  // any: the engine hands its caller only a code that says so, and the
+  // number and description the script raised come here instead.
+  std::string TakeReportedError();
+
  private:
   struct Engine;
   std::string path_;
