@@ -45,6 +45,14 @@ add_test(NAME sim.com.certify.reports
           -P ${CMAKE_CURRENT_SOURCE_DIR}/check_certify.cmake)
 list(APPEND certify_tests sim.com.certify.reports)
 
+# name | arguments | what the refusal must say (exit status 2)
+clasp_sim_cases(sim.com.certify.refused expect_error EXPECT certify_tests
+  "nothing-given|--certify|--certify: give your objects with --host Field=ProgID or --host-script FILE"
+  "unknown-prog-id|--certify^--host^StepDisp=No.Such.Host|--host: no automation object is registered as 'No\\.Such\\.Host'"
+  "twice|--certify^--host^StepDisp=ClaspTest.Display^--host^StepDisp=ClaspTest.Display|--host: StepDisp is given twice"
+  "no-script|--certify^--host-script^no-such.vbs|--host-script: cannot read 'no-such\\.vbs'"
+)
+
 set_tests_properties(${certify_tests} PROPERTIES
   FIXTURES_REQUIRED "sim_registered;holdfast_registered;own_hosts_registered"
   RESOURCE_LOCK wine_registry
