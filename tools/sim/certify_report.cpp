@@ -14,8 +14,12 @@ namespace {
 
 using nlohmann::ordered_json;
 
+// Column widths of the terminal report.
 constexpr std::size_t kNameWidth = 34;
 constexpr std::size_t kCellWidth = 6;
+constexpr std::size_t kFieldWidth = 14;
+constexpr std::size_t kRoadNumberWidth = 6;
+constexpr std::size_t kRoadNameWidth = 26;
 
 std::string_view CellText(Verdict verdict) {
   switch (verdict) {
@@ -114,11 +118,19 @@ std::optional<Verdict> AccessVerdict(const RoadResult& road, int number) {
   return verdict;
 }
 
+// The diagram's geometry, in pixels: lanes, rows, and room for the labels
+// right of the last lane.
 constexpr int kLaneWidth = 150;
 constexpr int kLeft = 70;
 constexpr int kTop = 40;
 constexpr int kStep = 22;
 constexpr int kHolfastLane = 0;
+constexpr int kLabelRoom = 420;
+constexpr int kTitleBaseline = 16;
+constexpr int kLifelineTop = 24;
+constexpr int kLabelGap = 8;
+constexpr int kLabelDrop = 4;
+constexpr int kDotRadius = 4;
 
 std::string_view Colour(std::optional<Verdict> verdict) {
   if (!verdict) return "#888";
@@ -140,15 +152,16 @@ std::string Diagram(const RoadResult& road) {
     return static_cast<int>(it == lanes.end() ? 0 : it - lanes.begin());
   };
   const int rows = static_cast<int>(road.events.size());
-  const int width = kLeft + kLaneWidth * static_cast<int>(lanes.size()) + 420;
+  const int width = kLeft + kLaneWidth * static_cast<int>(lanes.size()) + kLabelRoom;
   const int height = kTop + kStep * (rows + 1);
   std::string svg = "<svg class=\"diagram\" xmlns=\"http://www.w3.org/2000/svg\" width=\"" +
                     std::to_string(width) + "\" height=\"" + std::to_string(height) +
                     "\" role=\"img\" aria-label=\"accesses of road " + Escape(road.name) + "\">\n";
   for (std::size_t i = 0; i < lanes.size(); ++i) {
     const int x = kLeft + kLaneWidth * static_cast<int>(i);
-    svg += "<text x=\"" + std::to_string(x) + "\" y=\"16\" text-anchor=\"middle\">" + lanes[i] +
-           "</text><line x1=\"" + std::to_string(x) + "\" y1=\"24\" x2=\"" + std::to_string(x) +
+    svg += "<text x=\"" + std::to_string(x) + "\" y=\"" + std::to_string(kTitleBaseline) +
+           "\" text-anchor=\"middle\">" + lanes[i] + "</text><line x1=\"" + std::to_string(x) +
+           "\" y1=\"" + std::to_string(kLifelineTop) + "\" x2=\"" + std::to_string(x) +
            "\" y2=\"" + std::to_string(height) + "\" stroke=\"#bbb\"/>\n";
   }
   int row = 0;
@@ -160,8 +173,8 @@ std::string Diagram(const RoadResult& road) {
     svg += "<g><title>" + Escape(AccessLabel(e)) + "</title><line x1=\"" + std::to_string(from) +
            "\" y1=\"" + std::to_string(y) + "\" x2=\"" + std::to_string(to) + "\" y2=\"" +
            std::to_string(y) + "\" stroke=\"" + colour + "\" stroke-width=\"2\"/><circle cx=\"" +
-           std::to_string(to) + "\" cy=\"" + std::to_string(y) + "\" r=\"4\" fill=\"" + colour +
-           "\"/><text x=\"" + std::to_string(to + 8) + "\" y=\"" + std::to_string(y + 4) +
+           std::to_string(to) + "\" cy=\"" + std::to_string(y) + "\" r=\"" + std::to_string(kDotRadius) + "\" fill=\"" + colour +
+           "\"/><text x=\"" + std::to_string(to + kLabelGap) + "\" y=\"" + std::to_string(y + kLabelDrop) +
            "\" fill=\"" + colour + "\">" + Escape(AccessLabel(e)) + "</text></g>\n";
   }
   return svg + "</svg>\n";
@@ -172,12 +185,13 @@ std::string Diagram(const RoadResult& road) {
 std::string RenderCertificationText(const Certification& c) {
   std::string out = "Certification of your host objects\n";
   for (const auto& [role, name] : c.hosts) {
-    out += "  " + Pad(std::string(RoleProperty(role)), 14) + name + "\n";
+    out += "  " + Pad(std::string(RoleProperty(role)), kFieldWidth) + name + "\n";
   }
   out += "\nRoads (the simulated hosts answer so as to take each one)\n";
   for (std::size_t i = 0; i < c.roads.size(); ++i) {
     const RoadResult& road = c.roads[i];
-    out += Pad("  " + std::to_string(i + 1), 6) + Pad(road.name, 26) + road.summary + "\n";
+    out += Pad("  " + std::to_string(i + 1), kRoadNumberWidth) + Pad(road.name, kRoadNameWidth) +
+           road.summary + "\n";
     if (road.not_reached) out += "        not reached: " + *road.not_reached + "\n";
   }
   out += "\nVerdicts (ok pass, FAIL, warn warning, n/r road not reached, - not used on that road)\n";
