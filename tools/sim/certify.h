@@ -32,6 +32,7 @@ std::vector<Road> CertificationRoads();
 
 // How one member fared on one road; the order is the severity.
 enum class Verdict { kNotUsed, kPass, kNotReached, kWarning, kFail };
+// "pass", "fail", "warning", "not reached", or "-" for a member not used.
 std::string_view VerdictName(Verdict verdict);
 
 // One judgement of one access: what was checked, what happened, what the

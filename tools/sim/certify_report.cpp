@@ -124,7 +124,7 @@ constexpr int kLaneWidth = 150;
 constexpr int kLeft = 70;
 constexpr int kTop = 40;
 constexpr int kStep = 22;
-constexpr int kHolfastLane = 0;
+constexpr int kHoldfastLane = 0;
 constexpr int kLabelRoom = 420;
 constexpr int kTitleBaseline = 16;
 constexpr int kLifelineTop = 24;
@@ -167,7 +167,7 @@ std::string Diagram(const RoadResult& road) {
   int row = 0;
   for (const Event& e : road.events) {
     const int y = kTop + kStep * row++;
-    const int from = kLeft + kLaneWidth * kHolfastLane;
+    const int from = kLeft + kLaneWidth * kHoldfastLane;
     const int to = kLeft + kLaneWidth * lane(e.object);
     const std::string colour(Colour(AccessVerdict(road, e.number)));
     svg += "<g><title>" + Escape(AccessLabel(e)) + "</title><line x1=\"" + std::to_string(from) +
