@@ -18,6 +18,7 @@ set(certify_cases
   "wrong-kind|--host^StepJour=ClaspTest.Faulty.TextAnswer|1"
   "raise-without-description|--host^StepRunModul=ClaspTest.Faulty.BareRaise|0"
   "leaked-count|--host^StepDisp=ClaspTest.Faulty.Leaks|1"
+  "leaked-count-beside-object|--host^StepDisp=ClaspTest.Faulty.LeaksBesideObject|1"
   "platform-object|--host^StepMks=Scripting.Dictionary|1"
 )
 foreach(case ${certify_cases})

@@ -52,6 +52,7 @@ constexpr CLSID kDropsTextClsid = Numbered(0x07);
 constexpr CLSID kTextAnswerClsid = Numbered(0x08);
 constexpr CLSID kBareRaiseClsid = Numbered(0x09);
 constexpr CLSID kLeaksClsid = Numbered(0x0A);
+constexpr CLSID kLeaksBesideObjectClsid = Numbered(0x0B);
 
 std::atomic<long> g_objects{0};
 HMODULE g_module = nullptr;
@@ -274,6 +275,7 @@ constexpr wchar_t kTraceWrite[] = L"TraceWrite";
 constexpr wchar_t kJournalWriteMsg[] = L"JournalWriteMsg";
 constexpr wchar_t kRecordMessage[] = L"RecordMessage";
 constexpr wchar_t kScreenNo[] = L"ScreenNo";
+constexpr wchar_t kScreenDisplay[] = L"ScreenDisplay";
 
 HRESULT CreateNoDispatch(REFIID iid, void** out) noexcept {
   return clasp::Guarded([&] { return NoDispatch::Make()->QueryInterface(iid, out); });
@@ -299,7 +301,11 @@ constexpr Registered kClasses[] = {
     {L"ClaspTest.Faulty.BareRaise", &kBareRaiseClsid,
      clasp::ClassFactory<CreateFaulty<MakeRunModul, Fault::kBareRaise, kRecordMessage>>::Make},
     {L"ClaspTest.Faulty.Leaks", &kLeaksClsid,
-     clasp::ClassFactory<CreateFaulty<MakeDisplay, Fault::kLeaksCount, kScreenNo>>::Make}};
+     clasp::ClassFactory<CreateFaulty<MakeDisplay, Fault::kLeaksCount, kScreenNo>>::Make},
+    // Its leak comes with an answer that is an object, which may hold a
+    // count of its own: only the count after the road tells.
+    {L"ClaspTest.Faulty.LeaksBesideObject", &kLeaksBesideObjectClsid,
+     clasp::ClassFactory<CreateFaulty<MakeDisplay, Fault::kLeaksCount, kScreenDisplay>>::Make}};
 
 LONG SetText(const std::wstring& key, const wchar_t* name, const std::wstring& value) {
   HKEY handle = nullptr;
