@@ -47,3 +47,4 @@ set_tests_properties(${real_host_tests} PROPERTIES
   FIXTURES_REQUIRED "sim_registered;holdfast_registered;own_hosts_registered"
   RESOURCE_LOCK wine_registry
   ENVIRONMENT "${wine_environment}")
+include(${CMAKE_CURRENT_SOURCE_DIR}/certify_tests.cmake)

@@ -90,7 +90,8 @@ if(WIN32)
 else()
   # Real host objects are created through the platform's automation run time.
   clasp_sim_cases(sim.bad-input expect_error EXPECT scenario_tests
-    "host-needs-windows|--host^StepDisp=Bank.Display|--host: 'Bank\\.Display' needs the Windows build")
+    "host-needs-windows|--host^StepDisp=Bank.Display|--host: 'Bank\\.Display' needs the Windows build"
+    "certify-needs-windows|--certify^--host^StepDisp=Bank.Display|--certify needs the Windows build")
 endif()
 
 if(WIN32)

@@ -8,34 +8,44 @@ namespace clasp::sim {
 namespace {
 
 constexpr MemberKind kMeth = MemberKind::kMethod;
-constexpr MemberInfo Get(std::string_view name) {
-  return {name, MemberKind::kProperty, 0, PropertyUse::kGet};
+constexpr AnswerUse kInt = AnswerUse::kInt32;
+constexpr AnswerUse kCompare = AnswerUse::kCompare;
+constexpr AnswerUse kOn = AnswerUse::kHandedOn;
+constexpr MemberInfo Get(std::string_view name, AnswerUse answer) {
+  return {name, MemberKind::kProperty, 0, PropertyUse::kGet, 0, answer};
 }
 constexpr MemberInfo Put(std::string_view name) {
   return {name, MemberKind::kProperty, 0, PropertyUse::kPut};
 }
-constexpr MemberInfo GetPut(std::string_view name) {
-  return {name, MemberKind::kProperty, 0, PropertyUse::kGetPut};
+constexpr MemberInfo GetPut(std::string_view name, AnswerUse answer) {
+  return {name, MemberKind::kProperty, 0, PropertyUse::kGetPut, 0, answer};
+}
+// A method taking `arguments`, the `by_ref`th by reference, whose answer
+// converts to a 32-bit integer (every method's answer does).
+constexpr MemberInfo Method(std::string_view name, std::size_t arguments = 0,
+                            std::size_t by_ref = 0) {
+  return {name, kMeth, arguments, PropertyUse::kGet, by_ref, kInt};
 }
 
 constexpr std::array<MemberInfo, 6> kDispMembers{{
-    GetPut("ScreenNo"), {"ScreenDisplay", kMeth}, Put("DisapleVal01"),
+    GetPut("ScreenNo", AnswerUse::kText), Method("ScreenDisplay"), Put("DisapleVal01"),
     Put("DisapleVal02"), Put("DisapleVal03"), Put("DisapleVal04"),
 }};
-constexpr std::array<MemberInfo, 1> kMksMembers{{{"CardReaderRetain", kMeth}}};
+constexpr std::array<MemberInfo, 1> kMksMembers{{Method("CardReaderRetain")}};
+// TransAction1 may read as null: the step then puts null back.
 constexpr std::array<MemberInfo, 19> kRunMembers{{
-    GetPut("TransAction1"),       {"RecordMessage", kMeth, 2},   Put("ExcepCode"),
-    Get("ControlNum"),            {"WriteDetailFileName", kMeth, 4, PropertyUse::kGet, 4},
-    {"PackMessage", kMeth, 1},    Get("CommSign"),               Get("IsWriteOnly"),
-    Get("SendMessage"),           Get("SendMessageLen"),         {"StepCommWriteOnly", kMeth, 2},
-    {"StepCommWrite", kMeth, 2},  Get("IsUnPackOex"),            Get("TimeOutComm"),
-    Get("RecieveMessage"),        Get("RecieveMessageLen"),      {"StepCommRead", kMeth, 3},
-    {"UnpackMessage", kMeth, 1},  Get("IsJRNDevice"),
+    GetPut("TransAction1", AnswerUse::kNullableText), Method("RecordMessage", 2), Put("ExcepCode"),
+    Get("ControlNum", kCompare),  Method("WriteDetailFileName", 4, 4),
+    Method("PackMessage", 1),     Get("CommSign", kCompare),     Get("IsWriteOnly", kCompare),
+    Get("SendMessage", kOn),      Get("SendMessageLen", kOn),    Method("StepCommWriteOnly", 2),
+    Method("StepCommWrite", 2),   Get("IsUnPackOex", kCompare),  Get("TimeOutComm", kOn),
+    Get("RecieveMessage", kOn),   Get("RecieveMessageLen", kOn), Method("StepCommRead", 3),
+    Method("UnpackMessage", 1),   Get("IsJRNDevice", kOn),
 }};
-constexpr std::array<MemberInfo, 1> kTracMembers{{{"TraceWrite", kMeth, 3, PropertyUse::kGet, 2}}};
+constexpr std::array<MemberInfo, 1> kTracMembers{{Method("TraceWrite", 3, 2)}};
 constexpr std::array<MemberInfo, 5> kJourMembers{{
     Put("isjrn"), Put("TimeSig"), Put("ChnPromptString"), Put("EngPromptString"),
-    {"JournalWriteMsg", kMeth},
+    Method("JournalWriteMsg"),
 }};
 
 constexpr std::array<std::string_view, kHostRoleCount> kProperties{

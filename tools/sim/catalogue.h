@@ -18,6 +18,11 @@ enum class MemberKind { kProperty, kMethod };
 // How the component reaches a property: it reads it, assigns it, or both.
 enum class PropertyUse { kGet, kPut, kGetPut };
 
+// What the component does with a member's answer: nothing (an assignment),
+// converts it to a 32-bit integer, to text (null allowed or not), compares
+// it with a number, or hands it on unchanged to another member.
+enum class AnswerUse { kNone, kInt32, kText, kNullableText, kCompare, kHandedOn };
+
 // One member of a host object as the host spells it, and how the component
 // uses it (the host contract that docs/hosts.md spells out).
 struct MemberInfo {
@@ -26,6 +31,7 @@ struct MemberInfo {
   std::size_t arguments = 0;  // what a method takes; properties are read with none
   PropertyUse use = PropertyUse::kGet;  // properties only
   std::size_t by_ref = 0;  // 1-based position of the argument passed by reference, or 0
+  AnswerUse answer = AnswerUse::kNone;  // what a read or a call must answer
 };
 
 // "StepDisp", "StepMks", ...: the component's property that holds the host.

@@ -18,6 +18,7 @@
 #endif
 
 #include "host/text.h"
+#include "sim/certify_main.h"
 #include "sim/component.h"
 #include "sim/real_host.h"
 #include "sim/recording_proxy.h"
@@ -180,6 +181,7 @@ int main(int argc, char** argv) {
   _setmode(_fileno(stdout), _O_BINARY);
   _setmode(_fileno(stderr), _O_BINARY);
 #endif
+  if (WantsCertification(argc, argv)) return CertifyMain(argc, argv);
   CLI::App app{
       "Runs the retain-card step (Cols) against simulated host objects and prints every\n"
       "host access in order, the result code and its meaning, and the files written.\n"

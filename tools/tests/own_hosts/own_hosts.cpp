@@ -1,8 +1,11 @@
 // A small in-process automation server standing for an integrator's own step
 // objects, for the simulator's tests: a display ("ClaspTest.Display"), a
-// journal printer ("ClaspTest.Journal"), and an object that cannot be called
-// by name ("ClaspTest.NoDispatch", IUnknown only). Its objects are reached by
-// name through the same adapter the server offers its own hosts with.
+// journal printer ("ClaspTest.Journal"), a trace writer ("ClaspTest.Trace"),
+// a run-time module ("ClaspTest.RunModul"), an object that cannot be called
+// by name ("ClaspTest.NoDispatch", IUnknown only), and faulty ones for the
+// certification bench ("ClaspTest.Faulty.*", each with one known fault).
+// Its objects are reached by name through the same adapter the server offers
+// its own hosts with.
 #include <windows.h>
 #include <objbase.h>
 #include <oleauto.h>
@@ -11,6 +14,7 @@
 #include <atomic>
 #include <map>
 #include <string>
+#include <utility>
 
 #include "host/failure.h"
 #include "host/host_object.h"
@@ -33,14 +37,36 @@ constexpr CLSID kJournalClsid = {
     0x5B0F4C21, 0x7E3A, 0x4F0E, {0x9B, 0x51, 0x2D, 0x64, 0x0A, 0x1C, 0x77, 0x02}};
 constexpr CLSID kNoDispatchClsid = {
     0x5B0F4C21, 0x7E3A, 0x4F0E, {0x9B, 0x51, 0x2D, 0x64, 0x0A, 0x1C, 0x77, 0x03}};
+// The classes below differ from these only in the last byte.
+constexpr CLSID kClsidBase = {
+    0x5B0F4C21, 0x7E3A, 0x4F0E, {0x9B, 0x51, 0x2D, 0x64, 0x0A, 0x1C, 0x77, 0x00}};
+constexpr CLSID Numbered(unsigned char number) {
+  CLSID clsid = kClsidBase;
+  clsid.Data4[7] = number;
+  return clsid;
+}
+constexpr CLSID kTraceClsid = Numbered(0x04);
+constexpr CLSID kRunModulClsid = Numbered(0x05);
+constexpr CLSID kNoExcepCodeClsid = Numbered(0x06);
+constexpr CLSID kDropsTextClsid = Numbered(0x07);
+constexpr CLSID kTextAnswerClsid = Numbered(0x08);
+constexpr CLSID kBareRaiseClsid = Numbered(0x09);
+constexpr CLSID kLeaksClsid = Numbered(0x0A);
+constexpr CLSID kLeaksBesideObjectClsid = Numbered(0x0B);
 
 std::atomic<long> g_objects{0};
 HMODULE g_module = nullptr;
 
+// A method's fixed answer and the number of arguments it takes.
+struct Method {
+  HostValue answer;
+  std::size_t arguments = 0;
+};
+
 // Properties keep what is put; the methods listed answer what they are given.
 class Step final : public HostDispatch {
  public:
-  Step(std::map<std::u16string, HostValue> methods, std::map<std::u16string, HostValue> properties)
+  Step(std::map<std::u16string, Method> methods, std::map<std::u16string, HostValue> properties)
       : methods_(std::move(methods)), properties_(std::move(properties)) {
     ++g_objects;
   }
@@ -50,8 +76,8 @@ class Step final : public HostDispatch {
   }
   HostValue Invoke(std::u16string_view member, std::span<const HostValue> args) override {
     if (auto m = methods_.find(std::u16string(member)); m != methods_.end()) {
-      if (!args.empty()) throw clasp::WrongArgumentCountFailure();
-      return m->second;
+      if (args.size() != m->second.arguments) throw clasp::WrongArgumentCountFailure();
+      return m->second.answer;
     }
     if (auto p = properties_.find(std::u16string(member)); p != properties_.end() && args.empty()) {
       return p->second;
@@ -67,7 +93,7 @@ class Step final : public HostDispatch {
  private:
   ~Step() { --g_objects; }
   std::uint32_t count_ = 1;
-  std::map<std::u16string, HostValue> methods_;
+  std::map<std::u16string, Method> methods_;
   std::map<std::u16string, HostValue> properties_;
 };
 
@@ -94,7 +120,7 @@ class Answer final : public HostDispatch {
 
 HostObject MakeDisplay() {
   return HostObject::Adopt(new Step(
-      {{u"ScreenDisplay", HostValue::Object(HostObject::Adopt(new Answer(HostValue::I4(0))))}},
+      {{u"ScreenDisplay", {HostValue::Object(HostObject::Adopt(new Answer(HostValue::I4(0))))}}},
       {{u"ScreenNo", HostValue::Empty()},
        {u"DisapleVal01", HostValue::Empty()},
        {u"DisapleVal02", HostValue::Empty()},
@@ -103,12 +129,126 @@ HostObject MakeDisplay() {
 }
 
 HostObject MakeJournal() {
-  return HostObject::Adopt(new Step({{u"JournalWriteMsg", HostValue::I4(0)}},
+  return HostObject::Adopt(new Step({{u"JournalWriteMsg", {HostValue::I4(0)}}},
                                     {{u"isjrn", HostValue::Empty()},
                                      {u"TimeSig", HostValue::Empty()},
                                      {u"ChnPromptString", HostValue::Empty()},
                                      {u"EngPromptString", HostValue::Empty()}}));
 }
+
+constexpr std::size_t kTraceArguments = 3;
+HostObject MakeTrace() {
+  return HostObject::Adopt(new Step({{u"TraceWrite", {HostValue::I4(0), kTraceArguments}}}, {}));
+}
+
+HostObject MakeRunModul() {
+  const HostValue ok = HostValue::I4(0);
+  return HostObject::Adopt(new Step(
+      {{u"RecordMessage", {ok, 2}},
+       {u"WriteDetailFileName", {ok, 4}},
+       {u"PackMessage", {ok, 1}},
+       {u"StepCommWriteOnly", {ok, 2}},
+       {u"StepCommWrite", {ok, 2}},
+       {u"StepCommRead", {ok, 3}},
+       {u"UnpackMessage", {ok, 1}}},
+      {{u"TransAction1", HostValue::Text(u"0000")},
+       {u"ExcepCode", HostValue::Text(u"")},
+       {u"ControlNum", HostValue::I2(0)},
+       {u"CommSign", HostValue::I2(0)},
+       {u"IsWriteOnly", HostValue::I2(0)},
+       {u"SendMessage", HostValue::Text(u"OEX")},
+       {u"SendMessageLen", HostValue::I4(3)},
+       {u"IsUnPackOex", HostValue::I2(1)},
+       {u"TimeOutComm", HostValue::I4(30)},
+       {u"RecieveMessage", HostValue::Text(u"")},
+       {u"RecieveMessageLen", HostValue::I4(256)},
+       {u"IsJRNDevice", HostValue::I2(1)}}));
+}
+
+// The one fault a faulty object has, on one member.
+enum class Fault {
+  kNoMember,     // the member is missing
+  kDropsText,    // frees the by-reference text and leaves nothing in its place
+  kTextAnswer,   // answers text that is no number
+  kBareRaise,    // raises a failure with a number and no description
+  kLeaksCount,   // takes a count on itself and never gives it back
+};
+constexpr std::int32_t kBareNumber = 1001;
+constexpr HRESULT kControlFacility = static_cast<HRESULT>(0x800A0000);
+
+// A compliant object made faulty at the platform's level, where an
+// integrator's mistakes happen: everything else goes to the compliant object.
+class Faulty final : public clasp::ComObject<Faulty, IDispatch> {
+ public:
+  void* Interface(REFIID iid) noexcept {
+    return iid == __uuidof(IDispatch) ? static_cast<IDispatch*>(this) : nullptr;
+  }
+  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) noexcept override {
+    return inner_->GetTypeInfoCount(count);
+  }
+  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID locale, ITypeInfo** info) noexcept override {
+    return inner_->GetTypeInfo(index, locale, info);
+  }
+  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID locale,
+                                          DISPID* ids) noexcept override {
+    const HRESULT result = inner_->GetIDsOfNames(iid, names, count, locale, ids);
+    if (SUCCEEDED(result) && count > 0) {
+      if (fault_ == Fault::kNoMember && lstrcmpiW(names[0], member_) == 0) return DISP_E_UNKNOWNNAME;
+      if (lstrcmpiW(names[0], member_) == 0) faulty_id_ = ids[0];
+    }
+    return result;
+  }
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID iid, LCID locale, WORD flags,
+                                   DISPPARAMS* params, VARIANT* result, EXCEPINFO* excep_info,
+                                   UINT* argument_error) noexcept override {
+    if (id != faulty_id_) {
+      return inner_->Invoke(id, iid, locale, flags, params, result, excep_info, argument_error);
+    }
+    if (fault_ == Fault::kBareRaise) {
+      if (!excep_info) return kControlFacility | kBareNumber;
+      *excep_info = EXCEPINFO{};
+      excep_info->scode = kControlFacility | kBareNumber;
+      return DISP_E_EXCEPTION;
+    }
+    const HRESULT outcome =
+        inner_->Invoke(id, iid, locale, flags, params, result, excep_info, argument_error);
+    if (FAILED(outcome)) return outcome;
+    switch (fault_) {
+      case Fault::kDropsText:
+        for (UINT i = 0; params && i < params->cArgs; ++i) {
+          VARIANTARG& arg = params->rgvarg[i];
+          if (V_VT(&arg) == (VT_BYREF | VT_BSTR)) {
+            SysFreeString(*V_BSTRREF(&arg));
+            *V_BSTRREF(&arg) = nullptr;
+          }
+        }
+        break;
+      case Fault::kTextAnswer:
+        if (result) {
+          VariantClear(result);
+          V_VT(result) = VT_BSTR;
+          V_BSTR(result) = SysAllocString(L"done");
+        }
+        break;
+      case Fault::kLeaksCount:
+        AddRef();
+        break;
+      default:
+        break;
+    }
+    return outcome;
+  }
+
+ private:
+  friend class clasp::ComObject<Faulty, IDispatch>;
+  Faulty(HostObject inner, Fault fault, const wchar_t* member)
+      : inner_(clasp::DispatchOfHost(inner)), fault_(fault), member_(member) {}
+  ~Faulty() = default;
+  clasp::ComPtr<IDispatch> inner_;
+  Fault fault_;
+  const wchar_t* member_;
+  DISPID faulty_id_ = DISPID_UNKNOWN;
+};
 
 // Offers IUnknown and nothing else.
 class NoDispatch final : public clasp::ComObject<NoDispatch, IUnknown> {
@@ -126,6 +266,17 @@ template <HostObject (*MakeHost)()>
 HRESULT CreateHost(REFIID iid, void** out) noexcept {
   return clasp::Guarded([&] { return clasp::DispatchOfHost(MakeHost())->QueryInterface(iid, out); });
 }
+template <HostObject (*MakeHost)(), Fault kFault, const wchar_t* kMember>
+HRESULT CreateFaulty(REFIID iid, void** out) noexcept {
+  return clasp::Guarded([&] { return Faulty::Make(MakeHost(), kFault, kMember)->QueryInterface(iid, out); });
+}
+constexpr wchar_t kExcepCode[] = L"ExcepCode";
+constexpr wchar_t kTraceWrite[] = L"TraceWrite";
+constexpr wchar_t kJournalWriteMsg[] = L"JournalWriteMsg";
+constexpr wchar_t kRecordMessage[] = L"RecordMessage";
+constexpr wchar_t kScreenNo[] = L"ScreenNo";
+constexpr wchar_t kScreenDisplay[] = L"ScreenDisplay";
+
 HRESULT CreateNoDispatch(REFIID iid, void** out) noexcept {
   return clasp::Guarded([&] { return NoDispatch::Make()->QueryInterface(iid, out); });
 }
@@ -138,7 +289,23 @@ struct Registered {
 constexpr Registered kClasses[] = {
     {L"ClaspTest.Display", &kDisplayClsid, clasp::ClassFactory<CreateHost<MakeDisplay>>::Make},
     {L"ClaspTest.Journal", &kJournalClsid, clasp::ClassFactory<CreateHost<MakeJournal>>::Make},
-    {L"ClaspTest.NoDispatch", &kNoDispatchClsid, clasp::ClassFactory<CreateNoDispatch>::Make}};
+    {L"ClaspTest.NoDispatch", &kNoDispatchClsid, clasp::ClassFactory<CreateNoDispatch>::Make},
+    {L"ClaspTest.Trace", &kTraceClsid, clasp::ClassFactory<CreateHost<MakeTrace>>::Make},
+    {L"ClaspTest.RunModul", &kRunModulClsid, clasp::ClassFactory<CreateHost<MakeRunModul>>::Make},
+    {L"ClaspTest.Faulty.NoExcepCode", &kNoExcepCodeClsid,
+     clasp::ClassFactory<CreateFaulty<MakeRunModul, Fault::kNoMember, kExcepCode>>::Make},
+    {L"ClaspTest.Faulty.DropsText", &kDropsTextClsid,
+     clasp::ClassFactory<CreateFaulty<MakeTrace, Fault::kDropsText, kTraceWrite>>::Make},
+    {L"ClaspTest.Faulty.TextAnswer", &kTextAnswerClsid,
+     clasp::ClassFactory<CreateFaulty<MakeJournal, Fault::kTextAnswer, kJournalWriteMsg>>::Make},
+    {L"ClaspTest.Faulty.BareRaise", &kBareRaiseClsid,
+     clasp::ClassFactory<CreateFaulty<MakeRunModul, Fault::kBareRaise, kRecordMessage>>::Make},
+    {L"ClaspTest.Faulty.Leaks", &kLeaksClsid,
+     clasp::ClassFactory<CreateFaulty<MakeDisplay, Fault::kLeaksCount, kScreenNo>>::Make},
+    // Its leak comes with an answer that is an object, which may hold a
+    // count of its own: only the count after the road tells.
+    {L"ClaspTest.Faulty.LeaksBesideObject", &kLeaksBesideObjectClsid,
+     clasp::ClassFactory<CreateFaulty<MakeDisplay, Fault::kLeaksCount, kScreenDisplay>>::Make}};
 
 LONG SetText(const std::wstring& key, const wchar_t* name, const std::wstring& value) {
   HKEY handle = nullptr;

@@ -1,0 +1,60 @@
+# The certification bench under Wine: compliant hosts (the test server's and a
+# script's) certify, each faulty host of the test server fails on exactly its
+# fault's member and roads, and an object of the platform's own with none of
+# the members fails wherever the component reaches it. Included by
+# real_host_tests.cmake, whose test server and fixtures these runs use.
+set(certify_dir ${CMAKE_CURRENT_SOURCE_DIR}/tests/certify)
+set(certify_roads 16)
+find_program(CLASP_BROWSER chromium)
+
+# name | arguments (^-separated) | exit status. The expected report is
+# tests/certify/<name>.txt.
+set(certify_cases
+  "compliant|--host^StepDisp=ClaspTest.Display^--host^StepTrac=ClaspTest.Trace^--host^StepJour=ClaspTest.Journal|0"
+  "script|--host-script^hosts.vbs|0"
+  "script-raise|--host-script^raise.vbs|0"
+  "missing-member|--host^StepRunModul=ClaspTest.Faulty.NoExcepCode|1"
+  "by-reference-dropped|--host^StepTrac=ClaspTest.Faulty.DropsText|1"
+  "wrong-kind|--host^StepJour=ClaspTest.Faulty.TextAnswer|1"
+  "raise-without-description|--host^StepRunModul=ClaspTest.Faulty.BareRaise|0"
+  "leaked-count|--host^StepDisp=ClaspTest.Faulty.Leaks|1"
+  "leaked-count-beside-object|--host^StepDisp=ClaspTest.Faulty.LeaksBesideObject|1"
+  "platform-object|--host^StepMks=Scripting.Dictionary|1"
+)
+foreach(case ${certify_cases})
+  string(REPLACE "|" ";" fields "${case}")
+  list(GET fields 0 name)
+  list(GET fields 1 args)
+  list(GET fields 2 status)
+  add_test(NAME sim.com.certify.${name}
+    COMMAND ${CMAKE_COMMAND} -DSIM=$<TARGET_FILE:clasp-sim>
+            "-DARGS=--certify^${args}^--log-dir^logs/certify-${name}" -DSTATUS=${status}
+            -DEXPECTED=${certify_dir}/${name}.txt -DRUNS=${runs} "-DLAUNCHER=${launcher}"
+            "-DINPUTS=${certify_dir}/hosts.vbs^${certify_dir}/raise.vbs"
+            -P ${CMAKE_CURRENT_SOURCE_DIR}/check_certify.cmake)
+  list(APPEND certify_tests sim.com.certify.${name})
+endforeach()
+
+# The reports written beside the terminal's: JSON and JUnit checked for their
+# verdicts, the page opened in a real browser.
+add_test(NAME sim.com.certify.reports
+  COMMAND ${CMAKE_COMMAND} -DSIM=$<TARGET_FILE:clasp-sim>
+          "-DARGS=--certify^--host^StepTrac=ClaspTest.Faulty.DropsText^--log-dir^logs/certify-reports^--json^certify.json^--junit^certify-junit.xml^--html^certify.html"
+          -DSTATUS=1 -DRUNS=${runs} "-DLAUNCHER=${launcher}"
+          -DPAGE=certify.html -DBROWSER=${CLASP_BROWSER} -DROADS=${certify_roads}
+          -DJSON=certify.json -DJUNIT=certify-junit.xml
+          -P ${CMAKE_CURRENT_SOURCE_DIR}/check_certify.cmake)
+list(APPEND certify_tests sim.com.certify.reports)
+
+# name | arguments | what the refusal must say (exit status 2)
+clasp_sim_cases(sim.com.certify.refused expect_error EXPECT certify_tests
+  "nothing-given|--certify|--certify: give your objects with --host Field=ProgID or --host-script FILE"
+  "unknown-prog-id|--certify^--host^StepDisp=No.Such.Host|--host: no automation object is registered as 'No\\.Such\\.Host'"
+  "twice|--certify^--host^StepDisp=ClaspTest.Display^--host^StepDisp=ClaspTest.Display|--host: StepDisp is given twice"
+  "no-script|--certify^--host-script^no-such.vbs|--host-script: cannot read 'no-such\\.vbs'"
+)
+
+set_tests_properties(${certify_tests} PROPERTIES
+  FIXTURES_REQUIRED "sim_registered;holdfast_registered;own_hosts_registered"
+  RESOURCE_LOCK wine_registry
+  ENVIRONMENT "${wine_environment}")

@@ -1,0 +1,354 @@
+// The certification's reports: the terminal's table, JSON, JUnit XML and one
+// self-contained page with a sequence diagram per road.
+#include <algorithm>
+#include <map>
+
+#include <nlohmann/json.hpp>
+
+#include "host/text.h"
+#include "sim/certify.h"
+#include "sim/sim_host.h"
+
+namespace clasp::sim {
+namespace {
+
+using nlohmann::ordered_json;
+
+// Column widths of the terminal report.
+constexpr std::size_t kNameWidth = 34;
+constexpr std::size_t kCellWidth = 6;
+constexpr std::size_t kFieldWidth = 14;
+constexpr std::size_t kRoadNumberWidth = 6;
+constexpr std::size_t kRoadNameWidth = 26;
+
+std::string_view CellText(Verdict verdict) {
+  switch (verdict) {
+    case Verdict::kNotUsed: return "-";
+    case Verdict::kPass: return "ok";
+    case Verdict::kNotReached: return "n/r";
+    case Verdict::kWarning: return "warn";
+    case Verdict::kFail: return "FAIL";
+  }
+  return "-";
+}
+
+std::string Pad(std::string text, std::size_t width) {
+  if (text.size() < width) text.append(width - text.size(), ' ');
+  return text;
+}
+
+std::string RowName(const Row& row) { return std::string(RoleProperty(row.role)) + "." + row.member; }
+
+std::string_view AccessWord(Access access) {
+  switch (access) {
+    case Access::kGet: return "get";
+    case Access::kPut: return "put";
+    case Access::kCall: return "call";
+  }
+  return "call";
+}
+
+// The findings worth a line: every one that is not a pass, on reached roads.
+std::vector<std::pair<const RoadResult*, const Finding*>> Departures(const Certification& c) {
+  std::vector<std::pair<const RoadResult*, const Finding*>> out;
+  for (const RoadResult& road : c.roads) {
+    if (road.not_reached) continue;
+    for (const Finding& f : road.findings) {
+      if (f.verdict != Verdict::kPass) out.emplace_back(&road, &f);
+    }
+  }
+  return out;
+}
+
+std::string FindingLine(const RoadResult& road, const Finding& f) {
+  std::string where = road.name + (f.access > 0 ? " #" + std::to_string(f.access) : "");
+  return std::string(VerdictName(f.verdict)) + "  " + f.object + "." + f.member + "  " + where +
+         "  " + f.check + ": " + f.what + "; expected " + f.expected;
+}
+
+std::string OutcomeText(const RoadResult& road) {
+  if (road.outcome.result) return "Cols answered " + std::to_string(*road.outcome.result);
+  if (road.outcome.failure) {
+    return "Cols failed with " + std::to_string(road.outcome.failure->Number());
+  }
+  return "Cols did not answer";
+}
+
+std::string Escape(std::string_view text) {
+  std::string out;
+  for (const char c : text) {
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '"': out += "&quot;"; break;
+      default: out += c;
+    }
+  }
+  return out;
+}
+
+std::string AccessLabel(const Event& e) {
+  std::string label = std::to_string(e.number) + "  " + e.object + "." + e.member;
+  if (e.access == Access::kPut) {
+    if (!e.args.empty()) label += " = " + ShowTyped(e.args.front());
+  } else if (e.access == Access::kCall) {
+    label += "(";
+    for (std::size_t i = 0; i < e.args.size(); ++i) {
+      label += (i ? ", " : "") + ShowTyped(e.args[i], i < e.by_ref.size() && e.by_ref[i]);
+    }
+    label += ")";
+  }
+  if (e.failure) {
+    label += " raises " + std::to_string(e.failure->Number());
+  } else if (e.answer) {
+    label += " -> " + ShowTyped(*e.answer);
+  } else if (e.access != Access::kPut) {
+    label += " -> Object";
+  }
+  return label;
+}
+
+// The worst verdict on one access of a road.
+std::optional<Verdict> AccessVerdict(const RoadResult& road, int number) {
+  std::optional<Verdict> verdict;
+  for (const Finding& f : road.findings) {
+    if (f.access == number) verdict = std::max(verdict.value_or(Verdict::kPass), f.verdict);
+  }
+  return verdict;
+}
+
+// The diagram's geometry, in pixels: lanes, rows, and room for the labels
+// right of the last lane.
+constexpr int kLaneWidth = 150;
+constexpr int kLeft = 70;
+constexpr int kTop = 40;
+constexpr int kStep = 22;
+constexpr int kHoldfastLane = 0;
+constexpr int kLabelRoom = 420;
+constexpr int kTitleBaseline = 16;
+constexpr int kLifelineTop = 24;
+constexpr int kLabelGap = 8;
+constexpr int kLabelDrop = 4;
+constexpr int kDotRadius = 4;
+
+std::string_view Colour(std::optional<Verdict> verdict) {
+  if (!verdict) return "#888";
+  switch (*verdict) {
+    case Verdict::kFail: return "#c62828";
+    case Verdict::kWarning: return "#e08a00";
+    default: return "#2e7d32";
+  }
+}
+
+// The road's accesses as a sequence diagram: the component's lifeline on the
+// left, one per host object, an arrow per access coloured by its verdict
+// (grey for the simulated hosts).
+std::string Diagram(const RoadResult& road) {
+  const std::vector<std::string> lanes{"Holdfast", "StepDisp", "StepMks", "StepRunModul",
+                                       "StepTrac", "StepJour"};
+  const auto lane = [&](const std::string& object) {
+    const auto it = std::find(lanes.begin(), lanes.end(), object);
+    return static_cast<int>(it == lanes.end() ? 0 : it - lanes.begin());
+  };
+  const int rows = static_cast<int>(road.events.size());
+  const int width = kLeft + kLaneWidth * static_cast<int>(lanes.size()) + kLabelRoom;
+  const int height = kTop + kStep * (rows + 1);
+  std::string svg = "<svg class=\"diagram\" xmlns=\"http://www.w3.org/2000/svg\" width=\"" +
+                    std::to_string(width) + "\" height=\"" + std::to_string(height) +
+                    "\" role=\"img\" aria-label=\"accesses of road " + Escape(road.name) + "\">\n";
+  for (std::size_t i = 0; i < lanes.size(); ++i) {
+    const int x = kLeft + kLaneWidth * static_cast<int>(i);
+    svg += "<text x=\"" + std::to_string(x) + "\" y=\"" + std::to_string(kTitleBaseline) +
+           "\" text-anchor=\"middle\">" + lanes[i] + "</text><line x1=\"" + std::to_string(x) +
+           "\" y1=\"" + std::to_string(kLifelineTop) + "\" x2=\"" + std::to_string(x) +
+           "\" y2=\"" + std::to_string(height) + "\" stroke=\"#bbb\"/>\n";
+  }
+  int row = 0;
+  for (const Event& e : road.events) {
+    const int y = kTop + kStep * row++;
+    const int from = kLeft + kLaneWidth * kHoldfastLane;
+    const int to = kLeft + kLaneWidth * lane(e.object);
+    const std::string colour(Colour(AccessVerdict(road, e.number)));
+    svg += "<g><title>" + Escape(AccessLabel(e)) + "</title><line x1=\"" + std::to_string(from) +
+           "\" y1=\"" + std::to_string(y) + "\" x2=\"" + std::to_string(to) + "\" y2=\"" +
+           std::to_string(y) + "\" stroke=\"" + colour + "\" stroke-width=\"2\"/><circle cx=\"" +
+           std::to_string(to) + "\" cy=\"" + std::to_string(y) + "\" r=\"" + std::to_string(kDotRadius) + "\" fill=\"" + colour +
+           "\"/><text x=\"" + std::to_string(to + kLabelGap) + "\" y=\"" + std::to_string(y + kLabelDrop) +
+           "\" fill=\"" + colour + "\">" + Escape(AccessLabel(e)) + "</text></g>\n";
+  }
+  return svg + "</svg>\n";
+}
+
+}  // namespace
+
+std::string RenderCertificationText(const Certification& c) {
+  std::string out = "Certification of your host objects\n";
+  for (const auto& [role, name] : c.hosts) {
+    out += "  " + Pad(std::string(RoleProperty(role)), kFieldWidth) + name + "\n";
+  }
+  out += "\nRoads (the simulated hosts answer so as to take each one)\n";
+  for (std::size_t i = 0; i < c.roads.size(); ++i) {
+    const RoadResult& road = c.roads[i];
+    out += Pad("  " + std::to_string(i + 1), kRoadNumberWidth) + Pad(road.name, kRoadNameWidth) +
+           road.summary + "\n";
+    if (road.not_reached) out += "        not reached: " + *road.not_reached + "\n";
+  }
+  out += "\nVerdicts (ok pass, FAIL, warn warning, n/r road not reached, - not used on that road)\n";
+  std::string header = Pad("", kNameWidth);
+  for (std::size_t i = 0; i < c.roads.size(); ++i) header += Pad(std::to_string(i + 1), kCellWidth);
+  while (!header.empty() && header.back() == ' ') header.pop_back();
+  out += header + "\n";
+  for (const Row& row : Rows(c)) {
+    std::string line = Pad(RowName(row), kNameWidth);
+    for (std::size_t i = 0; i < c.roads.size(); ++i) {
+      line += Pad(std::string(CellText(Cell(c, row, i))), kCellWidth);
+    }
+    while (!line.empty() && line.back() == ' ') line.pop_back();
+    out += line + "\n";
+  }
+  const auto departures = Departures(c);
+  out += "\nFindings\n";
+  if (departures.empty()) out += "  none: every access kept the contract\n";
+  for (const auto& [road, finding] : departures) out += "  " + FindingLine(*road, *finding) + "\n";
+  out += ExitStatus(c) == 0 ? "\nResult: certified\n" : "\nResult: not certified\n";
+  return out;
+}
+
+std::string RenderCertificationJson(const Certification& c) {
+  ordered_json out;
+  out["hosts"] = ordered_json::array();
+  for (const auto& [role, name] : c.hosts) {
+    out["hosts"].push_back({{"field", std::string(RoleProperty(role))}, {"object", name}});
+  }
+  out["roads"] = ordered_json::array();
+  for (const RoadResult& road : c.roads) {
+    ordered_json r{{"name", road.name}, {"summary", road.summary}, {"reached", !road.not_reached}};
+    if (road.not_reached) r["not_reached"] = *road.not_reached;
+    r["outcome"] = OutcomeText(road);
+    r["accesses"] = ordered_json::array();
+    for (const Event& e : road.events) {
+      ordered_json a{{"n", e.number}, {"object", e.object}, {"member", e.member},
+                     {"access", std::string(AccessWord(e.access))}};
+      a["args"] = ordered_json::array();
+      for (std::size_t i = 0; i < e.args.size(); ++i) {
+        a["args"].push_back(ValueJson(e.args[i], i < e.by_ref.size() && e.by_ref[i]));
+      }
+      if (e.answer) a["answer"] = ValueJson(*e.answer);
+      if (e.failure) {
+        a["failure"] = {{"number", e.failure->Number()},
+                        {"description", Utf8(e.failure->Description())}};
+      }
+      r["accesses"].push_back(std::move(a));
+    }
+    r["findings"] = ordered_json::array();
+    for (const Finding& f : road.findings) {
+      r["findings"].push_back({{"verdict", std::string(VerdictName(f.verdict))},
+                               {"member", f.object + "." + f.member},
+                               {"access", f.access},
+                               {"check", f.check},
+                               {"what", f.what},
+                               {"expected", f.expected}});
+    }
+    out["roads"].push_back(std::move(r));
+  }
+  out["verdicts"] = ordered_json::array();
+  for (const Row& row : Rows(c)) {
+    ordered_json cells;
+    for (std::size_t i = 0; i < c.roads.size(); ++i) {
+      cells[c.roads[i].name] = std::string(VerdictName(Cell(c, row, i)));
+    }
+    out["verdicts"].push_back({{"member", RowName(row)}, {"roads", std::move(cells)}});
+  }
+  out["certified"] = ExitStatus(c) == 0;
+  return out.dump(2) + "\n";
+}
+
+std::string RenderCertificationJunit(const Certification& c) {
+  std::string cases;
+  int tests = 0;
+  int failures = 0;
+  int skipped = 0;
+  for (const Row& row : Rows(c)) {
+    for (std::size_t i = 0; i < c.roads.size(); ++i) {
+      const RoadResult& road = c.roads[i];
+      const Verdict verdict = Cell(c, row, i);
+      ++tests;
+      cases += "    <testcase classname=\"" + Escape(RowName(row)) + "\" name=\"" +
+               Escape(road.name) + "\"";
+      std::string body;
+      const std::string object(RoleProperty(row.role));
+      for (const Finding& f : road.findings) {
+        if (f.object != object || f.member != row.member || f.verdict == Verdict::kPass) continue;
+        body += FindingLine(road, f) + "\n";
+      }
+      if (verdict == Verdict::kFail) {
+        ++failures;
+        cases += "><failure message=\"does not keep the contract\">" + Escape(body) + "</failure>";
+      } else if (verdict == Verdict::kNotReached) {
+        ++skipped;
+        cases += "><skipped message=\"" + Escape("not reached: " + *road.not_reached) + "\"/>";
+      } else if (verdict == Verdict::kNotUsed) {
+        ++skipped;
+        cases += "><skipped message=\"not used on this road\"/>";
+      } else if (verdict == Verdict::kWarning) {
+        cases += "><system-out>" + Escape(body) + "</system-out>";
+      } else {
+        cases += "/>\n";
+        continue;
+      }
+      cases += "</testcase>\n";
+    }
+  }
+  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<testsuites>\n  <testsuite name=\"clasp-certify\" "
+         "tests=\"" + std::to_string(tests) + "\" failures=\"" + std::to_string(failures) +
+         "\" errors=\"0\" skipped=\"" + std::to_string(skipped) + "\">\n" + cases +
+         "  </testsuite>\n</testsuites>\n";
+}
+
+std::string RenderCertificationHtml(const Certification& c) {
+  std::string page =
+      "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">\n"
+      "<title>Clasp host certification</title>\n<style>\n"
+      "body{font-family:sans-serif;margin:2em}table{border-collapse:collapse}\n"
+      "td,th{border:1px solid #ccc;padding:2px 6px;font-size:13px}\n"
+      ".pass{background:#c8e6c9}.fail{background:#ef9a9a}.warning{background:#ffe082}\n"
+      ".not-reached{background:#e0e0e0}.not-used{color:#aaa}\n"
+      "svg.diagram text{font-family:monospace;font-size:12px}\n"
+      "</style></head><body>\n<h1>Clasp host certification</h1>\n<p id=\"result\">" +
+      std::string(ExitStatus(c) == 0 ? "Certified" : "Not certified") + "</p>\n<ul>\n";
+  for (const auto& [role, name] : c.hosts) {
+    page += "<li>" + std::string(RoleProperty(role)) + " = " + Escape(name) + "</li>\n";
+  }
+  page += "</ul>\n<h2>Verdicts</h2>\n<table id=\"verdicts\"><tr><th>member</th>";
+  for (const RoadResult& road : c.roads) {
+    page += "<th><a href=\"#road-" + Escape(road.name) + "\">" + Escape(road.name) + "</a></th>";
+  }
+  page += "</tr>\n";
+  for (const Row& row : Rows(c)) {
+    page += "<tr><th>" + Escape(RowName(row)) + "</th>";
+    for (std::size_t i = 0; i < c.roads.size(); ++i) {
+      std::string name(VerdictName(Cell(c, row, i)));
+      std::string css = name == "-" ? "not-used" : name;
+      std::replace(css.begin(), css.end(), ' ', '-');
+      page += "<td class=\"" + css + "\">" + Escape(name) + "</td>";
+    }
+    page += "</tr>\n";
+  }
+  page += "</table>\n<h2>Roads</h2>\n";
+  for (const RoadResult& road : c.roads) {
+    page += "<section class=\"road\" id=\"road-" + Escape(road.name) + "\"><h3>" +
+            Escape(road.name) + "</h3>\n<p>" + Escape(road.summary) + ". " +
+            Escape(OutcomeText(road)) + ".</p>\n";
+    if (road.not_reached) page += "<p>Not reached: " + Escape(*road.not_reached) + "</p>\n";
+    page += "<ul>\n";
+    for (const Finding& f : road.findings) {
+      if (f.verdict == Verdict::kPass) continue;
+      page += "<li>" + Escape(FindingLine(road, f)) + "</li>\n";
+    }
+    page += "</ul>\n" + Diagram(road) + "</section>\n";
+  }
+  return page + "</body></html>\n";
+}
+
+}  // namespace clasp::sim

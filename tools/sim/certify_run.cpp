@@ -1,0 +1,142 @@
+// The certification run in the Windows build: the integrator's objects,
+// created by ProgID or left by their script, each behind a probe, on every road.
+#include <windows.h>
+#include <objbase.h>
+
+#include <algorithm>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+
+#include "server/com/host_object_adapter.h"
+#include "sim/certify_main.h"
+#include "sim/certify_probe.h"
+#include "sim/component.h"
+#include "sim/real_host.h"
+#include "sim/recording_proxy.h"
+#include "sim/run.h"
+#include "sim/script_host.h"
+
+namespace clasp::sim {
+namespace {
+
+// One of the integrator's objects, held for the whole run.
+struct Candidate {
+  HostRole role;
+  std::string name;
+  ComPtr<IDispatch> object;
+  ScriptHost* script = nullptr;  // the script that made it, if one did
+};
+
+class ComInit {
+ public:
+  ComInit() {
+    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
+      throw std::runtime_error("COM could not start");
+    }
+  }
+  ComInit(const ComInit&) = delete;
+  ComInit& operator=(const ComInit&) = delete;
+  ~ComInit() { CoUninitialize(); }
+};
+
+ComPtr<IDispatch> Created(const std::string& prog_id) {
+  const HostObject host = CreateRealHost(prog_id);
+  const auto* adapter = dynamic_cast<const HostObjectAdapter*>(host.Get());
+  if (!adapter) throw InputError("--host: '" + prog_id + "' cannot be called by name");
+  return ComPtr<IDispatch>(adapter->Dispatch());
+}
+
+// A road's accesses must not keep the integrator's objects alive: answers
+// that are objects are kept as words only.
+void DropObjects(std::vector<Event>& events) {
+  for (Event& event : events) {
+    if (event.answer && event.answer->GetKind() == Kind::kObject) {
+      event.answer.reset();
+      event.notes.push_back("answered an object");
+    }
+  }
+}
+
+RoadResult RunRoad(const Road& road, const std::vector<Candidate>& candidates,
+                   const CertifyRequest& request) {
+  std::vector<std::pair<HostRole, std::vector<AccessSeen>>> seen;
+  seen.reserve(candidates.size());
+  std::vector<ULONG> before;
+  for (const Candidate& c : candidates) {
+    seen.emplace_back(c.role, std::vector<AccessSeen>{});
+    before.push_back(CountOf(c.object.Get()));
+  }
+  RoadResult result;
+  {
+    RealHosts real;
+    for (std::size_t i = 0; i < candidates.size(); ++i) {
+      ScriptHost* script = candidates[i].script;
+      std::function<std::string()> reported;
+      if (script) reported = [script] { return script->TakeReportedError(); };
+      const ComPtr<IDispatch> probe =
+          MakeProbe(candidates[i].object.Get(), seen[i].second, std::move(reported));
+      real.insert_or_assign(candidates[i].role,
+                            RealHost{HostObjectAdapter::Wrap(probe.Get()), candidates[i].name});
+    }
+    std::unique_ptr<Component> component = MakeComComponent();
+    const Report report = Run(road.scenario, *component, LogFiles(request.log_dir, request.clock), real);
+    result = JudgeRoad(road, report, seen);
+  }
+  DropObjects(result.events);
+  // With the component and every probe gone, each object's count must be
+  // where it was before the road, unless an access already accounts for it.
+  for (std::size_t i = 0; i < candidates.size(); ++i) {
+    const ULONG after = CountOf(candidates[i].object.Get());
+    const std::string object(RoleProperty(candidates[i].role));
+    const bool explained =
+        std::any_of(result.findings.begin(), result.findings.end(), [&](const Finding& f) {
+          return f.object == object && f.check.rfind("count", 0) == 0;
+        });
+    if (after == before[i] || explained) continue;
+    result.findings.push_back({Verdict::kFail, object, "(count)", 0, "count (whole road)",
+                               "the object's count was " + std::to_string(before[i]) +
+                                   " before the road and " + std::to_string(after) + " after it",
+                               "the count back where it started"});
+  }
+  return result;
+}
+
+}  // namespace
+
+Certification Certify(const CertifyRequest& request) {
+  const ComInit com;
+  std::optional<ScriptHost> script;
+  std::vector<Candidate> candidates;
+  for (const auto& [role, prog_id] : request.hosts) {
+    candidates.push_back({role, prog_id, Created(prog_id)});
+  }
+  if (!request.script.empty()) {
+    script.emplace(request.script);
+    for (auto& [role, object] : script->Objects()) {
+      const auto same = [role = role](const Candidate& c) { return c.role == role; };
+      if (std::any_of(candidates.begin(), candidates.end(), same)) {
+        throw InputError("--host-script: " + std::string(RoleProperty(role)) +
+                         " is given by --host too; give it once");
+      }
+      candidates.push_back({role, request.script + " (" + std::string(RoleProperty(role)) + ")",
+                            std::move(object), &*script});
+    }
+    if (candidates.empty()) {
+      throw InputError("--host-script: " + request.script +
+                       " sets none of StepDisp, StepMks, StepRunModul, StepTrac, StepJour");
+    }
+  }
+  std::sort(candidates.begin(), candidates.end(),
+            [](const Candidate& a, const Candidate& b) { return a.role < b.role; });
+  Certification certification;
+  for (const Candidate& c : candidates) certification.hosts.emplace_back(c.role, c.name);
+  for (const Road& road : CertificationRoads()) {
+    certification.roads.push_back(RunRoad(road, candidates, request));
+  }
+  candidates.clear();
+  return certification;
+}
+
+}  // namespace clasp::sim
