@@ -95,8 +95,8 @@ TEST_F(Registration, WritesClassProgIdLibraryAndInterfaces) {
   // The library's locale, and the neutral one, where the marshaller looks.
   for (const wchar_t* locale : {L"409", L"0"}) {
     SCOPED_TRACE(::testing::Message() << "locale " << locale);
-    EXPECT_EQ(Lower(Value(kLibraryKey + L"\\1.2\\" + locale + L"\\" + kPlatformKey).value_or(L"")),
-              path);
+    const std::wstring key = kLibraryKey + L"\\1.2\\" + locale + L"\\" + kPlatformKey;
+    EXPECT_EQ(Lower(Value(key).value_or(L"")), path);
   }
 
   // And the registry leads a host from the ProgID to this class.
