@@ -79,6 +79,21 @@ std::string RegistryValues(reg::Platform platform, const std::string& indent) {
   return out.str();
 }
 
+// One comInterfaceExternalProxyStub element per interface the automation
+// marshaller carries to other apartments, each on its own line after `indent`.
+std::string ProxyStubs(const std::string& indent) {
+  std::ostringstream out;
+  bool first = true;
+  for (std::u16string_view iid : reg::MarshalledInterfaces()) {
+    if (!first) out << '\n' << indent;
+    first = false;
+    out << "<comInterfaceExternalProxyStub iid=\"" << Narrow(iid) << "\" name=\""
+        << Narrow(reg::kInterfaceName) << "\" tlbid=\"" << Narrow(reg::kLibid)
+        << "\" proxyStubClsid32=\"" << Narrow(reg::kAutomationMarshaler) << "\"/>";
+  }
+  return out.str();
+}
+
 std::map<std::string, std::string> TableNames() {
   return {{"CLSID", Narrow(reg::kClsid)},
           {"LIBID", Narrow(reg::kLibid)},
@@ -104,6 +119,8 @@ std::string Fill(const std::string& text, reg::Platform platform,
       // Continue each line with the placeholder's own indentation.
       const std::size_t line_start = filled.rfind('\n') + 1;
       filled += RegistryValues(platform, filled.substr(line_start));
+    } else if (name == "PROXY_STUBS") {
+      filled += ProxyStubs(filled.substr(filled.rfind('\n') + 1));
     } else if (const auto found = names.find(name); found != names.end()) {
       filled += found->second;
     } else {

@@ -33,11 +33,23 @@ function(clasp_sim_cases prefix check key out)
   set(${out} ${names} PARENT_SCOPE)
 endfunction()
 
+# Through COM the component tells nothing of the failures it raises itself:
+# the simulator places them from what it sees, so the transcripts that show
+# them have COM versions of their own (scenarios/com).
+set(raised_inside_member CardReaderRetain)
+if(WIN32)
+  set(raised_inside_member "")
+endif()
+
 foreach(file ${scenario_files})
   get_filename_component(name ${file} NAME_WE)
+  set(expected ${scenario_dir}/${name}.txt)
+  if(WIN32 AND EXISTS ${scenario_dir}/com/${name}.txt)
+    set(expected ${scenario_dir}/com/${name}.txt)
+  endif()
   add_test(NAME ${test_prefix}.scenario.${name}
     COMMAND ${CMAKE_COMMAND} -DSIM=$<TARGET_FILE:clasp-sim> -DSCENARIO=${file}
-            -DEXPECTED=${scenario_dir}/${name}.txt -DRUNS=${runs} "-DLAUNCHER=${launcher}"
+            -DEXPECTED=${expected} -DRUNS=${runs} "-DLAUNCHER=${launcher}"
             -P ${CMAKE_CURRENT_SOURCE_DIR}/run_scenario.cmake)
   list(APPEND scenario_tests ${test_prefix}.scenario.${name})
 endforeach()
@@ -77,7 +89,7 @@ set(output_cases
   "json-by-reference|--json^--log-dir^logs/json|\"kind\": \"Text\",\n +\"byref\": true,\n +\"value\": \"Disp420: 0\""
   "colour-on-request|--color^always^--reader^0^--log-dir^logs/colour|<ESC>.32mResult 0: card not retained"
   "options-over-file|${scenario_dir}/capture.json^--reader^7^--write-only^1^--log-dir^logs/options|StepCommWriteOnly.*Result 7: device fault"
-  "json-raised-inside|--json^--unset^StepMks^--log-dir^logs/json-unset|\"object\": \"StepMks\",\n +\"member\": \"CardReaderRetain\",\n +\"raised_inside\": true,\n +\"failure\": {\n +\"number\": 91"
+  "json-raised-inside|--json^--unset^StepMks^--log-dir^logs/json-unset|\"object\": \"StepMks\",\n +\"member\": \"${raised_inside_member}\",\n +\"raised_inside\": true,\n +\"failure\": {\n +\"number\": 91"
   "members|--members|StepRunModul \\(run-time module\\)\n  TransAction1  property  get, put\n"
   "reader-says-display-failure|--reader^10140003^--log-dir^logs/meaning|CardReaderRetain\\(\\) -> I4 10140003.*Result 10140003: device fault"
   "reader-says-failure|--reader^10010003^--log-dir^logs/meaning|CardReaderRetain\\(\\) -> I4 10010003.*Result 10010003: device fault"

@@ -9,7 +9,6 @@
 #include "server/com/value.h"
 #include "server/identity.h"
 #include "server/module.h"
-#include "server/own_failures.h"
 
 namespace clasp {
 namespace {
@@ -43,48 +42,15 @@ HRESULT CheckRequest(WORD flags, const DISPPARAMS* params) noexcept {
   return S_OK;
 }
 
-// Passes the core's own failures on to a tool's sink. A sink is the tool's
-// own object, but still foreign code: nothing it does may escape the step.
-class SinkRelay final : public OwnFailureWatch {
- public:
-  void Raised(std::u16string_view field, std::u16string_view member,
-              const Failure& failure) noexcept override {
-    try {
-      const ComPtr<IOwnFailureSink> sink = sink_;  // the sink may stop the watch inside
-      if (!sink) return;
-      const std::u16string field_text(field);
-      const std::u16string member_text(member);
-      sink->Raised(OleText(field_text), OleText(member_text), failure.Number(),
-                   OleText(failure.Description()));
-    } catch (...) {
-      // A record of the step is worth less than the step: go on without it.
-    }
-  }
-  ComPtr<IOwnFailureSink> sink_;
-
- private:
-  static LPCOLESTR OleText(const std::u16string& text) noexcept {
-    return reinterpret_cast<LPCOLESTR>(text.c_str());
-  }
-};
-
 class HoldfastObject final
-    : public ComObject<HoldfastObject, _Holdfast, ISupportErrorInfo, IOwnFailureWatch> {
+    : public ComObject<HoldfastObject, _Holdfast, ISupportErrorInfo> {
  public:
   void* Interface(REFIID iid) noexcept {
     if (iid == __uuidof(IDispatch) || IsHoldfastInterface(iid)) {
       return static_cast<_Holdfast*>(this);
     }
     if (iid == __uuidof(ISupportErrorInfo)) return static_cast<ISupportErrorInfo*>(this);
-    if (iid == kIidOwnFailureWatch) return static_cast<IOwnFailureWatch*>(this);
     return nullptr;
-  }
-
-  // IOwnFailureWatch
-  HRESULT STDMETHODCALLTYPE Watch(IOwnFailureSink* sink) noexcept override {
-    relay_.sink_ = ComPtr<IOwnFailureSink>(sink);
-    core_->Watch(sink ? &relay_ : nullptr);
-    return S_OK;
   }
 
   // ISupportErrorInfo
@@ -157,7 +123,7 @@ class HoldfastObject final
   }
 
  private:
-  friend class ComObject<HoldfastObject, _Holdfast, ISupportErrorInfo, IOwnFailureWatch>;
+  friend class ComObject<HoldfastObject, _Holdfast, ISupportErrorInfo>;
   HoldfastObject() : core_(Holdfast::Create()) {}
   ~HoldfastObject() = default;
 
@@ -186,8 +152,6 @@ class HoldfastObject final
 
   // What the last failing member returned, for Invoke's EXCEPINFO.
   HRESULT last_failure_ = S_OK;
-  // Before the core: the core points at it until it goes.
-  SinkRelay relay_;
   Ref<Holdfast> core_;
 };
 

@@ -1,5 +1,7 @@
 #include "server/registration_table.h"
 
+#include <algorithm>
+
 namespace clasp::registration {
 namespace {
 
@@ -24,6 +26,8 @@ std::u16string TypeLibPathKey(Platform platform) {
   return Join(Join(LibraryVersionKey(), kTypeLibLocaleKey), PlatformName(platform));
 }
 
+std::vector<std::u16string_view> MarshalledInterfaces() { return {kIid}; }
+
 std::vector<Entry> Entries(Platform platform) {
   const std::u16string class_key = ClassKey();
   const std::u16string server_key = Join(class_key, u"InprocServer32");
@@ -42,14 +46,19 @@ std::vector<Entry> Entries(Platform platform) {
       {LibraryVersionKey(), u"", Source::kText, std::u16string(kLibraryName)},
       {Join(LibraryVersionKey(), u"FLAGS"), u"", Source::kText, u"0"},
       {TypeLibPathKey(platform), u"", Source::kModulePath, u""},
+      {Join(Join(LibraryVersionKey(), kNeutralLocaleKey), PlatformName(platform)), u"",
+       Source::kModulePath, u""},
   };
+  const std::vector<std::u16string_view> marshalled = MarshalledInterfaces();
   for (std::u16string_view iid : {kIid, kIidV0, kIidV1}) {
     const std::u16string key = Join(u"Interface", iid);
     entries.push_back({key, u"", Source::kText, std::u16string(kInterfaceName)});
-    entries.push_back({Join(key, u"ProxyStubClsid"), u"", Source::kText,
-                       std::u16string(kAutomationMarshaler)});
-    entries.push_back({Join(key, u"ProxyStubClsid32"), u"", Source::kText,
-                       std::u16string(kAutomationMarshaler)});
+    if (std::find(marshalled.begin(), marshalled.end(), iid) != marshalled.end()) {
+      entries.push_back({Join(key, u"ProxyStubClsid"), u"", Source::kText,
+                         std::u16string(kAutomationMarshaler)});
+      entries.push_back({Join(key, u"ProxyStubClsid32"), u"", Source::kText,
+                         std::u16string(kAutomationMarshaler)});
+    }
     entries.push_back({Join(key, u"TypeLib"), u"", Source::kText, std::u16string(kLibid)});
     entries.push_back(
         {Join(key, u"TypeLib"), u"Version", Source::kText, std::u16string(kTypeLibVersion)});

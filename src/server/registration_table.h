@@ -30,6 +30,8 @@ inline constexpr std::u16string_view kLibraryName = u"Clasp";
 inline constexpr std::u16string_view kTypeLibVersion = u"1.2";
 // The type library's locale (0x409) as its registry key spells it.
 inline constexpr std::u16string_view kTypeLibLocaleKey = u"409";
+// The neutral locale: where the automation marshaller looks the library up.
+inline constexpr std::u16string_view kNeutralLocaleKey = u"0";
 inline constexpr std::u16string_view kModuleFileName = u"Holdfast.dll";
 
 // Which registry view and type library platform a module belongs to.
@@ -51,6 +53,12 @@ struct Entry {
 
 // Every value registration writes, in the order it writes them.
 std::vector<Entry> Entries(Platform platform);
+
+// The interfaces other apartments reach through the automation marshaller:
+// _Holdfast alone. Its 1.0 and 1.1 identifiers are aliases in the type
+// library, from which the marshaller cannot build a working proxy; left
+// without one, they are refused across apartments instead.
+std::vector<std::u16string_view> MarshalledInterfaces();
 
 // The keys registration creates whose whole subtree is ours to delete.
 std::vector<std::u16string> OwnedKeys();

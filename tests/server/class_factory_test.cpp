@@ -95,6 +95,11 @@ TEST(ClassFactory, InstanceAnswersHoldfastUnderAllThreeIdentifiers) {
   ComPtr<IUnknown> none;
   EXPECT_EQ(identity->QueryInterface(GuidOf(kClsidText), none.PutVoid()), E_NOINTERFACE);
   EXPECT_EQ(identity->QueryInterface(__uuidof(IClassFactory), none.PutVoid()), E_NOINTERFACE);
+  // No interface of its own beyond _Holdfast: not the own-failure watch that
+  // tools were once offered in the shipped module.
+  EXPECT_EQ(identity->QueryInterface(GuidOf(L"{D21927FF-DC63-4D25-811F-96BCC42E486A}"),
+                                     none.PutVoid()),
+            E_NOINTERFACE);
 }
 
 TEST(ClassFactory, HostsCreateItByProgId) {

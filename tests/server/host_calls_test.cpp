@@ -159,6 +159,8 @@ struct HostFailureRow {
   const char* style;
   HostAction action;
   const char* trace_line;
+  // The reader says through ISupportErrorInfo that its error objects are its own.
+  bool vouches = false;
 };
 
 TEST(HostFailures, ReachTheFailureTraceLineWithNumberAndDescription) {
@@ -166,7 +168,11 @@ TEST(HostFailures, ReachTheFailureTraceLineWithNumberAndDescription) {
       {"EXCEPINFO scode", RaiseExcepInfo(0x800A04D2, 0, L"boom"), "01234boom"},
       {"EXCEPINFO wCode", RaiseExcepInfo(0, 1001, L"by code"), "01001by code"},
       {"EXCEPINFO deferred", RaiseDeferred(0x800A0005, L"late"), "05late"},
-      {"error object", RaiseErrorObject(0x800A0007, L"from object"), "07from object"},
+      {"error object", RaiseErrorObject(0x800A0007, L"from object"), "07from object", true},
+      // Left on the thread by a call the reader made itself, then its own bare failure.
+      {"error object not vouched for", RaiseErrorObject(0x800A0007, L"stale"), "07"},
+      {"error object not vouched for, described number",
+       RaiseErrorObject(DISP_E_TYPEMISMATCH, L"stale"), "013Type mismatch"},
       {"type mismatch", RaiseHresult(DISP_E_TYPEMISMATCH), "013Type mismatch"},
       {"overflow", RaiseHresult(DISP_E_OVERFLOW), "06Overflow"},
       {"argument count", RaiseHresult(DISP_E_BADPARAMCOUNT),
@@ -181,6 +187,7 @@ TEST(HostFailures, ReachTheFailureTraceLineWithNumberAndDescription) {
     const ComPtr<IDispatch> component = CreateByProgId();
     ASSERT_TRUE(component);
     ComHostSet hosts;
+    hosts.mks = DispatchHost::Create("StepMks", {.log = hosts.log, .error_info = row.vouches});
     hosts.mks->Calls(L"CardReaderRetain", row.action);
     hosts.AssignTo(component.Get());
     EXPECT_EQ(RunCols(component.Get()), kFailure);

@@ -68,7 +68,7 @@ TEST_F(Registration, WritesClassProgIdLibraryAndInterfaces) {
   const struct {
     std::wstring key;
     const wchar_t* name;
-    std::wstring value;
+    std::optional<std::wstring> value;  // nothing: must not be there
   } expected[] = {
       {kClassKey + L"\\InprocServer32", L"ThreadingModel", L"Apartment"},
       {kClassKey + L"\\ProgID", L"", kProgId},
@@ -79,10 +79,11 @@ TEST_F(Registration, WritesClassProgIdLibraryAndInterfaces) {
       {kInterfaceKeys[0] + L"\\TypeLib", L"", kLibidText},
       {kInterfaceKeys[0] + L"\\TypeLib", L"Version", L"1.2"},
       {kInterfaceKeys[1], L"", L"_Holdfast"},
-      {kInterfaceKeys[1] + L"\\ProxyStubClsid32", L"", kMarshaler},
+      // The aliases have no proxy: the marshaller cannot build one from an alias.
+      {kInterfaceKeys[1] + L"\\ProxyStubClsid32", L"", std::nullopt},
       {kInterfaceKeys[1] + L"\\TypeLib", L"", kLibidText},
       {kInterfaceKeys[2], L"", L"_Holdfast"},
-      {kInterfaceKeys[2] + L"\\ProxyStubClsid32", L"", kMarshaler},
+      {kInterfaceKeys[2] + L"\\ProxyStubClsid32", L"", std::nullopt},
       {kInterfaceKeys[2] + L"\\TypeLib", L"", kLibidText},
   };
   for (const auto& entry : expected) {
@@ -91,7 +92,12 @@ TEST_F(Registration, WritesClassProgIdLibraryAndInterfaces) {
   }
   // Both paths name this very file.
   EXPECT_EQ(Lower(Value(kClassKey + L"\\InprocServer32").value_or(L"")), path);
-  EXPECT_EQ(Lower(Value(kLibraryKey + L"\\1.2\\409\\" + kPlatformKey).value_or(L"")), path);
+  // The library's locale, and the neutral one, where the marshaller looks.
+  for (const wchar_t* locale : {L"409", L"0"}) {
+    SCOPED_TRACE(::testing::Message() << "locale " << locale);
+    const std::wstring key = kLibraryKey + L"\\1.2\\" + locale + L"\\" + kPlatformKey;
+    EXPECT_EQ(Lower(Value(key).value_or(L"")), path);
+  }
 
   // And the registry leads a host from the ProgID to this class.
   CLSID clsid{};

@@ -104,6 +104,11 @@ HRESULT DispatchHost::QueryInterface(REFIID iid, void** out) {
   if (options_.log && iid != IID_IUnknown) asked_.push_back(iid);
   const bool known = iid == IID_IUnknown || iid == IID_IDispatch ||
                      (options_.binding != Binding::kDispatch && iid == __uuidof(IDispatchEx));
+  if (options_.error_info && iid == IID_ISupportErrorInfo) {
+    *out = static_cast<ISupportErrorInfo*>(this);
+    AddRef();
+    return S_OK;
+  }
   if (!known && !options_.every_iid) return E_NOINTERFACE;
   *out = static_cast<IDispatchEx*>(this);
   AddRef();

@@ -47,9 +47,12 @@ struct HostOptions {
   std::shared_ptr<CallLog> log = nullptr;
   // QueryInterface answers S_OK, with this object, for every interface asked for.
   bool every_iid = false;
+  // Answers ISupportErrorInfo, vouching for the error objects it leaves on
+  // IDispatch and IDispatchEx calls.
+  bool error_info = false;
 };
 
-class DispatchHost final : public IDispatchEx {
+class DispatchHost final : public IDispatchEx, public ISupportErrorInfo {
  public:
   // A new host holding the one count the result owns. `name` starts its log lines.
   static ComPtr<DispatchHost> Create(std::string name, HostOptions options = {});
@@ -94,6 +97,9 @@ class DispatchHost final : public IDispatchEx {
   HRESULT STDMETHODCALLTYPE GetMemberName(DISPID, BSTR*) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE GetNextDispID(DWORD, DISPID, DISPID*) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE GetNameSpaceParent(IUnknown**) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID iid) override {
+    return iid == IID_IDispatch || iid == __uuidof(IDispatchEx) ? S_OK : S_FALSE;
+  }
 
  private:
   struct Member {

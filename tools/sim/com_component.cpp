@@ -13,9 +13,7 @@
 #include "host/text.h"
 #include "server/com/error.h"
 #include "server/com/value.h"
-#include "server/com/own_failure_sink.h"
 #include "server/com/owners.h"
-#include "server/own_failures.h"
 #include "sim/component.h"
 
 namespace clasp::sim {
@@ -73,16 +71,6 @@ class ComComponent final : public Component {
     if (FAILED(result)) {
       throw std::runtime_error("Clasp.Holdfast could not be created: " + Hex(result));
     }
-    // A Holdfast.dll older than this simulator does not tell its own failures.
-    result = holdfast_->QueryInterface(kIidOwnFailureWatch, watch_.PutVoid());
-    if (FAILED(result)) {
-      throw std::runtime_error(
-          "the registered Clasp.Holdfast does not tell its own failures (" + Hex(result) +
-          "); register the Holdfast.dll that came with this simulator");
-    }
-  }
-  ~ComComponent() override {
-    if (watch_) watch_->Watch(nullptr);
   }
 
   // Assigned as a script's `Set` does it: a put by reference, which is how the
@@ -117,19 +105,9 @@ class ComComponent final : public Component {
     return static_cast<std::int32_t>(value.AsInteger());
   }
 
-  void WatchOwnFailures(OwnFailureHandler handler) override {
-    if (!handler) {
-      watch_->Watch(nullptr);
-      return;
-    }
-    const Ref<FunctionSink> sink = FunctionSink::Make(
-        [handler = std::move(handler)](const std::u16string& field, const std::u16string& member,
-                                       const Failure& failure) {
-          handler({Utf8(field), Utf8(member), failure});
-          return S_OK;
-        });
-    watch_->Watch(sink.Get());
-  }
+  // A host sees nothing of the failures the component raises itself, and
+  // neither does the simulator through COM.
+  bool WatchOwnFailures(OwnFailureHandler) override { return false; }
 
  private:
   void Put(const std::u16string& member, const VARIANT& value, WORD flags) {
@@ -157,7 +135,6 @@ class ComComponent final : public Component {
 
   ComInit com_;
   ComPtr<IDispatch> holdfast_;
-  ComPtr<IOwnFailureWatch> watch_;
 };
 
 }  // namespace

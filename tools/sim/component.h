@@ -36,8 +36,10 @@ class Component {
   virtual void DisplayValue(int slot, const HostValue& value) = 0;
   virtual std::int32_t Cols() = 0;
   // From now on, `handler` hears of each failure the component raises itself,
-  // at the moment it raises it.
-  virtual void WatchOwnFailures(OwnFailureHandler handler) = 0;
+  // at the moment it raises it; null stops. False when the component cannot
+  // tell them (through COM it tells a host nothing of them): the record of a
+  // run then places them from what the component did in public.
+  virtual bool WatchOwnFailures(OwnFailureHandler handler) = 0;
 };
 
 // The component built into this program.

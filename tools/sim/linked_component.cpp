@@ -31,9 +31,10 @@ class Linked final : public Component, private OwnFailureWatch {
     }
   }
   std::int32_t Cols() override { return holdfast_->Cols(); }
-  void WatchOwnFailures(OwnFailureHandler handler) override {
+  bool WatchOwnFailures(OwnFailureHandler handler) override {
     handler_ = std::move(handler);
     holdfast_->Watch(handler_ ? this : nullptr);
+    return true;
   }
 
  private:

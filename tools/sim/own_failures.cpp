@@ -1,6 +1,13 @@
 #include "sim/own_failures.h"
 
 #include <algorithm>
+#include <string>
+#include <string_view>
+
+#include "host/encoding.h"
+#include "host/failure.h"
+#include "host/host_value.h"
+#include "sim/catalogue.h"
 
 namespace clasp::sim {
 
@@ -11,6 +18,107 @@ Event OwnFailureEvent(const OwnFailure& own) {
   event.raised_inside = true;
   event.failure = own.failure;
   return event;
+}
+
+namespace {
+
+constexpr std::string_view kHoldfast = "Holdfast";
+// The failure path's first access is its journal trace line, "ClaspErr:<code>";
+// its last, the trace line naming the failure.
+constexpr std::string_view kFailurePathTracer = "StepTrac";
+constexpr std::string_view kFailurePathMember = "TraceWrite";
+constexpr std::u16string_view kFailurePathText = u"ClaspErr:";
+constexpr std::size_t kTraceTextArgument = 1;
+
+// The text a trace line carries; null when `event` is no trace line.
+const std::u16string* TraceText(const Event& event) {
+  if (event.object != kFailurePathTracer || event.member != kFailurePathMember ||
+      event.args.size() <= kTraceTextArgument ||
+      event.args[kTraceTextArgument].GetKind() != Kind::kText) {
+    return nullptr;
+  }
+  return &event.args[kTraceTextArgument].AsText();
+}
+
+bool StartsFailurePath(const Event& event) {
+  const std::u16string* text = TraceText(event);
+  return text && text->starts_with(kFailurePathText);
+}
+
+// Whether `event` is a trace line ending in the number and description of the
+// failure an unset field raises: how the failure path closes after one.
+bool TracesObjectNotSet(const Event& event) {
+  const Failure failure = ObjectNotSetFailure();
+  const std::u16string* text = TraceText(event);
+  return text &&
+         text->ends_with(Utf16(std::to_string(failure.Number())) + failure.Description());
+}
+
+bool HostFailed(const Event& event) {
+  return event.object != kHoldfast && !event.raised_inside && event.failure.has_value();
+}
+
+// An own failure placed on the unset fields; `named` when something public
+// (the member's failure, the failure path's closing line) names it.
+Event PlacedOwnFailure(const std::set<HostRole>& unset, const Failure& failure, bool named) {
+  std::string fields;
+  for (HostRole role : unset) {
+    if (!fields.empty()) fields += " or ";
+    fields += RoleProperty(role);
+  }
+  Event event;
+  event.object = fields;
+  event.raised_inside = true;
+  event.failure = failure;
+  event.notes.push_back(
+      "placed from what the component did in public: through COM the simulator cannot see " +
+      (unset.size() == 1 ? "which member of " + fields + " it reached"
+                         : std::string("which of these fields, or which member, it reached")));
+  if (!named) {
+    event.notes.push_back(
+        "the failure path did not finish, so nothing public names this failure: it stands "
+        "here as the unset field's, the likeliest one");
+  }
+  return event;
+}
+
+}  // namespace
+
+void PlaceOwnFailures(std::vector<Event>& events, const std::set<HostRole>& unset) {
+  if (unset.empty()) return;
+  std::vector<Event> placed;
+  // One member of the component at a time, with the host accesses it caused.
+  for (std::size_t begin = 0; begin < events.size();) {
+    std::size_t end = begin + 1;
+    while (end < events.size() && events[end].object != kHoldfast) ++end;
+    const Event& member = events[begin];
+    const Event& last = events[end - 1];
+    // A failure path that ran to its end names the failure in its last line;
+    // one that failed itself leaves that failure unnamed.
+    const bool named = TracesObjectNotSet(last);
+    bool failure_path = false;
+    for (std::size_t i = begin; i < end; ++i) {
+      // A failure path entered right after an access that went well.
+      if (i > begin && StartsFailurePath(events[i]) && !HostFailed(events[i - 1]) &&
+          (named || member.failure)) {
+        placed.push_back(PlacedOwnFailure(unset, ObjectNotSetFailure(), named));
+      }
+      failure_path = failure_path || StartsFailurePath(events[i]);
+      placed.push_back(events[i]);
+    }
+    const bool host_failed_last = end - 1 > begin && HostFailed(last);
+    if (member.failure && member.failure->Number() == ObjectNotSetFailure().Number() &&
+        !(host_failed_last && last.failure->Number() == member.failure->Number())) {
+      // Cols fails only from its failure path; a failure path nobody saw
+      // start, after no host failed, was entered by a first own failure too.
+      if (member.member == "Cols" && !failure_path && !host_failed_last) {
+        placed.push_back(PlacedOwnFailure(unset, ObjectNotSetFailure(), false));
+      }
+      placed.push_back(PlacedOwnFailure(unset, *member.failure, true));
+    }
+    begin = end;
+  }
+  events = std::move(placed);
 }
 
 void NoteOwnFailures(std::vector<Event>& events, const Outcome& outcome) {
@@ -24,10 +132,11 @@ void NoteOwnFailures(std::vector<Event>& events, const Outcome& outcome) {
   for (Event& event : events) {
     if (!event.raised_inside) continue;
     if (escaped && &event == &*last) {
-      event.notes.push_back(std::string(earlier ? "raised again" : "raised") +
-                            " on the failure path, so Cols fails with it");
+      event.notes.insert(event.notes.begin(), std::string(earlier ? "raised again" : "raised") +
+                                                  " on the failure path, so Cols fails with it");
     } else {
-      event.notes.push_back(
+      event.notes.insert(
+          event.notes.begin(),
           "raised inside the component: it reached a host object the host never assigned");
     }
     earlier = true;

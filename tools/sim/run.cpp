@@ -52,7 +52,7 @@ Report Run(const Scenario& scenario, Component& component, LogFiles files,
 
   // The component's own failures join the record where they happen; the
   // handler goes before `world` does, however this run ends.
-  component.WatchOwnFailures(
+  const bool told = component.WatchOwnFailures(
       [&world](const OwnFailure& own) { world.events.push_back(OwnFailureEvent(own)); });
   struct Unwatch {
     Component& component;
@@ -100,6 +100,10 @@ Report Run(const Scenario& scenario, Component& component, LogFiles files,
     report.outcome.result = result;
   });
   if (!report.outcome.result) report.outcome.failure = report.step.front().failure;
+  if (!told) {
+    PlaceOwnFailures(report.setup, scenario.unset);
+    PlaceOwnFailures(report.step, scenario.unset);
+  }
   NoteOwnFailures(report.setup, {});
   NoteOwnFailures(report.step, report.outcome);
 

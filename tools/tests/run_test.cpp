@@ -39,6 +39,24 @@ class RunTest : public ::testing::Test {
     const std::unique_ptr<Component> component = MakeLinkedComponent();
     return sim::Run(scenario, *component, LogFiles(folder_.string(), *Clock::Fixed(kTime)));
   }
+  // The same with a component that tells nothing of its own failures, as
+  // through COM.
+  Report RunSilently(const Scenario& scenario) {
+    class Silent final : public Component {
+     public:
+      void Assign(HostRole role, const HostObject& host) override { linked_->Assign(role, host); }
+      void ScreenNo(const std::u16string& text) override { linked_->ScreenNo(text); }
+      void DisplayValue(int slot, const HostValue& value) override {
+        linked_->DisplayValue(slot, value);
+      }
+      std::int32_t Cols() override { return linked_->Cols(); }
+      bool WatchOwnFailures(OwnFailureHandler) override { return false; }
+
+     private:
+      std::unique_ptr<Component> linked_ = MakeLinkedComponent();
+    } component;
+    return sim::Run(scenario, component, LogFiles(folder_.string(), *Clock::Fixed(kTime)));
+  }
 
   static constexpr const char* kTime = "2026-01-01 09:00:00";
   std::filesystem::path folder_;
@@ -181,6 +199,40 @@ TEST_F(RunTest, CatalogueDescribesEveryAccessTheComponentMakes) {
       if (info.use != PropertyUse::kGet) {
         EXPECT_TRUE(seen.contains(name + " put")) << name;
       }
+    }
+  }
+}
+
+// Told nothing, the record places the component's own failures from what it
+// did in public: where the component itself tells them, on the fields it names.
+TEST_F(RunTest, PlacedOwnFailuresStandWhereTheComponentTellsThem) {
+  std::vector<std::pair<std::string, Scenario>> cases;
+  for (const auto& entry : std::filesystem::directory_iterator(CLASP_SCENARIO_DIR)) {
+    if (entry.path().extension() != ".json") continue;
+    cases.emplace_back(entry.path().filename().string(), LoadScenario(entry.path().string()));
+  }
+  Scenario two_unset;
+  two_unset.unset = {HostRole::kMks, HostRole::kJour};
+  cases.emplace_back("StepMks and StepJour unset", two_unset);
+  // Each access by name, each own failure by its number.
+  const auto places = [](const std::vector<Event>& events) {
+    std::vector<std::string> shown;
+    for (const Event& event : events) {
+      shown.push_back(event.raised_inside ? "own " + std::to_string(event.failure->Number())
+                                          : event.object + "." + event.member);
+    }
+    return shown;
+  };
+  for (const auto& [name, scenario] : cases) {
+    SCOPED_TRACE(name);
+    const Report told = RunScenario(scenario);
+    const Report placed = RunSilently(scenario);
+    EXPECT_EQ(places(placed.setup), places(told.setup));
+    ASSERT_EQ(places(placed.step), places(told.step));
+    for (std::size_t i = 0; i < told.step.size(); ++i) {
+      if (!told.step[i].raised_inside) continue;
+      EXPECT_THAT(placed.step[i].object, HasSubstr(told.step[i].object));
+      EXPECT_EQ(placed.step[i].notes.front(), told.step[i].notes.front());
     }
   }
 }

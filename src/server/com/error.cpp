@@ -35,10 +35,20 @@ std::u16string StandardDescription(std::int32_t number) {
   return {};
 }
 
-std::u16string ErrorObjectDescription() {
+// The description of the error object the call left, when the host vouches
+// for it: only a host that says it leaves error objects for the interface it
+// was called through made this one. Any other was left by someone else's
+// call (one the host made itself, say) and is not this failure's.
+std::u16string ErrorObjectDescription(IUnknown* host, REFIID called) {
   // Always taken, so that a stale error object never describes a later failure.
   ComPtr<IErrorInfo> error;
-  if (GetErrorInfo(0, error.Put()) != S_OK || !error) return {};
+  if (GetErrorInfo(0, error.Put()) != S_OK || !error || !host) return {};
+  ComPtr<ISupportErrorInfo> support;
+  if (FAILED(host->QueryInterface(__uuidof(ISupportErrorInfo), support.PutVoid())) || !support) {
+    return {};
+  }
+  IID asked = called;  // the host's own copy: what it does with it cannot reach ours
+  if (support->InterfaceSupportsErrorInfo(asked) != S_OK) return {};
   Bstr description;
   if (FAILED(error->GetDescription(description.Put()))) return {};
   return description.Text();
@@ -71,7 +81,7 @@ std::int32_t NumberOf(HRESULT result) noexcept {
   return static_cast<std::int32_t>(result);
 }
 
-Failure FailureOfCall(HRESULT result, ExcepInfo& excep_info) {
+Failure FailureOfCall(HRESULT result, ExcepInfo& excep_info, IUnknown* host, REFIID called) {
   std::int32_t number = NumberOf(result);
   std::u16string description;
   if (result == DISP_E_EXCEPTION) {
@@ -85,7 +95,7 @@ Failure FailureOfCall(HRESULT result, ExcepInfo& excep_info) {
     description = TextOf(info.bstrDescription);
   }
   // Hosts may describe the failure through an error object instead.
-  std::u16string from_object = ErrorObjectDescription();
+  std::u16string from_object = ErrorObjectDescription(host, called);
   if (description.empty()) description = std::move(from_object);
   if (description.empty()) description = StandardDescription(number);
   return Failure(number, std::move(description));

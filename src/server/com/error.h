@@ -40,9 +40,12 @@ std::optional<std::int32_t> ControlNumber(HRESULT result) noexcept;
 // signed value of anything else.
 std::int32_t NumberOf(HRESULT result) noexcept;
 
-// The failure a member call reported: its HRESULT, the EXCEPINFO it filled
-// (deferred fill-in included) and the error object it left.
-Failure FailureOfCall(HRESULT result, ExcepInfo& excep_info);
+// The failure a member call on `host` through interface `called` reported:
+// its HRESULT, the EXCEPINFO it filled (deferred fill-in included) and the
+// error object it left, when the host says through ISupportErrorInfo that it
+// leaves them for that interface. The caller clears the thread's error object
+// before the call.
+Failure FailureOfCall(HRESULT result, ExcepInfo& excep_info, IUnknown* host, REFIID called);
 
 // Raises a Failure when `result` failed; for platform calls with no error info.
 void Check(HRESULT result);

@@ -107,7 +107,10 @@ void HostObjectAdapter::Call(DISPID id, WORD flags, DISPPARAMS& params, Variant*
     outcome = dispatch_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, answer,
                                 excep_info.Put(), &argument_error);
   }
-  if (FAILED(outcome)) throw FailureOfCall(outcome, excep_info);
+  if (FAILED(outcome)) {
+    throw FailureOfCall(outcome, excep_info, dispatch_.Get(),
+                        Extended() ? __uuidof(IDispatchEx) : __uuidof(IDispatch));
+  }
 }
 
 HostValue HostObjectAdapter::Invoke(std::u16string_view member,

@@ -60,7 +60,7 @@ class OfferedDispatch final : public ComObject<OfferedDispatch, IDispatchEx> {
     }
     // Named arguments are not part of the hosts' contract.
     for (UINT i = 1; i < count; ++i) ids[i] = DISPID_UNKNOWN;
-    return count == 1 ? S_OK : DISP_E_UNKNOWNNAME;
+    return count == 1 && ids[0] != DISPID_UNKNOWN ? S_OK : DISP_E_UNKNOWNNAME;
   }
   HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID locale, WORD flags,
                                    DISPPARAMS* params, VARIANT* result, EXCEPINFO* excep_info,
@@ -73,7 +73,7 @@ class OfferedDispatch final : public ComObject<OfferedDispatch, IDispatchEx> {
     if (!id) return E_POINTER;
     try {
       *id = IdOf(name);
-      return S_OK;
+      return *id != DISPID_UNKNOWN ? S_OK : DISP_E_UNKNOWNNAME;
     } catch (...) {
       return ToHresult();
     }
@@ -120,12 +120,15 @@ class OfferedDispatch final : public ComObject<OfferedDispatch, IDispatchEx> {
   bool Known(DISPID id) const noexcept {
     return id >= kFirstDispId && static_cast<std::size_t>(id - kFirstDispId) < names_.size();
   }
+  // The name's identifier, a new one for a new name; DISPID_UNKNOWN once the
+  // table is full.
   DISPID IdOf(const wchar_t* name) {
     // GetIDsOfNames passes plain strings, not BSTRs: read up to the terminator.
     const std::u16string text = name ? reinterpret_cast<const char16_t*>(name) : u"";
     for (std::size_t i = 0; i < names_.size(); ++i) {
       if (SameIgnoringCase(std::u16string_view(names_[i]), std::u16string_view(text))) return static_cast<DISPID>(i) + kFirstDispId;
     }
+    if (names_.size() >= kMostOfferedNames) return DISPID_UNKNOWN;
     names_.push_back(text);
     return static_cast<DISPID>(names_.size() - 1) + kFirstDispId;
   }

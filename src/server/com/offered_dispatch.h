@@ -5,13 +5,20 @@
 #include <windows.h>
 #include <oleauto.h>
 
+#include <cstddef>
+
 #include "host/host_object.h"
 #include "server/com/owners.h"
 
 namespace clasp {
 
+// How many names one offered object gives identifiers to. The hosts' contract
+// has a few dozen; past this many a new name is unknown, so that a caller
+// asking for ever new names cannot grow the object without end.
+inline constexpr std::size_t kMostOfferedNames = 256;
+
 // A new IDispatchEx for `host` (not empty): names get dispatch identifiers on
-// first use, calls and puts go to the host, its failures come back through
+// first use (up to kMostOfferedNames of them), calls and puts go to the host, its failures come back through
 // EXCEPINFO (or an error object when the caller passed none).
 ComPtr<IDispatch> OfferHost(const HostObject& host);
 

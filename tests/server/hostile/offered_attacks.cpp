@@ -10,6 +10,7 @@
 #include "attacks.h"
 #include "host/failure.h"
 #include "host/host_value.h"
+#include "server/com/offered_dispatch.h"
 #include "server/com/value.h"
 #include "stage.h"
 
@@ -72,6 +73,39 @@ std::string NamesGrowDuringCall() {
   std::string wrong;
   if (outcome != S_OK) wrong += " answered " + Hex(outcome) + ";";
   if (seen != u"isjrn") wrong += " the host saw another member name;";
+  return wrong;
+}
+
+// A caller asking for ever new names: past the bound they are unknown, through
+// either lookup, while the names already given keep their identifiers and work.
+std::string NamesStopAtTheBound() {
+  int calls = 0;
+  const HostObject host = MakeCoreHost([&](std::u16string_view, std::span<const HostValue>) {
+    ++calls;
+    return HostValue();
+  });
+  const ComPtr<IDispatchEx> offered = QueryAs<IDispatchEx>(DispatchOfHost(host).Get());
+  if (!offered) return " no IDispatchEx offered";
+  const DISPID first = IdOf(offered.Get(), L"Name0");
+  for (std::size_t i = 1; i < kMostOfferedNames; ++i) {
+    IdOf(offered.Get(), (L"Name" + std::to_wstring(i)).c_str());
+  }
+  std::string wrong;
+  Bstr beyond(u"OneNameTooMany");
+  DISPID id = 0;
+  HRESULT outcome = offered->GetDispID(beyond.Get(), fdexNameCaseSensitive, &id);
+  if (outcome != DISP_E_UNKNOWNNAME) wrong += " GetDispID answered " + Hex(outcome) + ";";
+  LPOLESTR names[] = {beyond.Get()};
+  id = 0;
+  outcome = offered->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
+  if (outcome != DISP_E_UNKNOWNNAME || id != DISPID_UNKNOWN) {
+    wrong += " GetIDsOfNames answered " + Hex(outcome) + ";";
+  }
+  if (IdOf(offered.Get(), L"name0") != first) wrong += " a known name lost its identifier;";
+  DISPPARAMS none{nullptr, nullptr, 0, 0};
+  outcome = offered->InvokeEx(first, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none, nullptr,
+                              nullptr, nullptr);
+  if (outcome != S_OK || calls != 1) wrong += " a known name no longer reaches the host;";
   return wrong;
 }
 
@@ -169,6 +203,7 @@ std::string SendMalformed(const MalformedRow& row) {
 
 void AddOfferedAttacks(std::vector<Attack>& attacks) {
   attacks.push_back({"offered host: names grow during a call", NamesGrowDuringCall});
+  attacks.push_back({"offered host: names stop at the bound", NamesStopAtTheBound});
   attacks.push_back(
       {"offered host: text by reference comes back on failure", ReferenceCopiedBackOnFailure});
   for (const MalformedRow& row : kMalformedRows) {
