@@ -360,14 +360,14 @@ std::optional<Finding> CreationInContext(const RegFreeFacts& facts,
   if (!facts.create_result) return std::nullopt;
   Finding created = Creation(*facts.create_result, earlier_failure);
   if (!created.ok) return created;
-  if (facts.created_from_folder) {
+  if (facts.served_by && SamePath(*facts.served_by, facts.dll_path)) {
     return Ok("an instance was created in the application's activation context, from " +
               facts.dll_path);
   }
-  // It worked, but through the registry: the folder alone would not do.
-  const std::string what =
-      "an instance was created, but not from this folder's Holdfast.dll (a registered copy "
-      "served it)";
+  // It worked, but through the registry or another copy: the folder alone would not do.
+  const std::string what = "an instance was created, but from " +
+                           facts.served_by.value_or("an unknown module") +
+                           ", not from this folder's Holdfast.dll";
   if (earlier_failure) return FollowsFrom(what, *earlier_failure);
   return Fail(what, Cause::kManifestMismatch,
               "the activation context did not bind the class to this folder: check the "

@@ -1,6 +1,7 @@
 // The check's diagnosis: which cause it names for each broken state, and that
 // a failure which follows from another is not blamed twice.
 #include "diagnosis.h"
+#include "options.h"
 
 #include <gtest/gtest.h>
 
@@ -222,7 +223,7 @@ RegFreeFacts ReadyFolder() {
   facts.file_version = "1.0.0.0";
   facts.context_result = 0;
   facts.create_result = 0;
-  facts.created_from_folder = true;
+  facts.served_by = "c:\\terminal\\holdfast.dll";
   return facts;
 }
 
@@ -295,9 +296,9 @@ TEST(Diagnosis, NamesWhatKeepsAFolderFromWorkingWithoutRegistration) {
        {Cause::kOtherBitnessOnly, Cause::kNone},
        "run the 64-bit clasp-check.exe on this folder"},
       {"created, but by a registered copy",
-       [](RegFreeFacts& f) { f.created_from_folder = false; },
+       [](RegFreeFacts& f) { f.served_by = "C:\\Program Files\\Clasp\\Holdfast.dll"; },
        {Cause::kManifestMismatch},
-       "not from this folder's Holdfast.dll"},
+       "but from C:\\Program Files\\Clasp\\Holdfast.dll, not from this folder's"},
       {"everything right, creation fails",
        [](RegFreeFacts& f) { f.create_result = kUnspecified; },
        {Cause::kCreationFailed},
@@ -350,6 +351,37 @@ TEST(Diagnosis, JsonCarriesTheFindingsAndTheInventoryFacts) {
     row.change(facts);
     const std::string json = RenderJson(facts, Diagnose(facts));
     for (const std::string& text : row.says) EXPECT_NE(json.find(text), std::string::npos) << json;
+  }
+}
+
+// Until it took options, anything on the command line silently ran the check.
+TEST(Options, RefuseWhatTheyDoNotKnow) {
+  struct OptionRow {
+    std::vector<std::string> arguments;
+    bool help;
+    bool json;
+    std::optional<std::string> folder;
+    std::string error;
+  };
+  const OptionRow rows[] = {
+      {{}, false, false, {}, ""},
+      {{"--help"}, true, false, {}, ""},
+      {{"/?"}, true, false, {}, ""},
+      {{"--json", "--manifest", "C:\\App"}, false, true, "C:\\App", ""},
+      {{"--manifest=C:\\App"}, false, false, "C:\\App", ""},
+      {{"--verbose"}, false, false, {}, "unknown option: --verbose"},
+      {{"C:\\App"}, false, false, {}, "unknown option: C:\\App"},
+      {{"--manifest"}, false, false, {}, "--manifest needs a folder"},
+      {{"--manifest", "--json"}, false, false, {}, "--manifest needs a folder"},
+      {{"--manifest="}, false, false, "", "--manifest needs a folder"},
+  };
+  for (const OptionRow& row : rows) {
+    const Options options = ParseOptions(row.arguments);
+    SCOPED_TRACE(row.arguments.empty() ? "(none)" : row.arguments.front());
+    EXPECT_EQ(options.help, row.help);
+    EXPECT_EQ(options.json, row.json);
+    EXPECT_EQ(options.manifest_folder, row.folder);
+    EXPECT_EQ(options.error, row.error);
   }
 }
 

@@ -76,7 +76,7 @@ struct RegFreeFacts {
   std::optional<std::uint32_t> trust_result;
   std::optional<std::uint32_t> context_result;  // Win32 error of CreateActCtx; empty: not tried
   std::optional<std::uint32_t> create_result;   // HRESULT of creation in that context
-  bool created_from_folder = false;             // the instance's module is this folder's DLL
+  std::optional<std::string> served_by;         // the Holdfast.dll the instance came from
 };
 
 }  // namespace clasp::check
