@@ -1,0 +1,118 @@
+#!/usr/bin/env bash
+# clasp-check under Wine, in a fresh prefix of its own, one row per case: its
+# command line (help, refused options), a working registration-free folder in
+# text and JSON, the installed package as an inventory reads it, and the
+# class left without its InprocServer32.
+# Usage: check_cases.sh x86|x64 BUILD_DIR
+# Prints "ok - name" or "FAIL - name" per case and a ctest-style count.
+set -uo pipefail
+
+arch=$1
+build=$(cd "$2" && pwd)
+root=$(cd "$(dirname "$0")/../.." && pwd)
+cache_value() { sed -n "s/^$1:[A-Z]*=//p" "$build/CMakeCache.txt"; }
+version=$(cache_value CMAKE_PROJECT_VERSION)
+dist=$(cache_value CLASP_DIST_DIR)
+bundle=$dist/Clasp-Holdfast-$version-$arch
+msi=$dist/Clasp-Holdfast-$version-$arch.msi
+regfree=$build/tests/install/regfree
+for file in "$msi" "$bundle/Holdfast.dll" "$build/clasp-check.exe" "$regfree/regfree_client.exe"; do
+  [ -f "$file" ] || { echo "check.$arch: $file is missing"; exit 1; }
+done
+
+if [ "$arch" = x64 ]; then
+  export WINEARCH=win64
+  loader=/usr/lib/wine/wine64
+  bits=64
+else
+  export WINEARCH=win32
+  loader=/usr/lib/wine/wine
+  bits=32
+fi
+work=$(mktemp -d)
+export WINEPREFIX=$work/prefix WINEDEBUG=-all
+cleanup() {
+  exec 3>&- 2>/dev/null || true
+  wineserver -k 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+"$loader" wineboot -i >/dev/null 2>&1
+mkfifo "$work/keep"
+"$loader" cmd <"$work/keep" >/dev/null 2>&1 &
+exec 3>"$work/keep"
+
+windows_path() { local path=${1//\//\\}; echo "Z:$path"; }
+reg() { "$loader" reg "$@" </dev/null >/dev/null 2>&1; }
+
+# The check runs from a folder of its own, as it does from the release: no
+# Holdfast.dll beside it to be loaded by mistake.
+mkdir "$work/check" "$work/app"
+cp "$build/clasp-check.exe" "$work/check/"
+cp "$regfree/regfree_client.exe" "$regfree/regfree_client.exe.manifest" \
+   "$bundle/Holdfast.dll" "$bundle/Clasp.Holdfast.manifest" "$work/app/"
+app=$(windows_path "$work/app")
+clsid='{5D3B8000-FB87-4881-A317-F716839E71F7}'
+
+install_package() {
+  "$loader" msiexec /i "$(windows_path "$msi")" /qn </dev/null >/dev/null 2>&1
+}
+delete_server() { reg delete "HKCR\\CLSID\\$clsid\\InprocServer32" /f; }
+
+# Each JSON expectation is path=value, path through the objects by dots.
+json_has() {
+  python3 -c '
+import json, sys
+report = json.loads(sys.argv[1])
+for expectation in sys.argv[2:]:
+    path, wanted = expectation.split("=", 1)
+    value = report
+    for key in path.split("."):
+        value = value[int(key)] if isinstance(value, list) else value[key]
+    if json.dumps(value) != wanted:
+        sys.exit(f"{path}: {json.dumps(value)}, expected {wanted}")
+' "$@"
+}
+
+# name | set-up ("-" for none) | exit status | arguments | what it says: text,
+# or json:path=value;path=value...
+cases=(
+  "help|-|0|--help|Usage: clasp-check [--manifest FOLDER] [--json]"
+  "help_short|-|0|/?|Exit status: 0 ready, 1 a problem found, 2 a command line not understood."
+  "unknown_option_refused|-|2|--verbose|clasp-check: unknown option: --verbose"
+  "stray_argument_refused|-|2|C:\\Terminal|clasp-check: unknown option: C:\\Terminal"
+  "manifest_without_folder|-|2|--manifest --json|clasp-check: --manifest needs a folder"
+  "regfree_folder_ready|-|0|--manifest $app|ok    an instance was created in the application's activation context, from $app\\Holdfast.dll"
+  "regfree_folder_json|-|0|--manifest $app --json|json:verdict=\"ready\";mode=\"manifest\";module.bits=$bits;module.product_version=\"$version.0\";module.file_version=\"1.0.0.0\";module.signature.present=false;findings.4.ok=true"
+  "not_registered_json|-|1|--json|json:verdict=\"problems\";findings.0.cause=\"not_registered\";findings.1.follows=0"
+  "installed_json|install_package|0|--json|json:verdict=\"ready\";process_bits=$bits;module.path=\"C:\\\\Program Files\\\\Clasp\\\\Holdfast.dll\";module.product_version=\"$version.0\";module.exists=true"
+  "inproc_server_missing|delete_server|1||FAIL  registered for $bits-bit programs without its InprocServer32: HKCR\\CLSID\\$clsid\\InprocServer32 is missing"
+)
+
+suite=check.$arch
+. "$root/tests/install/checks.sh"
+
+for row in "${cases[@]}"; do
+  IFS='|' read -r name setup want arguments says <<<"$row"
+  case_test() {
+    [ "$setup" = - ] || "$setup" || { echo "set-up $setup failed"; return 1; }
+    local output status
+    # Word splitting on purpose: the arguments are written as on a command line.
+    # shellcheck disable=SC2086
+    output=$(cd "$work" && "$loader" "$(windows_path "$work/check/clasp-check.exe")" $arguments \
+      </dev/null 2>&1)
+    status=$?
+    output=$(tr -d '\r' <<<"$output")
+    if [[ $says == json:* ]]; then
+      local expectations
+      IFS=';' read -r -a expectations <<<"${says#json:}"
+      json_has "$output" "${expectations[@]}" || { echo "$output"; return 1; }
+    else
+      grep -qF -- "$says" <<<"$output" || { echo "missing: $says"; echo "$output"; return 1; }
+    fi
+    [ "$status" -eq "$want" ] || { echo "exit status $status, expected $want"; echo "$output"; return 1; }
+  }
+  run "$name" case_test
+done
+
+summary
