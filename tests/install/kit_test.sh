@@ -4,7 +4,8 @@
 # from its folder. Its JUnit report must parse and list every case of
 # cases.txt, passed, and its summary name the system and each case. Then the
 # same kit with one case that must fail: the report, the summary and the exit
-# status all say so.
+# status all say so. And on 32-bit Windows (a 32-bit prefix) the 64-bit cases
+# are skipped, the others pass.
 # Usage: kit_test.sh BUILD_DIR (either bitness's: it names the dist folder)
 set -uo pipefail
 
@@ -40,6 +41,7 @@ validate() {
   (cd "$folder" && LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8 "$loader" cmd /c validate.cmd \
      </dev/null >"$work/$1.console" 2>&1)
 }
+bits=64
 
 # The cases as cases.txt lists them: x86.name or x64.name, in order.
 listed_cases() {
@@ -48,10 +50,10 @@ listed_cases() {
 }
 
 # report_says FOLDER FAILED: the JUnit report parses, holds every listed case
-# once, and fails exactly the named ones.
+# once, fails exactly the named ones and skips the 64-bit ones on 32-bit Windows.
 report_says() {
   local folder=$WINEPREFIX/drive_c/$1
-  python3 - "$folder/results/junit.xml" "$2" <(listed_cases "$folder/cases.txt") <<'PYTHON'
+  python3 - "$folder/results/junit.xml" "$2" <(listed_cases "$folder/cases.txt") "$bits" <<'PYTHON'
 import sys
 import xml.etree.ElementTree as tree
 suite = tree.parse(sys.argv[1]).getroot().find("testsuite")
@@ -62,10 +64,13 @@ assert names == listed, f"report lists {names}, cases.txt {listed}"
 failed = [name for name, case in cases if case.find("failure") is not None]
 wanted = [name for name in sys.argv[2].split(",") if name]
 assert failed == wanted, f"failed: {failed}, expected {wanted}"
-assert not [name for name, case in cases if case.find("skipped") is not None], "cases skipped"
+skipped = [name for name, case in cases if case.find("skipped") is not None]
+bits = sys.argv[4]
+assert skipped == ([] if bits == "64" else [name for name in listed if name.startswith("x64.")]), skipped
 assert suite.get("tests") == str(len(listed)) and suite.get("failures") == str(len(wanted))
+assert suite.get("skipped") == str(len(skipped))
 properties = {p.get("name"): p.get("value") for p in suite.iter("property")}
-assert properties["os.bits"] == "64", properties
+assert properties["os.bits"] == bits, properties
 assert properties["os.version"].startswith("Microsoft Windows"), properties
 PYTHON
 }
@@ -99,7 +104,23 @@ test_kit_reports_a_failing_case() {
     { cat "$WINEPREFIX/drive_c/broken/results/summary.txt"; return 1; }
 }
 
+test_kit_skips_64_bit_cases_on_32_bit_windows() {
+  export WINEPREFIX=$work/prefix32 WINEARCH=win32
+  loader=/usr/lib/wine/wine
+  bits=32
+  "$loader" wineboot -i >/dev/null 2>&1
+  validate kit
+  local status=$?
+  wineserver -k 2>/dev/null
+  [ "$status" -eq 0 ] || { echo "validate.cmd failed:"; iconv -f GBK -t UTF-8 "$work/kit.console"; return 1; }
+  report_says kit "" || return 1
+  tr -d '\r' <"$WINEPREFIX/drive_c/kit/results/summary.txt" |
+    grep -qF "skipped  x64.register: a 32-bit Windows runs no 64-bit programs" ||
+    { cat "$WINEPREFIX/drive_c/kit/results/summary.txt"; return 1; }
+}
+
 run passes_on_a_fresh_machine test_kit_passes_on_a_fresh_machine
 run reports_a_failing_case test_kit_reports_a_failing_case
+run skips_64_bit_cases_on_32_bit_windows test_kit_skips_64_bit_cases_on_32_bit_windows
 
 summary
