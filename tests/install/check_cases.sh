@@ -2,13 +2,16 @@
 # clasp-check under Wine, in a fresh prefix of its own, one row per case: its
 # command line (help, refused options), a working registration-free folder in
 # text and JSON, the installed package as an inventory reads it, and the
-# class left without its InprocServer32.
-# Usage: check_cases.sh x86|x64 BUILD_DIR
+# class left without its InprocServer32. Given the 32-bit build too (x64
+# only), also the 32-bit registration pointing at the 64-bit DLL, as the
+# 32-bit check sees it: one fault, the rest following from it.
+# Usage: check_cases.sh x86|x64 BUILD_DIR [WIN32_BUILD_DIR]
 # Prints "ok - name" or "FAIL - name" per case and a ctest-style count.
 set -uo pipefail
 
 arch=$1
 build=$(cd "$2" && pwd)
+other_build=${3:+$(cd "$3" && pwd)}
 root=$(cd "$(dirname "$0")/../.." && pwd)
 cache_value() { sed -n "s/^$1:[A-Z]*=//p" "$build/CMakeCache.txt"; }
 version=$(cache_value CMAKE_PROJECT_VERSION)
@@ -47,8 +50,9 @@ reg() { "$loader" reg "$@" </dev/null >/dev/null 2>&1; }
 
 # The check runs from a folder of its own, as it does from the release: no
 # Holdfast.dll beside it to be loaded by mistake.
-mkdir "$work/check" "$work/app"
+mkdir "$work/check" "$work/check32" "$work/app"
 cp "$build/clasp-check.exe" "$work/check/"
+[ -z "$other_build" ] || cp "$other_build/clasp-check.exe" "$work/check32/"
 cp "$regfree/regfree_client.exe" "$regfree/regfree_client.exe.manifest" \
    "$bundle/Holdfast.dll" "$bundle/Clasp.Holdfast.manifest" "$work/app/"
 app=$(windows_path "$work/app")
@@ -58,6 +62,14 @@ install_package() {
   "$loader" msiexec /i "$(windows_path "$msi")" /qn </dev/null >/dev/null 2>&1
 }
 delete_server() { reg delete "HKCR\\CLSID\\$clsid\\InprocServer32" /f; }
+# Both packages installed, then the 32-bit class pointed at the 64-bit DLL.
+point_32_at_64() {
+  local other_msi
+  other_msi=$(sed -n 's/^CLASP_DIST_DIR:[A-Z]*=//p' "$other_build/CMakeCache.txt")/Clasp-Holdfast-$version-x86.msi
+  install_package || return 1
+  /usr/lib/wine/wine msiexec /i "$(windows_path "$other_msi")" /qn </dev/null >/dev/null 2>&1 || return 1
+  reg add "HKCR\\CLSID\\$clsid\\InprocServer32" /ve /d 'C:\Program Files\Clasp\Holdfast.dll' /f /reg:32
+}
 
 # Each JSON expectation is path=value, path through the objects by dots.
 json_has() {
@@ -75,7 +87,7 @@ for expectation in sys.argv[2:]:
 }
 
 # name | set-up ("-" for none) | exit status | arguments | what it says: text,
-# or json:path=value;path=value...
+# or json:path=value;path=value... | the check: its own bitness's, or x86
 cases=(
   "help|-|0|--help|Usage: clasp-check [--manifest FOLDER] [--json]"
   "help_short|-|0|/?|Exit status: 0 ready, 1 a problem found, 2 a command line not understood."
@@ -88,19 +100,25 @@ cases=(
   "installed_json|install_package|0|--json|json:verdict=\"ready\";process_bits=$bits;module.path=\"C:\\\\Program Files\\\\Clasp\\\\Holdfast.dll\";module.product_version=\"$version.0\";module.exists=true"
   "inproc_server_missing|delete_server|1||FAIL  registered for $bits-bit programs without its InprocServer32: HKCR\\CLSID\\$clsid\\InprocServer32 is missing"
 )
+if [ -n "$other_build" ]; then
+  # Only the bitness is blamed; the library and the path are compared with
+  # the wrong file, so they follow from it, and no expected path is derived.
+  cases+=("x86_server_at_64_bit_dll|point_32_at_64|1|--json|json:findings.2.cause=\"wrong_bitness_file\";findings.3.follows=2;findings.4.follows=2;findings.5.follows=2;problems=4|x86")
+fi
 
 suite=check.$arch
 . "$root/tests/install/checks.sh"
 
 for row in "${cases[@]}"; do
-  IFS='|' read -r name setup want arguments says <<<"$row"
+  IFS='|' read -r name setup want arguments says which <<<"$row"
   case_test() {
     [ "$setup" = - ] || "$setup" || { echo "set-up $setup failed"; return 1; }
     local output status
     # Word splitting on purpose: the arguments are written as on a command line.
     # shellcheck disable=SC2086
-    output=$(cd "$work" && "$loader" "$(windows_path "$work/check/clasp-check.exe")" $arguments \
-      </dev/null 2>&1)
+    local program=("$loader" "$(windows_path "$work/check/clasp-check.exe")")
+    [ "${which:-}" != x86 ] || program=(/usr/lib/wine/wine "$(windows_path "$work/check32/clasp-check.exe")")
+    output=$(cd "$work" && "${program[@]}" $arguments </dev/null 2>&1)
     status=$?
     output=$(tr -d '\r' <<<"$output")
     if [[ $says == json:* ]]; then

@@ -378,21 +378,27 @@ std::string Report(const std::string& heading, int process_bits,
                    const std::vector<Finding>& findings) {
   std::string text = heading;
   int failures = 0;
+  int following = 0;
   for (const Finding& finding : findings) {
     text += (finding.ok ? "  ok    " : "  FAIL  ") + finding.what + "\n";
     if (finding.ok) continue;
     ++failures;
     if (finding.follows) {
+      ++following;
       const std::string& root = findings[*finding.follows].what;
       text += "        follows from: " + root.substr(0, root.find('\n')) + "\n";
     } else {
       text += "        cause: " + finding.advice + "\n";
     }
   }
-  text += failures == 0 ? "Result: ready for " + Bits(process_bits) + " programs.\n"
-                        : "Result: " + std::to_string(failures) + " problem" +
-                              (failures == 1 ? "" : "s") + " found.\n";
-  return text;
+  if (failures == 0) return text + "Result: ready for " + Bits(process_bits) + " programs.\n";
+  text += "Result: " + std::to_string(failures) + " problem" + (failures == 1 ? "" : "s") +
+          " found";
+  if (following > 0) {
+    text += ", " + std::to_string(following) + " of them following from " +
+            (failures - following == 1 ? "the first" : "others");
+  }
+  return text + ".\n";
 }
 
 // JSON text: quotes, backslashes and control characters escaped; UTF-8 kept.

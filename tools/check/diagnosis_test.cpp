@@ -150,7 +150,11 @@ TEST(Diagnosis, NamesTheLikelyCauseOfEachBrokenState) {
        },
        {Cause::kWrongBitnessFile, Cause::kNone, Cause::kNone, Cause::kNone},
        "\"C:\\Program Files (x86)\\Clasp\\Holdfast.dll\", not judged while the registered "
-       "file is wrong\n        follows from: the registered file is a 64-bit module",
+       "file is wrong\n        follows from: the registered file is a 64-bit module (file version "
+       "1.0.0.0)\n  FAIL  no instance could be created: 0x800700C1 (the DLL is not a module this "
+       "process can load (other bitness?))\n        follows from: the registered file is a 64-bit "
+       "module (file version 1.0.0.0)\nResult: 4 problems found, 3 of them following from the "
+       "first.",
        "expected \"C:\\Program Files\\Clasp"},
       {"wrong bitness and a value missing of its own: that one is still blamed",
        [](Facts& f) {
