@@ -506,6 +506,11 @@ std::string Json(const Inventory& inventory, const std::vector<Finding>& finding
 }  // namespace
 
 std::vector<Finding> Diagnose(const RegFreeFacts& facts) {
+  if (!facts.folder_exists) {
+    return {Fail("no such folder: " + facts.folder, Cause::kNoApplicationManifest,
+                 "give the folder of the program that creates Clasp.Holdfast, where its "
+                 "manifest lies.")};
+  }
   std::vector<Finding> findings = {Application(facts), Assembly(facts)};
   if (facts.dependency && facts.assembly) {
     findings.push_back(Match(*facts.dependency, *facts.assembly));

@@ -215,6 +215,7 @@ RegFreeFacts ReadyFolder() {
   RegFreeFacts facts;
   facts.process_bits = 32;
   facts.folder = "C:\\Terminal";
+  facts.folder_exists = true;
   facts.application_manifests = {"terminal.exe.manifest"};
   facts.application_manifest = "terminal.exe.manifest";
   facts.dependency = AssemblyIdentity{"Clasp.Holdfast", "1.2.0.0", "x86"};
@@ -242,6 +243,8 @@ TEST(Diagnosis, NamesWhatKeepsAFolderFromWorkingWithoutRegistration) {
   const FolderRow rows[] = {
       {"ready", [](RegFreeFacts&) {}, {},
        "created in the application's activation context, from C:\\Terminal\\Holdfast.dll"},
+      {"no such folder", [](RegFreeFacts& f) { f.folder_exists = false; },
+       {Cause::kNoApplicationManifest}, "no such folder: C:\\Terminal"},
       {"no application manifest",
        [](RegFreeFacts& f) {
          f.application_manifests.clear();

@@ -63,6 +63,7 @@ struct AssemblyIdentity {
 struct RegFreeFacts {
   int process_bits = 0;
   std::string folder;
+  bool folder_exists = false;
   std::vector<std::string> application_manifests;   // every *.exe.manifest there
   std::optional<std::string> application_manifest;  // the first that depends on Clasp.Holdfast
   std::optional<AssemblyIdentity> dependency;       // what that one asks for

@@ -393,6 +393,10 @@ RegFreeFacts ProbeFolder(const std::string& folder_text) {
   }
   while (folder.size() > 1 && (folder.back() == L'\\' || folder.back() == L'/')) folder.pop_back();
   facts.folder = Utf8(folder);
+  const DWORD attributes = GetFileAttributesW(folder.c_str());
+  facts.folder_exists =
+      attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+  if (!facts.folder_exists) return facts;
 
   std::wstring application;
   for (const std::wstring& name : ApplicationManifests(folder)) {
