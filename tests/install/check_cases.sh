@@ -58,6 +58,21 @@ cp "$regfree/regfree_client.exe" "$regfree/regfree_client.exe.manifest" \
 app=$(windows_path "$work/app")
 clsid='{5D3B8000-FB87-4881-A317-F716839E71F7}'
 
+# The application's folder again with its DLL signed by a throwaway
+# certificate made here, and again with that signed DLL altered afterwards.
+sign_copies() {
+  openssl req -x509 -newkey rsa:2048 -nodes -keyout "$work/key.pem" -out "$work/cert.pem" -days 1 \
+    -subj "/CN=Clasp throwaway check signer" -addext "extendedKeyUsage=codeSigning" 2>/dev/null &&
+    cp -r "$work/app" "$work/signed" && cp -r "$work/app" "$work/altered" &&
+    osslsigncode sign -certs "$work/cert.pem" -key "$work/key.pem" -h sha256 \
+      -in "$work/app/Holdfast.dll" -out "$work/Holdfast.signed.dll" >/dev/null &&
+    mv "$work/Holdfast.signed.dll" "$work/signed/Holdfast.dll" || return 1
+  # One byte of the DOS stub's message changed: the DLL still works, but the
+  # signature no longer covers the file.
+  python3 -c 'import sys; data = bytearray(open(sys.argv[1], "rb").read()); data[0x50] ^= 0x20; open(sys.argv[2], "wb").write(data)' \
+    "$work/signed/Holdfast.dll" "$work/altered/Holdfast.dll"
+}
+
 install_package() {
   "$loader" msiexec /i "$(windows_path "$msi")" /qn </dev/null >/dev/null 2>&1
 }
@@ -96,6 +111,8 @@ cases=(
   "manifest_without_folder|-|2|--manifest --json|clasp-check: --manifest needs a folder"
   "regfree_folder_ready|-|0|--manifest $app|ok    an instance was created in the application's activation context, from $app\\Holdfast.dll"
   "regfree_folder_json|-|0|--manifest $app --json|json:verdict=\"ready\";mode=\"manifest\";module.bits=$bits;module.product_version=\"$version.0\";module.file_version=\"1.0.0.0\";module.signature.present=false;findings.4.ok=true"
+  "signed_dll_json|sign_copies|0|--manifest $(windows_path "$work/signed") --json|json:module.signature.present=true;verdict=\"ready\""
+  "altered_dll_json|-|0|--manifest $(windows_path "$work/altered") --json|json:module.signature.present=true;module.signature.valid=false;module.signature.answer=\"0x80096010\""
   "not_registered_json|-|1|--json|json:verdict=\"problems\";findings.0.cause=\"not_registered\";findings.1.follows=0"
   "installed_json|install_package|0|--json|json:verdict=\"ready\";process_bits=$bits;module.path=\"C:\\\\Program Files\\\\Clasp\\\\Holdfast.dll\";module.product_version=\"$version.0\";module.exists=true"
   "inproc_server_missing|delete_server|1||FAIL  registered for $bits-bit programs without its InprocServer32: HKCR\\CLSID\\$clsid\\InprocServer32 is missing"
