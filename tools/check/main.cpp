@@ -4,13 +4,16 @@
 // Exit status: 0 when everything is in order, 1 when anything is not, 2 when
 // the command line is not understood.
 #include <cstdio>
+#include <exception>
 #include <string>
 
 #include "diagnosis.h"
 #include "options.h"
 #include "probe.h"
 
-int main() {
+namespace {
+
+int Run() {
   namespace check = clasp::check;
   const check::Options options = check::ParseOptions(check::CommandLineArguments());
   if (!options.error.empty()) {
@@ -36,4 +39,16 @@ int main() {
   }
   std::fputs(report.c_str(), stdout);
   return ready ? check::kExitReady : check::kExitProblems;
+}
+
+}  // namespace
+
+int main() {
+  // Out of memory while reading a hostile manifest, say: a report, not a crash.
+  try {
+    return Run();
+  } catch (const std::exception& failure) {
+    std::fprintf(stderr, "clasp-check: stopped: %s\n", failure.what());
+    return clasp::check::kExitProblems;
+  }
 }
