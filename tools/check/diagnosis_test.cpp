@@ -1,6 +1,7 @@
 // The check's diagnosis: which cause it names for each broken state, and that
 // a failure which follows from another is not blamed twice.
 #include "diagnosis.h"
+#include "options.h"
 
 #include <gtest/gtest.h>
 
@@ -12,6 +13,9 @@ namespace clasp::check {
 namespace {
 
 constexpr char kInstalled[] = "C:\\Program Files\\Clasp\\Holdfast.dll";
+constexpr char kInstalled32[] = "C:\\Program Files (x86)\\Clasp\\Holdfast.dll";
+constexpr char kTypeLib32[] = "TypeLib\\{57077DE8-E73B-43A7-BF84-57D466CC9376}\\1.2\\409\\win32";
+constexpr std::uint32_t kBadImage = 0x800700C1;
 constexpr std::uint32_t kClassNotRegistered = 0x80040154;
 constexpr std::uint32_t kInvalidClassString = 0x800401F3;
 constexpr std::uint32_t kUnspecified = 0x80004005;
@@ -45,6 +49,7 @@ struct Row {
   std::function<void(Facts&)> change;
   std::vector<Cause> causes;  // of the failed findings, in report order
   std::string says;           // somewhere in the printed report
+  std::string never_says = "";
 };
 
 TEST(Diagnosis, NamesTheLikelyCauseOfEachBrokenState) {
@@ -123,6 +128,46 @@ TEST(Diagnosis, NamesTheLikelyCauseOfEachBrokenState) {
        {Cause::kCreationFailed},
        "no instance could be created: 0x80004005"},
       {"creation not tried", [](Facts& f) { f.create_result.reset(); }, {}, "Result: ready"},
+      {"class registered, its InprocServer32 deleted",
+       [](Facts& f) {
+         f.path.reset();
+         f.class_registered = true;
+         f.create_result = kClassNotRegistered;
+       },
+       {Cause::kNoServer, Cause::kNone},
+       "without its InprocServer32: HKCR\\CLSID\\{5D3B8000-FB87-4881-A317-F716839E71F7}"
+       "\\InprocServer32 is missing",
+       "not registered at all"},
+      {"32-bit InprocServer32 pointing at the 64-bit DLL: library and path follow from it",
+       [](Facts& f) {
+         f.process_bits = 32;
+         f.other_view_exists = false;
+         f.file_bits = 64;
+         f.type_library = TypeLibState::kDiffers;
+         f.type_library_path = kInstalled32;
+         f.mismatches = {{kTypeLib32, "", kInstalled, kInstalled32, true}};
+         f.create_result = kBadImage;
+       },
+       {Cause::kWrongBitnessFile, Cause::kNone, Cause::kNone, Cause::kNone},
+       "\"C:\\Program Files (x86)\\Clasp\\Holdfast.dll\", not judged while the registered "
+       "file is wrong\n        follows from: the registered file is a 64-bit module (file version "
+       "1.0.0.0)\n  FAIL  no instance could be created: 0x800700C1 (the DLL is not a module this "
+       "process can load (other bitness?))\n        follows from: the registered file is a 64-bit "
+       "module (file version 1.0.0.0)\nResult: 4 problems found, 3 of them following from the "
+       "first.",
+       "expected \"C:\\Program Files\\Clasp"},
+      {"wrong bitness and a value missing of its own: that one is still blamed",
+       [](Facts& f) {
+         f.file_bits = 32;
+         f.mismatches = {{"CLSID\\{X}\\InprocServer32", "ThreadingModel", "Apartment", {}}};
+         f.create_result = kBadImage;
+       },
+       {Cause::kWrongBitnessFile, Cause::kIncomplete, Cause::kNone},
+       "ThreadingModel: missing, expected \"Apartment\""},
+      {"the right file without a readable type library",
+       [](Facts& f) { f.type_library = TypeLibState::kNotCompared; },
+       {Cause::kUnreadableFile},
+       "the DLL's own cannot be read"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
@@ -133,6 +178,15 @@ TEST(Diagnosis, NamesTheLikelyCauseOfEachBrokenState) {
     EXPECT_EQ(AllOk(findings), row.causes.empty());
     const std::string report = Render(facts, findings);
     EXPECT_NE(report.find(row.says), std::string::npos) << report;
+    if (!row.never_says.empty()) {
+      EXPECT_EQ(report.find(row.never_says), std::string::npos) << report;
+    }
+    // A finding not blamed on its own names the one it follows from, which is.
+    for (const Finding& finding : findings) {
+      if (finding.ok || finding.cause != Cause::kNone) continue;
+      ASSERT_TRUE(finding.follows.has_value()) << finding.what;
+      EXPECT_NE(findings[*finding.follows].cause, Cause::kNone) << finding.what;
+    }
     if (!row.causes.empty()) {
       EXPECT_NE(report.find(std::to_string(row.causes.size()) + " problem"), std::string::npos)
           << report;
@@ -154,6 +208,188 @@ TEST(Diagnosis, ReportsEveryCheckOfAWorkingInstallOnce) {
             "  ok    registry values: all as this version writes them\n"
             "  ok    an instance was created\n"
             "Result: ready for 64-bit programs.\n");
+}
+
+// A folder where a program uses the 32-bit component without registration.
+RegFreeFacts ReadyFolder() {
+  RegFreeFacts facts;
+  facts.process_bits = 32;
+  facts.folder = "C:\\Terminal";
+  facts.folder_exists = true;
+  facts.application_manifests = {"terminal.exe.manifest"};
+  facts.application_manifest = "terminal.exe.manifest";
+  facts.dependency = AssemblyIdentity{"Clasp.Holdfast", "1.2.0.0", "x86"};
+  facts.assembly_manifest_exists = true;
+  facts.assembly = facts.dependency;
+  facts.declares_class = true;
+  facts.dll_path = "C:\\Terminal\\Holdfast.dll";
+  facts.dll_exists = true;
+  facts.dll_bits = 32;
+  facts.file_version = "1.0.0.0";
+  facts.context_result = 0;
+  facts.create_result = 0;
+  facts.served_by = "c:\\terminal\\holdfast.dll";
+  return facts;
+}
+
+struct FolderRow {
+  const char* name;
+  std::function<void(RegFreeFacts&)> change;
+  std::vector<Cause> causes;
+  std::string says;
+};
+
+TEST(Diagnosis, NamesWhatKeepsAFolderFromWorkingWithoutRegistration) {
+  const FolderRow rows[] = {
+      {"ready", [](RegFreeFacts&) {}, {},
+       "created in the application's activation context, from C:\\Terminal\\Holdfast.dll"},
+      {"no such folder", [](RegFreeFacts& f) { f.folder_exists = false; },
+       {Cause::kNoApplicationManifest}, "no such folder: C:\\Terminal"},
+      {"no application manifest",
+       [](RegFreeFacts& f) {
+         f.application_manifests.clear();
+         f.application_manifest.reset();
+         f.dependency.reset();
+         f.context_result.reset();
+         f.create_result.reset();
+       },
+       {Cause::kNoApplicationManifest},
+       "(application manifests: none)"},
+      {"assembly manifest missing",
+       [](RegFreeFacts& f) {
+         f.assembly_manifest_exists = false;
+         f.assembly.reset();
+         f.declares_class = false;
+         f.context_result = 14001;  // ERROR_SXS_CANT_GEN_ACTCTX
+       },
+       {Cause::kNoAssemblyManifest, Cause::kNone},
+       "Clasp.Holdfast.manifest missing from C:\\Terminal"},
+      {"assembly manifest without our class",
+       [](RegFreeFacts& f) { f.declares_class = false; f.create_result = kClassNotRegistered; },
+       {Cause::kNoAssemblyManifest, Cause::kNone},
+       "does not declare the class"},
+      {"versions differ",
+       [](RegFreeFacts& f) { f.dependency->version = "1.1.0.0"; f.context_result = 14001; },
+       {Cause::kManifestMismatch, Cause::kNone},
+       "version \"1.1.0.0\" asked, \"1.2.0.0\" declared"},
+      {"name and architecture differ",
+       [](RegFreeFacts& f) {
+         f.dependency->name = "Clasp.Other";
+         f.dependency->architecture = "amd64";
+         f.context_result = 14001;
+       },
+       {Cause::kManifestMismatch, Cause::kNone},
+       "name \"Clasp.Other\" asked, \"Clasp.Holdfast\" declared, architecture \"amd64\""},
+      {"architecture differs only in case", [](RegFreeFacts& f) { f.dependency->architecture = "X86"; },
+       {}, "the manifests agree"},
+      {"DLL missing",
+       [](RegFreeFacts& f) {
+         f.dll_exists = false;
+         f.dll_bits = 0;
+         f.create_result = 0x8007007E;
+       },
+       {Cause::kFileMoved, Cause::kNone},
+       "Holdfast.dll missing from C:\\Terminal"},
+      {"DLL of the other bitness",
+       [](RegFreeFacts& f) { f.dll_bits = 64; f.create_result = kBadImage; },
+       {Cause::kWrongBitnessFile, Cause::kNone},
+       "Holdfast.dll is a 64-bit module; the manifest declares x86"},
+      {"folder for 64-bit programs, checked by the 32-bit check",
+       [](RegFreeFacts& f) {
+         f.dependency->architecture = f.assembly->architecture = "amd64";
+         f.dll_bits = 64;
+         f.create_result = kBadImage;
+       },
+       {Cause::kOtherBitnessOnly, Cause::kNone},
+       "run the 64-bit clasp-check.exe on this folder"},
+      {"created, but by a registered copy",
+       [](RegFreeFacts& f) { f.served_by = "C:\\Program Files\\Clasp\\Holdfast.dll"; },
+       {Cause::kManifestMismatch},
+       "but from C:\\Program Files\\Clasp\\Holdfast.dll, not from this folder's"},
+      {"everything right, creation fails",
+       [](RegFreeFacts& f) { f.create_result = kUnspecified; },
+       {Cause::kCreationFailed},
+       "no instance could be created: 0x80004005"},
+  };
+  for (const FolderRow& row : rows) {
+    SCOPED_TRACE(row.name);
+    RegFreeFacts facts = ReadyFolder();
+    row.change(facts);
+    const std::vector<Finding> findings = Diagnose(facts);
+    EXPECT_EQ(FailedCauses(findings), row.causes);
+    const std::string report = Render(facts, findings);
+    EXPECT_NE(report.find(row.says), std::string::npos) << report;
+  }
+}
+
+// What an inventory reads: the verdict, which failure another follows from,
+// and the signature as the platform judged it.
+TEST(Diagnosis, JsonCarriesTheFindingsAndTheInventoryFacts) {
+  struct JsonRow {
+    const char* name;
+    std::function<void(Facts&)> change;
+    std::vector<std::string> says;
+  };
+  const JsonRow rows[] = {
+      {"ready, unsigned",
+       [](Facts& f) { f.trust_result = 0x800B0100; f.product_version = "1.2.0.0"; },
+       {"\"verdict\": \"ready\"", "\"problems\": 0",
+        "\"path\": \"C:\\\\Program Files\\\\Clasp\\\\Holdfast.dll\"",
+        "\"product_version\": \"1.2.0.0\"",
+        "\"signature\": {\"present\": false, \"valid\": false, \"answer\": \"0x800B0100\"}"}},
+      {"signed and trusted", [](Facts& f) { f.trust_result = 0; },
+       {"\"signature\": {\"present\": true, \"valid\": true, \"answer\": \"0x00000000\"}"}},
+      {"signed by an untrusted root", [](Facts& f) { f.trust_result = 0x800B0109; },
+       {"{\"present\": true, \"valid\": false, \"answer\": \"0x800B0109\"}"}},
+      {"the platform cannot tell", [](Facts& f) { f.trust_result = 0x800B0003; },
+       {"{\"present\": null, \"valid\": null, \"answer\": \"0x800B0003\"}"}},
+      {"not asked", [](Facts&) {}, {"{\"present\": null, \"valid\": null, \"answer\": null}"}},
+      {"a follow-on names its root",
+       [](Facts& f) {
+         f.file_bits = 32;
+         f.create_result = kBadImage;
+       },
+       {"\"verdict\": \"problems\"", "\"problems\": 2",
+        "\"cause\": \"wrong_bitness_file\"", "\"follows\": 2}", "\"bits\": 32"}},
+  };
+  for (const JsonRow& row : rows) {
+    SCOPED_TRACE(row.name);
+    Facts facts = Ready();
+    row.change(facts);
+    const std::string json = RenderJson(facts, Diagnose(facts));
+    for (const std::string& text : row.says) EXPECT_NE(json.find(text), std::string::npos) << json;
+  }
+}
+
+// Until it took options, anything on the command line silently ran the check.
+TEST(Options, RefuseWhatTheyDoNotKnow) {
+  struct OptionRow {
+    std::vector<std::string> arguments;
+    bool help;
+    bool json;
+    std::optional<std::string> folder;
+    std::string error;
+  };
+  const OptionRow rows[] = {
+      {{}, false, false, {}, ""},
+      {{"--help"}, true, false, {}, ""},
+      {{"/?"}, true, false, {}, ""},
+      {{"--json", "--manifest", "C:\\App"}, false, true, "C:\\App", ""},
+      {{"--manifest=C:\\App"}, false, false, "C:\\App", ""},
+      {{"--verbose"}, false, false, {}, "unknown option: --verbose"},
+      {{"C:\\App"}, false, false, {}, "unknown option: C:\\App"},
+      {{"--manifest"}, false, false, {}, "--manifest needs a folder"},
+      {{"--manifest", "--json"}, false, false, {}, "--manifest needs a folder"},
+      {{"--manifest="}, false, false, "", "--manifest needs a folder"},
+  };
+  for (const OptionRow& row : rows) {
+    const Options options = ParseOptions(row.arguments);
+    SCOPED_TRACE(row.arguments.empty() ? "(none)" : row.arguments.front());
+    EXPECT_EQ(options.help, row.help);
+    EXPECT_EQ(options.json, row.json);
+    EXPECT_EQ(options.manifest_folder, row.folder);
+    EXPECT_EQ(options.error, row.error);
+  }
 }
 
 }  // namespace
