@@ -55,6 +55,32 @@ class RegistryKey {
   HKEY key_ = nullptr;
 };
 
+// A key opened for reading, in this view or `view`; closed on every way out,
+// and empty when it is not there.
+class OpenedKey {
+ public:
+  explicit OpenedKey(const std::u16string& path, REGSAM view = 0) {
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, WideOf(path), 0, KEY_QUERY_VALUE | view, &key_) !=
+        ERROR_SUCCESS) {
+      key_ = nullptr;
+    }
+  }
+  OpenedKey(const OpenedKey&) = delete;
+  OpenedKey& operator=(const OpenedKey&) = delete;
+  ~OpenedKey() {
+    if (key_) RegCloseKey(key_);
+  }
+  explicit operator bool() const { return key_ != nullptr; }
+  HKEY Get() const { return key_; }
+
+ private:
+  HKEY key_ = nullptr;
+};
+
+// Pruning never deletes a key with fewer separators than TypeLib\{LIBID}\1.2:
+// CLSID or TypeLib themselves and the key of each identity go only by name.
+constexpr std::ptrdiff_t kLowestPrunedDepth = 2;
+
 void DeleteTree(const std::u16string& path) {
   const LSTATUS status = RegDeleteTreeW(HKEY_CLASSES_ROOT, WideOf(path));
   if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) {
@@ -84,18 +110,16 @@ const reg::OwnedKey* HolderOf(const std::vector<reg::OwnedKey>& owned,
 // (no values, no subkeys), stopping at `stop` and below the second level:
 // CLSID, Interface and TypeLib and their direct subkeys are never pruned.
 void PruneEmpty(std::u16string key, const std::u16string& stop) {
-  while (key != stop && std::count(key.begin(), key.end(), u'\\') >= 2) {
-    HKEY handle = nullptr;
-    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, WideOf(key), 0, KEY_QUERY_VALUE, &handle) ==
-        ERROR_SUCCESS) {
-      DWORD subkeys = 0;
-      DWORD values = 0;
-      const LSTATUS status = RegQueryInfoKeyW(handle, nullptr, nullptr, nullptr, &subkeys, nullptr,
-                                              nullptr, &values, nullptr, nullptr, nullptr, nullptr);
-      RegCloseKey(handle);
+  while (key != stop && std::count(key.begin(), key.end(), u'\\') >= kLowestPrunedDepth) {
+    DWORD subkeys = 0;
+    DWORD values = 0;
+    if (const OpenedKey opened(key); opened) {
+      const LSTATUS status = RegQueryInfoKeyW(opened.Get(), nullptr, nullptr, nullptr, &subkeys,
+                                              nullptr, nullptr, &values, nullptr, nullptr,
+                                              nullptr, nullptr);
       if (status != ERROR_SUCCESS || subkeys != 0 || values != 0) return;
-      RegDeleteKeyW(HKEY_CLASSES_ROOT, WideOf(key));
     }
+    RegDeleteKeyW(HKEY_CLASSES_ROOT, WideOf(key));
     key = ParentOf(key);
   }
 }
@@ -127,16 +151,11 @@ void RemoveScope(reg::Scope scope) {
 bool OtherBitnessRegistered() {
   for (const reg::Entry& entry : reg::Entries(reg::OtherPlatform(kPlatform))) {
     if (entry.scope != reg::Scope::kOwn) continue;
-    HKEY handle = nullptr;
-    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, WideOf(entry.key), 0, KEY_QUERY_VALUE | kOtherView,
-                      &handle) != ERROR_SUCCESS) {
-      continue;
+    const OpenedKey key(entry.key, kOtherView);
+    if (key && RegQueryValueExW(key.Get(), entry.name.empty() ? nullptr : WideOf(entry.name),
+                                nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS) {
+      return true;
     }
-    const LSTATUS status =
-        RegQueryValueExW(handle, entry.name.empty() ? nullptr : WideOf(entry.name), nullptr,
-                         nullptr, nullptr, nullptr);
-    RegCloseKey(handle);
-    if (status == ERROR_SUCCESS) return true;
   }
   return false;
 }
