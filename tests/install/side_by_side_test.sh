@@ -89,7 +89,7 @@ side_by_side() {
     { echo "the $first-bit class is still registered"; return 1; }
   captures "$second" || return 1
   "$remove" "$second" || { echo "$remove $second failed"; return 1; }
-  local key
+  local key bits
   for key in 'HKCR\Clasp.Holdfast' "HKCR\\TypeLib\\$libid" "HKCR\\CLSID\\$clsid"; do
     for bits in 64 32; do
       ! key_exists "$bits" "$key" || { echo "left for $bits-bit programs: $key"; return 1; }
