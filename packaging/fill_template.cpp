@@ -5,12 +5,14 @@
 // Usage: fill_template TEMPLATE OUTPUT win32|win64 [NAME=VALUE ...]
 // Every @NAME@ in the template is replaced: by the table's own names (below)
 // or by a NAME=VALUE argument. A placeholder left unfilled is an error.
+#include <algorithm>
 #include <fstream>
 #include <iostream>
 #include <map>
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "server/registration_table.h"
 
@@ -61,20 +63,51 @@ std::string FormattedLiteral(const std::string& text) {
   return literal;
 }
 
-// One RegistryValue element per table entry, each on its own line after `indent`.
-std::string RegistryValues(reg::Platform platform, const std::string& indent) {
+// The shared values go into one component that both packages carry under one
+// GUID, and Windows Installer takes a component's contents to be the same in
+// every package that has it: a shared value must not differ between the
+// bitnesses, nor name one bitness's file.
+void CheckShared() {
+  const auto shared = [](reg::Platform platform) {
+    std::vector<reg::Entry> entries;
+    for (const reg::Entry& entry : reg::Entries(platform)) {
+      if (entry.scope != reg::Scope::kShared) continue;
+      if (entry.source == reg::Source::kModulePath) {
+        throw std::runtime_error("shared value names one bitness's file: " + Narrow(entry.key));
+      }
+      entries.push_back(entry);
+    }
+    return entries;
+  };
+  const auto win32 = shared(reg::Platform::kWin32);
+  const auto win64 = shared(reg::Platform::kWin64);
+  const auto same = [](const reg::Entry& a, const reg::Entry& b) {
+    return a.key == b.key && a.name == b.name && a.text == b.text;
+  };
+  if (win32.empty() || !std::equal(win32.begin(), win32.end(), win64.begin(), win64.end(), same)) {
+    throw std::runtime_error("the shared values differ between win32 and win64");
+  }
+}
+
+// One RegistryValue element per table entry of `scope`, each on its own
+// line after `indent`; the first shared value is its component's key path.
+std::string RegistryValues(reg::Platform platform, const std::string& indent,
+                           reg::Scope scope = reg::Scope::kOwn) {
   std::ostringstream out;
   bool first = true;
   for (const reg::Entry& entry : reg::Entries(platform)) {
+    if (entry.scope != scope) continue;
     const std::string value = entry.source == reg::Source::kModulePath
                                   ? std::string("[#") + kFileId + "]"
                                   : FormattedLiteral(Narrow(entry.text));
     if (!first) out << '\n' << indent;
-    first = false;
     out << "<RegistryValue Root=\"HKCR\" Key=\"" << XmlEscaped(FormattedLiteral(Narrow(entry.key)))
         << '"';
     if (!entry.name.empty()) out << " Name=\"" << XmlEscaped(Narrow(entry.name)) << '"';
-    out << " Type=\"string\" Value=\"" << XmlEscaped(value) << "\"/>";
+    out << " Type=\"string\" Value=\"" << XmlEscaped(value) << '"';
+    if (first && scope == reg::Scope::kShared) out << " KeyPath=\"yes\"";
+    out << "/>";
+    first = false;
   }
   return out.str();
 }
@@ -115,7 +148,10 @@ std::string Fill(const std::string& text, reg::Platform platform,
     if (close == std::string::npos) throw std::runtime_error("unmatched @ in template");
     filled.append(text, at, open - at);
     const std::string name = text.substr(open + 1, close - open - 1);
-    if (name == "REGISTRY_VALUES") {
+    if (name == "SHARED_REGISTRY_VALUES") {
+      CheckShared();
+      filled += RegistryValues(platform, filled.substr(filled.rfind('\n') + 1), reg::Scope::kShared);
+    } else if (name == "REGISTRY_VALUES") {
       // Continue each line with the placeholder's own indentation.
       const std::size_t line_start = filled.rfind('\n') + 1;
       filled += RegistryValues(platform, filled.substr(line_start));

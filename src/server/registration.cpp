@@ -1,9 +1,14 @@
 // Self-registration: writes the registration table for this very file, and
 // unregistration removes exactly what it wrote. The installer packages carry
 // the same table, so a package install and regsvr32 leave the same registry.
+// The other bitness may be registered beside this one: what the table marks
+// shared goes only with the last bitness registered, and this bitness never
+// deletes what the other still needs (nor does a failed registration).
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "server/com/error.h"
 #include "server/com/owners.h"
@@ -13,10 +18,17 @@
 namespace clasp {
 namespace {
 
+namespace reg = registration;
+
 #ifdef _WIN64
-constexpr registration::Platform kPlatform = registration::Platform::kWin64;
+constexpr reg::Platform kPlatform = reg::Platform::kWin64;
+// The other bitness's registry view. On 32-bit Windows there is none and
+// the flag is ignored: the "other" view is then our own, which is read only
+// after this bitness's values are gone.
+constexpr REGSAM kOtherView = KEY_WOW64_32KEY;
 #else
-constexpr registration::Platform kPlatform = registration::Platform::kWin32;
+constexpr reg::Platform kPlatform = reg::Platform::kWin32;
+constexpr REGSAM kOtherView = KEY_WOW64_64KEY;
 #endif
 
 class RegistryKey {
@@ -43,6 +55,32 @@ class RegistryKey {
   HKEY key_ = nullptr;
 };
 
+// A key opened for reading, in this view or `view`; closed on every way out,
+// and empty when it is not there.
+class OpenedKey {
+ public:
+  explicit OpenedKey(const std::u16string& path, REGSAM view = 0) {
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, WideOf(path), 0, KEY_QUERY_VALUE | view, &key_) !=
+        ERROR_SUCCESS) {
+      key_ = nullptr;
+    }
+  }
+  OpenedKey(const OpenedKey&) = delete;
+  OpenedKey& operator=(const OpenedKey&) = delete;
+  ~OpenedKey() {
+    if (key_) RegCloseKey(key_);
+  }
+  explicit operator bool() const { return key_ != nullptr; }
+  HKEY Get() const { return key_; }
+
+ private:
+  HKEY key_ = nullptr;
+};
+
+// Pruning never deletes a key with fewer separators than TypeLib\{LIBID}\1.2:
+// CLSID or TypeLib themselves and the key of each identity go only by name.
+constexpr std::ptrdiff_t kLowestPrunedDepth = 2;
+
 void DeleteTree(const std::u16string& path) {
   const LSTATUS status = RegDeleteTreeW(HKEY_CLASSES_ROOT, WideOf(path));
   if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) {
@@ -50,11 +88,87 @@ void DeleteTree(const std::u16string& path) {
   }
 }
 
+std::u16string ParentOf(const std::u16string& key) {
+  const std::size_t last = key.rfind(u'\\');
+  return last == std::u16string::npos ? std::u16string() : key.substr(0, last);
+}
+
+// The owned key that holds `key` (or is it) most closely; null when none does.
+const reg::OwnedKey* HolderOf(const std::vector<reg::OwnedKey>& owned,
+                              const std::u16string& key) {
+  const reg::OwnedKey* holder = nullptr;
+  for (const reg::OwnedKey& candidate : owned) {
+    const std::u16string& path = candidate.key;
+    const bool holds = key.compare(0, path.size(), path) == 0 &&
+                       (key.size() == path.size() || key[path.size()] == u'\\');
+    if (holds && (!holder || path.size() > holder->key.size())) holder = &candidate;
+  }
+  return holder;
+}
+
+// Deletes `key` and then its parents for as long as each is left empty
+// (no values, no subkeys), stopping at `stop` and below the second level:
+// CLSID, Interface and TypeLib and their direct subkeys are never pruned.
+void PruneEmpty(std::u16string key, const std::u16string& stop) {
+  while (key != stop && std::count(key.begin(), key.end(), u'\\') >= kLowestPrunedDepth) {
+    DWORD subkeys = 0;
+    DWORD values = 0;
+    if (const OpenedKey opened(key); opened) {
+      const LSTATUS status = RegQueryInfoKeyW(opened.Get(), nullptr, nullptr, nullptr, &subkeys,
+                                              nullptr, nullptr, &values, nullptr, nullptr,
+                                              nullptr, nullptr);
+      if (status != ERROR_SUCCESS || subkeys != 0 || values != 0) return;
+    }
+    RegDeleteKeyW(HKEY_CLASSES_ROOT, WideOf(key));
+    key = ParentOf(key);
+  }
+}
+
+// Removes what the table gives `scope`: its owned keys whole, then each of its
+// values that no owned key of its own scope holds (a type library path below
+// the shared version key), each with the keys that it leaves empty.
+void RemoveScope(reg::Scope scope) {
+  const std::vector<reg::OwnedKey> owned = reg::OwnedKeys(kPlatform);
+  for (const reg::OwnedKey& key : owned) {
+    if (key.scope != scope) continue;
+    DeleteTree(key.key);
+    const std::u16string parent = ParentOf(key.key);
+    if (const reg::OwnedKey* holder = HolderOf(owned, parent)) PruneEmpty(parent, holder->key);
+  }
+  for (const reg::Entry& entry : reg::Entries(kPlatform)) {
+    if (entry.scope != scope) continue;
+    const reg::OwnedKey* holder = HolderOf(owned, entry.key);
+    if (holder && holder->scope == scope) continue;  // gone with its key
+    RegDeleteKeyValueW(HKEY_CLASSES_ROOT, WideOf(entry.key),
+                       entry.name.empty() ? nullptr : WideOf(entry.name));
+    PruneEmpty(entry.key, holder ? holder->key : std::u16string());
+  }
+}
+
+// Whether any value the other bitness writes of its own is still there, read
+// in its own view: its class or interfaces, or its type library path below
+// the shared version key.
+bool OtherBitnessRegistered() {
+  for (const reg::Entry& entry : reg::Entries(reg::OtherPlatform(kPlatform))) {
+    if (entry.scope != reg::Scope::kOwn) continue;
+    const OpenedKey key(entry.key, kOtherView);
+    if (key && RegQueryValueExW(key.Get(), entry.name.empty() ? nullptr : WideOf(entry.name),
+                                nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// This bitness's values always; the shared ones only when no other bitness's
+// registration remains to need them.
 void Unregister() {
-  for (const std::u16string& key : registration::OwnedKeys()) DeleteTree(key);
+  RemoveScope(reg::Scope::kOwn);
+  if (OtherBitnessRegistered()) return;
+  RemoveScope(reg::Scope::kShared);
   // Other versions of the library may live beside ours: the parent goes only
   // when it is empty, and RegDeleteKey refuses a key with subkeys.
-  for (const std::u16string& key : registration::SharedParents()) {
+  for (const std::u16string& key : reg::SharedParents()) {
     RegDeleteKeyW(HKEY_CLASSES_ROOT, WideOf(key));
   }
 }
@@ -63,8 +177,8 @@ void Register() {
   const std::u16string path = ModulePath();
   // A module whose type library does not load must not be registered at all.
   LoadOwnTypeLibrary();
-  for (const registration::Entry& entry : registration::Entries(kPlatform)) {
-    const bool is_path = entry.source == registration::Source::kModulePath;
+  for (const reg::Entry& entry : reg::Entries(kPlatform)) {
+    const bool is_path = entry.source == reg::Source::kModulePath;
     RegistryKey(entry.key).Set(entry.name, is_path ? path : entry.text);
   }
 }
@@ -78,7 +192,9 @@ STDAPI DllRegisterServer() {
     return S_OK;
   } catch (...) {
     const HRESULT result = clasp::ToHresult();
-    // Leave nothing half registered behind.
+    // Leave nothing half registered behind, by the rule of unregistration:
+    // this bitness's values, and the shared ones only when no other
+    // bitness's registration needs them.
     try {
       clasp::Unregister();
     } catch (...) {

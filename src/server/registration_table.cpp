@@ -38,13 +38,15 @@ std::vector<Entry> Entries(Platform platform) {
       {Join(class_key, u"ProgID"), u"", Source::kText, std::u16string(kProgId)},
       {Join(class_key, u"TypeLib"), u"", Source::kText, std::u16string(kLibid)},
       {Join(class_key, u"VERSION"), u"", Source::kText, std::u16string(kTypeLibVersion)},
-      {std::u16string(kProgId), u"", Source::kText, std::u16string(kClassName)},
-      {Join(kProgId, u"CLSID"), u"", Source::kText, std::u16string(kClsid)},
+      // The ProgID key is one key for both views.
+      {std::u16string(kProgId), u"", Source::kText, std::u16string(kClassName), Scope::kShared},
+      {Join(kProgId, u"CLSID"), u"", Source::kText, std::u16string(kClsid), Scope::kShared},
       // The type library as the platform's own registration of it reads it
       // back; it has no help, so no help folder. Flags 0: neither restricted,
-      // nor a control, nor hidden.
-      {LibraryVersionKey(), u"", Source::kText, std::u16string(kLibraryName)},
-      {Join(LibraryVersionKey(), u"FLAGS"), u"", Source::kText, u"0"},
+      // nor a control, nor hidden. The version key is one key for both views;
+      // only the path below it is each bitness's own.
+      {LibraryVersionKey(), u"", Source::kText, std::u16string(kLibraryName), Scope::kShared},
+      {Join(LibraryVersionKey(), u"FLAGS"), u"", Source::kText, u"0", Scope::kShared},
       {TypeLibPathKey(platform), u"", Source::kModulePath, u""},
       {Join(Join(LibraryVersionKey(), kNeutralLocaleKey), PlatformName(platform)), u"",
        Source::kModulePath, u""},
@@ -66,13 +68,18 @@ std::vector<Entry> Entries(Platform platform) {
   return entries;
 }
 
-std::vector<std::u16string> OwnedKeys() {
-  return {ClassKey(),
-          std::u16string(kProgId),
-          LibraryVersionKey(),
-          Join(u"Interface", kIid),
-          Join(u"Interface", kIidV0),
-          Join(u"Interface", kIidV1)};
+std::vector<OwnedKey> OwnedKeys(Platform platform) {
+  return {{ClassKey(), Scope::kOwn},
+          {Join(u"Interface", kIid), Scope::kOwn},
+          {Join(u"Interface", kIidV0), Scope::kOwn},
+          {Join(u"Interface", kIidV1), Scope::kOwn},
+          {TypeLibPathKey(platform), Scope::kOwn},
+          {std::u16string(kProgId), Scope::kShared},
+          {LibraryVersionKey(), Scope::kShared}};
+}
+
+Platform OtherPlatform(Platform platform) {
+  return platform == Platform::kWin64 ? Platform::kWin32 : Platform::kWin64;
 }
 
 std::vector<std::u16string> SharedParents() { return {LibraryKey()}; }

@@ -37,6 +37,18 @@ inline constexpr std::u16string_view kModuleFileName = u"Holdfast.dll";
 // Which registry view and type library platform a module belongs to.
 enum class Platform { kWin32, kWin64 };
 
+// Whose a value is. On 64-bit Windows (7 and later) and in a win64 Wine
+// prefix HKEY_CLASSES_ROOT has two registry views: the CLSID and Interface
+// keys are kept apart for 32- and 64-bit programs, while ProgIDs and TypeLib
+// are one key that both views see. A value is this bitness's own when it lies
+// in a per-view key or names this bitness's file (the type library's win32 or
+// win64 path); it is shared when both bitnesses write the very same value to
+// the very same key, which then has to stay while either is registered.
+enum class Scope {
+  kOwn,     // this bitness's: written and removed with this bitness alone
+  kShared,  // both bitnesses': removed with the last of them
+};
+
 // Where a value's data comes from.
 enum class Source {
   kText,        // the entry's own text
@@ -49,6 +61,13 @@ struct Entry {
   std::u16string name;
   Source source = Source::kText;
   std::u16string text;
+  Scope scope = Scope::kOwn;
+};
+
+// A key whose whole subtree is registration's own, and whose it is.
+struct OwnedKey {
+  std::u16string key;
+  Scope scope;
 };
 
 // Every value registration writes, in the order it writes them.
@@ -61,10 +80,16 @@ std::vector<Entry> Entries(Platform platform);
 std::vector<std::u16string_view> MarshalledInterfaces();
 
 // The keys registration creates whose whole subtree is ours to delete.
-std::vector<std::u16string> OwnedKeys();
+// Each goes with this bitness (kOwn) or with the last bitness (kShared). A
+// value of this bitness's own outside its own keys (a type library path below
+// the shared version key) is removed by itself, with the keys it leaves empty.
+std::vector<OwnedKey> OwnedKeys(Platform platform);
 
 // Parents that other versions may share: deleted only once they are empty.
 std::vector<std::u16string> SharedParents();
+
+// The other bitness: the one whose registration the shared values also serve.
+Platform OtherPlatform(Platform platform);
 
 // The type library's key for one platform, e.g. TypeLib\{...}\1.2\409\win32.
 std::u16string TypeLibPathKey(Platform platform);

@@ -4,10 +4,11 @@
 passed=0
 failed=0
 
-# run NAME FUNCTION: the function prints what went wrong and returns non-zero.
+# run NAME FUNCTION [ARGUMENTS...]: the function prints what went wrong and
+# returns non-zero.
 run() {
   local output
-  if output=$("$2" 2>&1); then
+  if output=$("${@:2}" 2>&1); then
     echo "ok - $suite.$1"
     passed=$((passed + 1))
   else

@@ -74,6 +74,12 @@ program_files=$WINEPREFIX/drive_c/Program\ Files/Clasp
 
 windows_path() { local path=${1//\//\\}; echo "Z:$path"; }
 
+# Both views share the ProgID key, as on 64-bit Windows (see the file).
+if [ "$arch" = x64 ]; then
+  "$loader" rundll32 setupapi.dll,InstallHinfSection DefaultInstall 128 \
+    "$(windows_path "$root/tests/install/shared_classes.inf")" </dev/null >/dev/null 2>&1
+fi
+
 msiexec() { "$loader" msiexec "$1" "$(windows_path "$2")" /qn </dev/null >/dev/null 2>&1; }
 regsvr32() { "$loader" regsvr32 /s "$@" </dev/null >/dev/null 2>&1; }
 reg() { "$loader" reg "$@" </dev/null >/dev/null 2>&1; }

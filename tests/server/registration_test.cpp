@@ -153,5 +153,88 @@ TEST_F(Registration, UnregisterRemovesExactlyWhatWasRegistered) {
   RegDeleteTreeW(HKEY_CLASSES_ROOT, other_class.c_str());
 }
 
+// The other bitness's registration beside ours: its class in its own registry
+// view, or its type library path below the version key both views share.
+// Removing ours, by unregistration or by a failed registration's rollback,
+// must leave the ProgID and the version key to it; with the other one gone
+// too, nothing of ours is left.
+TEST_F(Registration, KeepsWhatTheOtherBitnessStillNeeds) {
+  const bool win64 = sizeof(void*) == 8;
+  BOOL wow64 = FALSE;
+  IsWow64Process(GetCurrentProcess(), &wow64);
+  const bool two_views = win64 || wow64;
+  const REGSAM other_view = win64 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
+  const std::wstring other_path = kLibraryKey + L"\\1.2\\409\\" + (win64 ? L"win32" : L"win64");
+  const std::wstring other_server = kClassKey + L"\\InprocServer32";
+  const std::wstring own_path = kLibraryKey + L"\\1.2\\409\\" + kPlatformKey;
+  // What the other bitness's registration writes there: its file's path.
+  const auto set_other = [&](const std::wstring& path, REGSAM view) {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, 0,
+                              KEY_SET_VALUE | view, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(L"x.dll"),
+                   sizeof(L"x.dll"));
+    RegCloseKey(key);
+  };
+  const auto clear_other = [&] {
+    RegDeleteKeyExW(HKEY_CLASSES_ROOT, other_server.c_str(), other_view, 0);
+    RegDeleteKeyExW(HKEY_CLASSES_ROOT, kClassKey.c_str(), other_view, 0);
+    RegDeleteKeyW(HKEY_CLASSES_ROOT, other_path.c_str());
+  };
+  // A volatile key may hold no lasting subkey: registration fails there, half
+  // way, after the shared values are written.
+  const auto break_registration = [] {
+    RegDeleteTreeW(HKEY_CLASSES_ROOT, kInterfaceKeys[2].c_str());
+    HKEY key = nullptr;
+    RegCreateKeyExW(HKEY_CLASSES_ROOT, kInterfaceKeys[2].c_str(), 0, nullptr,
+                    REG_OPTION_VOLATILE, KEY_WRITE, nullptr, &key, nullptr);
+    RegCloseKey(key);
+  };
+  const struct {
+    const char* name;
+    bool other_server;  // the other view's class is registered
+    bool other_path;    // the other platform's type library path is registered
+    bool failed_registration;
+    bool shared_stays;
+  } cases[] = {
+      {"unregister, other class and path", true, true, false, true},
+      {"unregister, other class alone", true, false, false, true},
+      {"unregister, other path alone", false, true, false, true},
+      {"unregister, no other", false, false, false, false},
+      {"rollback, other class alone", true, false, true, true},
+      {"rollback, other path alone", false, true, true, true},
+      {"rollback, no other", false, false, true, false},
+  };
+  for (const auto& row : cases) {
+    SCOPED_TRACE(row.name);
+    // Without a second view, "the other view's class" is our own.
+    if (row.other_server && !two_views) continue;
+    ASSERT_EQ(Server::Get().register_server(), S_OK);
+    if (row.other_server) set_other(other_server, other_view);
+    if (row.other_path) set_other(other_path, 0);
+    if (row.failed_registration) {
+      break_registration();
+      EXPECT_NE(Server::Get().register_server(), S_OK);
+    } else {
+      EXPECT_EQ(Server::Get().unregister_server(), S_OK);
+    }
+    // Ours is gone either way; the other's is untouched.
+    for (const std::wstring& key : {kClassKey, own_path, kInterfaceKeys[0], kInterfaceKeys[1],
+                                    kInterfaceKeys[2]}) {
+      SCOPED_TRACE(::testing::Message() << key);
+      EXPECT_FALSE(KeyExists(key));
+    }
+    EXPECT_EQ(KeyExists(other_path), row.other_path);
+    EXPECT_EQ(Value(std::wstring(kProgId) + L"\\CLSID").has_value(), row.shared_stays);
+    EXPECT_EQ(Value(kLibraryKey + L"\\1.2").has_value(), row.shared_stays);
+    EXPECT_EQ(KeyExists(kLibraryKey), row.shared_stays);
+    clear_other();
+    EXPECT_EQ(Server::Get().unregister_server(), S_OK);
+    EXPECT_FALSE(KeyExists(std::wstring(kProgId)));
+    EXPECT_FALSE(KeyExists(kLibraryKey));
+  }
+}
+
 }  // namespace
 }  // namespace clasp::testing
