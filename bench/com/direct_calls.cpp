@@ -41,8 +41,7 @@ BSTR DirectCaller::Name(const wchar_t* member) {
   for (const auto& [spelling, text] : names_) {
     if (spelling == member) return text.Get();
   }
-  names_.emplace_back(member, Bstr(std::u16string_view(
-                                  reinterpret_cast<const char16_t*>(member), wcslen(member))));
+  names_.emplace_back(member, Bstr::Adopt(SysAllocString(member)));
   return names_.back().second.Get();
 }
 

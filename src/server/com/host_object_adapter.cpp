@@ -49,8 +49,14 @@ class Arguments {
   }
 
   // The callee may have changed the text; the caller's variable follows.
+  // Most leave it as it was: then nothing is copied, and nothing allocated.
   void CopyBack() const {
-    for (const Reference& reference : used_) *reference.target = reference.text.Text();
+    for (const Reference& reference : used_) {
+      const BSTR text = reference.text.Get();
+      const std::u16string_view now(reinterpret_cast<const char16_t*>(text),
+                                    text ? SysStringLen(text) : 0);
+      if (now != *reference.target) reference.target->assign(now);
+    }
   }
 
   VARIANTARG* Data() noexcept { return values_.Data(); }
@@ -92,18 +98,31 @@ IDispatchEx* HostObjectAdapter::Extended() const noexcept {
 }
 
 BSTR HostObjectAdapter::NameText(std::u16string_view member) {
-  for (auto& [name, text] : names_) {
-    if (name != member) continue;
-    // The host was lent the text, not given it: one that wrote into it gets
-    // a fresh copy rather than spoiling every later lookup.
-    const std::u16string_view lent(reinterpret_cast<const char16_t*>(text.Get()),
-                                   SysStringLen(text.Get()));
-    if (lent != member) text = Bstr(member);
-    return text.Get();
+  // The component spells its members with literals, so the text's address
+  // finds the name at once; a text elsewhere with the same content is found
+  // by its content. Either way the lent text must still read as the member:
+  // a host that wrote into it gets a fresh copy rather than spoiling every
+  // later lookup.
+  const auto lent_reads = [member](const KeptName& kept) {
+    return std::char_traits<char16_t>::compare(
+               reinterpret_cast<const char16_t*>(kept.text.Get()), member.data(),
+               member.size()) == 0;
+  };
+  for (KeptName& kept : names_) {
+    if (kept.spelled_at == member.data() && kept.name.size() == member.size() &&
+        lent_reads(kept)) {
+      return kept.text.Get();
+    }
+  }
+  for (KeptName& kept : names_) {
+    if (kept.name != member) continue;
+    if (!lent_reads(kept)) kept.text = Bstr(member);
+    kept.spelled_at = member.data();
+    return kept.text.Get();
   }
   if (names_.size() == kKeptNames) return nullptr;
-  names_.emplace_back(std::u16string(member), Bstr(member));
-  return names_.back().second.Get();
+  names_.push_back(KeptName{member.data(), std::u16string(member), Bstr(member)});
+  return names_.back().text.Get();
 }
 
 std::optional<DISPID> HostObjectAdapter::Resolve(std::u16string_view member) {
@@ -142,9 +161,10 @@ std::optional<Failure> HostObjectAdapter::Call(DISPID id, WORD flags, DISPPARAMS
   return std::nullopt;
 }
 
+// No count of our own is taken for a call: the HostObject that calls holds
+// one until the call returns, whatever the host does to the component.
 Outcome<HostValue> HostObjectAdapter::TryInvoke(std::u16string_view member,
                                                 std::span<const HostValue> args) {
-  const HostObject keep_alive(this);
   const std::optional<DISPID> id = Resolve(member);
   if (!id) return MemberMissingFailure();
   Arguments arguments(args);
@@ -166,7 +186,6 @@ HostValue HostObjectAdapter::Invoke(std::u16string_view member,
 }
 
 void HostObjectAdapter::Put(std::u16string_view member, const HostValue& value) {
-  const HostObject keep_alive(this);
   const std::optional<DISPID> id = Resolve(member);
   if (!id) throw MemberMissingFailure();
   Variant argument = ToVariant(value);

@@ -61,7 +61,12 @@ class HostObjectAdapter final : public HostDispatch {
   bool extended_;
   // Name texts only, never identifiers: the host is asked for the identifier
   // at every access, as it may change its members at any time.
-  std::vector<std::pair<std::u16string, Bstr>> names_;
+  struct KeptName {
+    const char16_t* spelled_at;  // where the caller's text was, the first time
+    std::u16string name;
+    Bstr text;
+  };
+  std::vector<KeptName> names_;
 };
 
 }  // namespace clasp
