@@ -21,14 +21,20 @@ constexpr LONG kMessageLength = 64;
 constexpr LONG kTimeOut = 30;
 constexpr LONG kReaderFailure = 1234;
 
+// As the hosts of a terminal are: script class objects, reached by name only
+// through IDispatchEx::GetDispID.
+HostOptions Options(const std::shared_ptr<testing::CallLog>& log) {
+  return HostOptions{.binding = testing::Binding::kScriptLike, .log = log};
+}
+
 }  // namespace
 
 ComHosts::ComHosts(Path path, std::shared_ptr<testing::CallLog> log)
-    : disp(DispatchHost::Create("StepDisp", HostOptions{.log = log})),
-      mks(DispatchHost::Create("StepMks", HostOptions{.log = log})),
-      run(DispatchHost::Create("StepRunModul", HostOptions{.log = log})),
-      trac(DispatchHost::Create("StepTrac", HostOptions{.log = log})),
-      jour(DispatchHost::Create("StepJour", HostOptions{.log = log})) {
+    : disp(DispatchHost::Create("StepDisp", Options(log))),
+      mks(DispatchHost::Create("StepMks", Options(log))),
+      run(DispatchHost::Create("StepRunModul", Options(log))),
+      trac(DispatchHost::Create("StepTrac", Options(log))),
+      jour(DispatchHost::Create("StepJour", Options(log))) {
   disp->Returns(L"ScreenDisplay", MakeI4(0).Get())
       .Returns(L"ScreenNo", MakeI2(kScreenAnswer).Get())
       .Knows(L"DisapleVal01")

@@ -1,6 +1,6 @@
 // The five host objects of the COM benchmark: shared test hosts made without a
 // log, so that they do nothing but find a member by name and give its fixed
-// answer (or raise its failure).
+// answer (or raise its failure). They are reached as script class objects are.
 #pragma once
 
 #include <windows.h>

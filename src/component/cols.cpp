@@ -1,5 +1,7 @@
 // The body of Cols: show the retain screen, capture the card, classify, record,
 // journal, report, trace.
+#include <optional>
+
 #include "component/field_watch.h"
 #include "component/holdfast.h"
 #include "host/convert.h"
@@ -24,10 +26,10 @@ constexpr char16_t kOutcomeFault = u'3';
 constexpr std::int16_t kRecordMessageCount = 5;
 
 std::u16string FailureChn(std::int32_t ret_code) {
-  return Concat({u"回收卡出错,出错代码为:"sv, DecimalText(ret_code)});
+  return Concat({u"回收卡出错,出错代码为:"sv, DecimalDigits(ret_code)});
 }
 std::u16string FailureEng(std::int32_t ret_code) {
-  return Concat({kFailurePromptPrefix, DecimalText(ret_code)});
+  return Concat({kFailurePromptPrefix, DecimalDigits(ret_code)});
 }
 
 }  // namespace
@@ -38,20 +40,24 @@ std::int32_t Holdfast::Cols() {
   // device result, so every call starts from 0.
   fields_.RetCode = 0;
   const FieldWatch watching(*this);
-  // The failure path itself is not guarded: its failures are Cols' own.
+  // The failure path runs after the try, not in it: its own failures are Cols'
+  // own, and a device's failure handed back by RetainCard reaches it without
+  // the unwinding that would otherwise cost twice the step itself.
+  std::optional<Failure> failure;
   try {
-    return RetainCard();
-  } catch (const Failure& failure) {
-    return FailurePath(failure);
+    Outcome<std::int32_t> outcome = RetainCard();
+    if (!outcome.Failed()) return outcome.Value();
+    failure.emplace(outcome.GetFailure());
   } catch (...) {
-    return FailurePath(CurrentFailure());
+    failure.emplace(CurrentFailure());
   }
+  return FailurePath(*failure);
 }
 
 std::int32_t Holdfast::FailurePath(const Failure& failure) {
   Journal(FailureChn(fields_.RetCode), FailureEng(fields_.RetCode));
-  WriteObjectLog(fields_.StepTrac, Concat({DecimalText(fields_.RetCode),
-                                           DecimalText(failure.Number()),
+  WriteObjectLog(fields_.StepTrac, Concat({DecimalDigits(fields_.RetCode),
+                                           DecimalDigits(failure.Number()),
                                            failure.Description()}));
   return kFailure;
 }
@@ -62,32 +68,50 @@ void Holdfast::Journal(std::u16string_view chn_prompt, std::u16string_view eng_p
                eng_prompt, time_sig);
 }
 
-std::int32_t Holdfast::RetainCard() {
+Outcome<std::int32_t> Holdfast::RetainCard() {
   const HostObject& disp = fields_.StepDisp;
   if (fields_.ScreenNoValue == 0) {
     disp.Put(u"ScreenNo"sv, HostValue::I2(kDefaultScreen));
   } else {
     disp.Put(u"ScreenNo"sv, HostValue::I4(fields_.ScreenNoValue));
   }
-  fields_.RetCode = ToInt32(disp.Invoke(u"ScreenDisplay"sv));
+  // The two devices hand their failures back: a device that raises is an
+  // everyday road, not an accident.
+  Outcome<HostValue> shown = disp.TryInvoke(u"ScreenDisplay"sv);
+  if (shown.Failed()) return shown.GetFailure();
+  fields_.RetCode = ToInt32(shown.Value());
 
-  fields_.TraceText = Concat({u"Disp"sv, Trim(ToText(disp.Invoke(u"ScreenNo"sv))), u": "sv,
-                               DecimalText(fields_.RetCode)});
+  {
+    // Written into the field's own buffer, which keeps its size from call to
+    // call; reserved first, so that the field changes only when it all fits.
+    const std::u16string screen_text = ToText(disp.Invoke(u"ScreenNo"sv));
+    const std::u16string_view screen = TrimmedPart(screen_text);
+    const DecimalDigits ret_code(fields_.RetCode);
+    constexpr std::u16string_view kBefore = u"Disp"sv;
+    constexpr std::u16string_view kBetween = u": "sv;
+    std::u16string& line = fields_.TraceText;
+    line.reserve(kBefore.size() + screen.size() + kBetween.size() +
+                 std::u16string_view(ret_code).size());
+    line.assign(kBefore).append(screen).append(kBetween).append(ret_code);
+  }
   WriteObjectLog(fields_.StepTrac, fields_.TraceText);
 
   // The values were meant for this screen only; blank them whatever it answered.
+  const HostValue blank = HostValue::Text(u"");
   for (const std::u16string_view member :
        {u"DisapleVal01"sv, u"DisapleVal02"sv, u"DisapleVal03"sv, u"DisapleVal04"sv}) {
-    disp.Put(member, HostValue::Text(u""s));
+    disp.Put(member, blank);
   }
   if (fields_.RetCode != 0) {
     Journal(FailureChn(fields_.RetCode), FailureEng(fields_.RetCode));
     return kDisplayFailure;
   }
 
-  fields_.RetCode = ToInt32(fields_.StepMks.Invoke(u"CardReaderRetain"sv));
+  Outcome<HostValue> retained = fields_.StepMks.TryInvoke(u"CardReaderRetain"sv);
+  if (retained.Failed()) return retained.GetFailure();
+  fields_.RetCode = ToInt32(retained.Value());
   WriteObjectLog(fields_.StepTrac,
-                 Concat({u"CardReaderRetain:"sv, DecimalText(fields_.RetCode)}));
+                 Concat({u"CardReaderRetain:"sv, DecimalDigits(fields_.RetCode)}));
 
   const HostObject& run = fields_.StepRunModul;
   if (fields_.RetCode == kNotRetained) {
@@ -95,10 +119,10 @@ std::int32_t Holdfast::RetainCard() {
     SetStatusCharacter(kOutcomeNotRetained);
   } else if (fields_.RetCode == kRetained) {
     SetStatusCharacter(kOutcomeRetained);
-    ToInt32(run.Invoke(u"RecordMessage"sv, HostValue::Text(u"CIN"s),
-                       HostValue::I2(kRecordMessageCount)));
+    ToInt32(run.Invoke(u"RecordMessage"sv,
+                       {HostValue::Text(u"CIN"), HostValue::I2(kRecordMessageCount)}));
     Journal(u"吞卡成功"sv, u"Card  retained"sv);
-    run.Put(u"ExcepCode"sv, HostValue::Text(u"1004"s));
+    run.Put(u"ExcepCode"sv, HostValue::Text(u"1004"));
     SendOex(run, fields_.StepTrac, u"吞卡成功"sv);
   } else {
     // A fault on a card that already faulted keeps its code; any other becomes 3.
@@ -106,7 +130,7 @@ std::int32_t Holdfast::RetainCard() {
     const bool again = TextEquals(Mid(status, kStatusOutcome, 1), u"2");
     SetStatusCharacter(again ? kOutcomeFaultAgain : kOutcomeFault);
     Journal(u"吞卡时设备错"sv, u"RetractCard Dev Err"sv);
-    run.Put(u"ExcepCode"sv, HostValue::Text(u"1002"s));
+    run.Put(u"ExcepCode"sv, HostValue::Text(u"1002"));
     SendOex(run, fields_.StepTrac, u"吞卡时设备错"sv);
   }
   return fields_.RetCode;
@@ -114,12 +138,26 @@ std::int32_t Holdfast::RetainCard() {
 
 void Holdfast::SetStatusCharacter(char16_t outcome) {
   // Only the outcome character is ours; every other character belongs to
-  // other steps and is kept.
+  // other steps and is kept. The host's status is read twice, once for what
+  // comes before the outcome and once for what comes after, and each reading
+  // is converted before the next is made.
   const HostObject& run = fields_.StepRunModul;
-  const NullableText kept = Left(ToNullableText(run.Invoke(u"TransAction1"sv)), kStatusKept);
-  const NullableText rest = Mid(ToNullableText(run.Invoke(u"TransAction1"sv)), kStatusRestFrom);
-  const NullableText status = Join(Join(kept, std::u16string(1, outcome)), rest);
-  run.Put(u"TransAction1"sv, status ? HostValue::Text(*status) : HostValue::Null());
+  const NullableText before = ToNullableText(run.Invoke(u"TransAction1"sv));
+  const NullableText after = ToNullableText(run.Invoke(u"TransAction1"sv));
+  // Joining with null gives null, and null goes back as null.
+  if (!before || !after) {
+    run.Put(u"TransAction1"sv, HostValue::Null());
+    return;
+  }
+  // Built in one buffer: this runs on every road that reaches the reader.
+  const std::u16string_view kept = std::u16string_view(*before).substr(0, kStatusKept);
+  const std::u16string_view rest = after->size() >= kStatusRestFrom
+                                       ? std::u16string_view(*after).substr(kStatusRestFrom - 1)
+                                       : std::u16string_view();
+  std::u16string status;
+  status.reserve(kept.size() + 1 + rest.size());
+  status.append(kept).append(1, outcome).append(rest);
+  run.Put(u"TransAction1"sv, HostValue::Text(std::move(status)));
 }
 
 }  // namespace clasp

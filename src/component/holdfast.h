@@ -90,7 +90,7 @@ class Holdfast {
 
   void Assign(HostObject Fields::*field, const HostObject& object);
   void PutDisplayValue(std::u16string_view member, const HostValue& value);
-  std::int32_t RetainCard();
+  Outcome<std::int32_t> RetainCard();
   void SetStatusCharacter(char16_t outcome);
   void Journal(std::u16string_view chn_prompt, std::u16string_view eng_prompt);
   std::int32_t FailurePath(const class Failure& failure);

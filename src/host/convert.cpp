@@ -346,6 +346,16 @@ NullableText ToNullableText(const HostValue& value) {
 }
 
 std::optional<int> CompareWith(const HostValue& value, std::int32_t constant) {
+  // What hosts answer almost always: nothing to read, round or widen.
+  switch (value.GetKind()) {
+    case Kind::kI2:
+    case Kind::kI4:
+      return Order(value.AsInteger(), std::int64_t{constant});
+    case Kind::kEmpty:
+      return Order(std::int32_t{0}, constant);
+    default:
+      break;
+  }
   if (value.GetKind() == Kind::kObject) return PlainCompareWith(DefaultOf(value), constant);
   return PlainCompareWith(value, constant);
 }

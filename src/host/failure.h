@@ -2,11 +2,15 @@
 // the standard failures hosts of this kind already know from their own runtime.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <exception>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <type_traits>
+#include <utility>
+#include <variant>
 
 namespace clasp {
 
@@ -18,19 +22,57 @@ class Failure : public std::exception {
   Failure(std::int32_t number, std::u16string description);
 
   // The standard failure `number`, described as hosts expect (see kKnownFailures).
+  // The known ones share texts made once: a host's failure on a hot road then
+  // costs no allocation at all.
   static Failure Standard(std::int32_t number);
 
   std::int32_t Number() const noexcept { return number_; }
   const std::u16string& Description() const noexcept { return texts_->description; }
-  const char* what() const noexcept override { return texts_->what.c_str(); }
+  // "number description" in UTF-8, made the first time it is asked for: almost
+  // every failure is caught and reported without anybody reading it.
+  const char* what() const noexcept override;
 
  private:
   struct Texts {
+    explicit Texts(std::u16string text) noexcept : description(std::move(text)) {}
+    ~Texts();
+    Texts(const Texts&) = delete;
+    Texts& operator=(const Texts&) = delete;
     std::u16string description;
-    std::string what;
+    // Made by what(); copies on several threads may race to make it.
+    mutable std::atomic<const std::string*> what{nullptr};
   };
+  Failure(std::int32_t number, std::shared_ptr<const Texts> texts) noexcept
+      : number_(number), texts_(std::move(texts)) {}
+
   std::int32_t number_;
   std::shared_ptr<const Texts> texts_;
+};
+
+// A value, or the failure that took its place: a host's failure handed back
+// where unwinding it would cost more than the work around it. The failure is
+// the same Failure a raise would carry, and ValueOrRaise raises it where a
+// caller cannot handle it.
+template <class T>
+class Outcome {
+ public:
+  Outcome(T value) noexcept(std::is_nothrow_move_constructible_v<T>)  // NOLINT: implicit
+      : state_(std::in_place_index<0>, std::move(value)) {}
+  Outcome(Failure failure) noexcept  // NOLINT: implicit
+      : state_(std::in_place_index<1>, std::move(failure)) {}
+
+  bool Failed() const noexcept { return state_.index() != 0; }
+  // Valid only when it did not fail.
+  T& Value() noexcept { return *std::get_if<0>(&state_); }
+  // Valid only when it failed.
+  const Failure& GetFailure() const noexcept { return *std::get_if<1>(&state_); }
+  T ValueOrRaise() && {
+    if (Failed()) throw GetFailure();
+    return std::move(Value());
+  }
+
+ private:
+  std::variant<T, Failure> state_;
 };
 
 // Failure numbers that hosts of this kind already know from their own runtime.

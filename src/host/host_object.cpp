@@ -8,10 +8,14 @@ namespace {
 
 thread_local EmptyReferenceWatch* t_watch = nullptr;
 
-[[noreturn]] void RaiseNotSet(const HostObject& empty, std::u16string_view member) {
-  const Failure failure = ObjectNotSetFailure();
+Failure NotSet(const HostObject& empty, std::u16string_view member) {
+  Failure failure = ObjectNotSetFailure();
   if (t_watch) t_watch->Reached(empty, member, failure);
-  throw failure;
+  return failure;
+}
+
+[[noreturn]] void RaiseNotSet(const HostObject& empty, std::u16string_view member) {
+  throw NotSet(empty, member);
 }
 
 }  // namespace
@@ -31,6 +35,12 @@ HostValue HostObject::InvokeArgs(std::u16string_view member,
   return keep->Invoke(member, args);
 }
 
+Outcome<HostValue> HostObject::TryInvoke(std::u16string_view member) const {
+  if (!ref_) return NotSet(*this, member);
+  const Ref<HostDispatch> keep = ref_;
+  return keep->TryInvoke(member, {});
+}
+
 void HostObject::Put(std::u16string_view member, const HostValue& value) const {
   if (!ref_) RaiseNotSet(*this, member);
   const Ref<HostDispatch> keep = ref_;
@@ -41,6 +51,15 @@ HostValue HostObject::DefaultValue() const {
   if (!ref_) RaiseNotSet(*this, {});
   const Ref<HostDispatch> keep = ref_;
   return keep->DefaultValue();
+}
+
+Outcome<HostValue> HostDispatch::TryInvoke(std::u16string_view member,
+                                           std::span<const HostValue> args) {
+  try {
+    return Invoke(member, args);
+  } catch (const Failure& failure) {
+    return failure;
+  }
 }
 
 HostValue HostDispatch::DefaultValue() { throw MemberMissingFailure(); }

@@ -1,10 +1,12 @@
 // Late-bound host objects: members found by name when they are used.
 #pragma once
 
+#include <initializer_list>
 #include <span>
 #include <string_view>
 #include <utility>
 
+#include "host/failure.h"
 #include "host/ref.h"
 
 namespace clasp {
@@ -21,6 +23,12 @@ class HostDispatch {
   // Raises Failure when the member is missing or fails.
   virtual HostValue Invoke(std::u16string_view member,
                            std::span<const HostValue> args) = 0;
+  // Invoke with the member's failure handed back instead of raised, for the
+  // device calls whose failures are an everyday road. The default catches
+  // Invoke's raise at once; a binding that learns of failures as return codes
+  // overrides it and raises nothing.
+  virtual Outcome<HostValue> TryInvoke(std::u16string_view member,
+                                       std::span<const HostValue> args);
   // Assigns the property `member`. Raises Failure like Invoke.
   virtual void Put(std::u16string_view member, const HostValue& value) = 0;
   // Reads the default member, the one an object stands for when it has to
@@ -49,6 +57,12 @@ class HostObject {
   HostValue Invoke(std::u16string_view member, Args&&... args) const;
   HostValue InvokeArgs(std::u16string_view member,
                        std::span<const HostValue> args) const;
+  // The same with the arguments built where the call reads them: each one
+  // made once, in place, rather than made and then moved into an array.
+  HostValue Invoke(std::u16string_view member, std::initializer_list<HostValue> args) const;
+  // Invokes `member` with no arguments; its failure, an empty reference's
+  // included, is handed back rather than raised.
+  Outcome<HostValue> TryInvoke(std::u16string_view member) const;
   void Put(std::u16string_view member, const HostValue& value) const;
   // The object's default member; fails like Invoke on an empty reference.
   HostValue DefaultValue() const;

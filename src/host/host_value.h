@@ -3,7 +3,11 @@
 
 #include <cstdint>
 #include <memory>
+#include <initializer_list>
+#include <span>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <variant>
 
 #include "host/host_object.h"
@@ -97,6 +101,11 @@ class HostValue {
   static HostValue R8(double v) { return HostValue(Kind::kR8, v); }
   static HostValue Bool(bool v) { return HostValue(Kind::kBool, std::int64_t{v ? -1 : 0}); }
   static HostValue Text(std::u16string v) { return HostValue(Kind::kText, std::move(v)); }
+  // Text made straight into the value, with no string to move in afterwards.
+  static HostValue Text(std::u16string_view v) {
+    return HostValue(Kind::kText, std::in_place_type<std::u16string>, v);
+  }
+  static HostValue Text(const char16_t* v) { return Text(std::u16string_view(v)); }
   // Text by reference: the callee sees and may change `variable` during the call.
   static HostValue TextRef(std::u16string& variable) { return HostValue(clasp::TextRef(variable)); }
   static HostValue Object(HostObject v) { return HostValue(Kind::kObject, std::move(v)); }
@@ -153,6 +162,9 @@ class HostValue {
                             std::u16string*, HostObject, Decimal,
                             std::shared_ptr<const OpaqueValue>>;
   HostValue(Kind kind, Data data) : kind_(kind), data_(std::move(data)) {}
+  template <class T, class... From>
+  HostValue(Kind kind, std::in_place_type_t<T> type, From&&... from)
+      : kind_(kind), data_(type, std::forward<From>(from)...) {}
   static Data CopyOf(const HostValue& value) {
     if (value.IsByRef()) return Data(std::in_place_type<std::u16string>, value.AsText());
     return value.data_;
@@ -181,6 +193,11 @@ HostValue HostObject::Invoke(std::u16string_view member, Args&&... args) const {
     const HostValue values[] = {HostValue(std::forward<Args>(args))...};
     return InvokeArgs(member, values);
   }
+}
+
+inline HostValue HostObject::Invoke(std::u16string_view member,
+                                   std::initializer_list<HostValue> args) const {
+  return InvokeArgs(member, std::span<const HostValue>(args.begin(), args.size()));
 }
 
 }  // namespace clasp

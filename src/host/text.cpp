@@ -6,22 +6,23 @@ namespace clasp {
 namespace {
 
 constexpr char16_t kSpace = u' ';
+constexpr std::uint64_t kRadix = 10;
 
 }  // namespace
 
-std::u16string DecimalText(std::int64_t number) {
+DecimalDigits::DecimalDigits(std::int64_t number) noexcept : begin_(kCapacity) {
   // Work on the magnitude as unsigned so the most negative value survives.
   std::uint64_t magnitude = number < 0 ? 0 - static_cast<std::uint64_t>(number)
                                        : static_cast<std::uint64_t>(number);
-  char16_t buffer[24];
-  char16_t* end = buffer + sizeof(buffer) / sizeof(buffer[0]);
-  char16_t* begin = end;
   do {
-    *--begin = static_cast<char16_t>(u'0' + magnitude % 10);
-    magnitude /= 10;
+    buffer_[--begin_] = static_cast<char16_t>(u'0' + magnitude % kRadix);
+    magnitude /= kRadix;
   } while (magnitude != 0);
-  if (number < 0) *--begin = u'-';
-  return {begin, end};
+  if (number < 0) buffer_[--begin_] = u'-';
+}
+
+std::u16string DecimalText(std::int64_t number) {
+  return std::u16string(std::u16string_view(DecimalDigits(number)));
 }
 
 std::u16string Concat(std::initializer_list<std::u16string_view> parts) {
@@ -33,11 +34,13 @@ std::u16string Concat(std::initializer_list<std::u16string_view> parts) {
   return text;
 }
 
-std::u16string Trim(std::u16string_view text) {
+std::u16string Trim(std::u16string_view text) { return std::u16string(TrimmedPart(text)); }
+
+std::u16string_view TrimmedPart(std::u16string_view text) noexcept {
   const auto first = text.find_first_not_of(kSpace);
   if (first == std::u16string_view::npos) return {};
   const auto last = text.find_last_not_of(kSpace);
-  return std::u16string(text.substr(first, last - first + 1));
+  return text.substr(first, last - first + 1);
 }
 
 NullableText Mid(const NullableText& text, std::size_t start, std::size_t count) {

@@ -17,6 +17,21 @@ namespace clasp {
 // Decimal text of a number: a minus sign for negatives, no blanks or zeros in front.
 std::u16string DecimalText(std::int64_t number);
 
+// The same text in a buffer of its own, for joining into a longer text without
+// a string of its own on the way.
+class DecimalDigits {
+ public:
+  explicit DecimalDigits(std::int64_t number) noexcept;
+  operator std::u16string_view() const noexcept {  // NOLINT: reads as the text it is
+    return {buffer_ + begin_, kCapacity - begin_};
+  }
+
+ private:
+  static constexpr std::size_t kCapacity = 20;  // 19 digits of an int64 and a sign
+  char16_t buffer_[kCapacity];
+  std::size_t begin_;
+};
+
 // Joins the parts into one text, sized once.
 std::u16string Concat(std::initializer_list<std::u16string_view> parts);
 
@@ -25,6 +40,8 @@ using NullableText = std::optional<std::u16string>;
 
 // Removes leading and trailing space characters (U+0020) only.
 std::u16string Trim(std::u16string_view text);
+// The part of `text` that Trim keeps, without a copy.
+std::u16string_view TrimmedPart(std::u16string_view text) noexcept;
 // Up to `count` characters of `text` starting at character `start` (counted from 1).
 NullableText Mid(const NullableText& text, std::size_t start,
                  std::size_t count = std::u16string::npos);

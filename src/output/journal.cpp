@@ -16,8 +16,8 @@ std::int32_t WriteJournal(const JournalHosts& hosts, std::u16string_view chn_pro
     WritePrintLog(hosts.StepTrac, std::u16string(eng_prompt));
   }
   hosts.StepJour.Put(u"TimeSig"sv, HostValue::I2(time_sig));
-  hosts.StepJour.Put(u"ChnPromptString"sv, HostValue::Text(std::u16string(chn_prompt)));
-  hosts.StepJour.Put(u"EngPromptString"sv, HostValue::Text(std::u16string(eng_prompt)));
+  hosts.StepJour.Put(u"ChnPromptString"sv, HostValue::Text(chn_prompt));
+  hosts.StepJour.Put(u"EngPromptString"sv, HostValue::Text(eng_prompt));
   const std::int32_t result = ToInt32(hosts.StepJour.Invoke(u"JournalWriteMsg"sv));
   // isjrn goes back to what the module says, whatever kind it answers in.
   hosts.StepJour.Put(u"isjrn"sv, hosts.StepRunModul.Invoke(u"IsJRNDevice"sv));

@@ -14,16 +14,17 @@ constexpr std::int32_t kCommReady = 0;
 constexpr std::int32_t kWriteOnlyAbove = 0;
 constexpr std::int32_t kUnpackWanted = 1;
 
-HostValue Text(std::u16string text) { return HostValue::Text(std::move(text)); }
-
 std::int32_t Exchange(const HostObject& run, const HostObject& trac,
                       std::u16string_view report_text) {
   std::u16string detail_flag =
       EqualsInt(run.Invoke(u"ControlNum"sv), kControlNumForFlag2) ? u"2" : u"1";
   // The module may rewrite the flag through the reference; we never read it back.
-  ToInt32(run.Invoke(u"WriteDetailFileName"sv, Text(u"CRD"s), Text(u"0"s), Text(u"0"s),
-                     HostValue::TextRef(detail_flag)));
-  if (ToInt32(run.Invoke(u"PackMessage"sv, Text(u"OEX"s))) != 0) return kFailure;
+  // Arguments are made in place throughout: copies on the way would cost more
+  // than the exchange's own work on hosts that answer at once.
+  ToInt32(run.Invoke(u"WriteDetailFileName"sv,
+                     {HostValue::Text(u"CRD"), HostValue::Text(u"0"), HostValue::Text(u"0"),
+                      HostValue::TextRef(detail_flag)}));
+  if (ToInt32(run.Invoke(u"PackMessage"sv, {HostValue::Text(u"OEX")})) != 0) return kFailure;
   if (!EqualsInt(run.Invoke(u"CommSign"sv), kCommReady)) return kFailure;
   const std::u16string_view send_member = GreaterThanInt(run.Invoke(u"IsWriteOnly"sv), kWriteOnlyAbove)
                                     ? u"StepCommWriteOnly"sv
@@ -31,7 +32,7 @@ std::int32_t Exchange(const HostObject& run, const HostObject& trac,
   {
     HostValue message = run.Invoke(u"SendMessage"sv);
     HostValue length = run.Invoke(u"SendMessageLen"sv);
-    if (ToInt32(run.Invoke(send_member, std::move(message), std::move(length))) != 0) {
+    if (ToInt32(run.Invoke(send_member, {std::move(message), std::move(length)})) != 0) {
       return kFailure;
     }
   }
@@ -40,9 +41,9 @@ std::int32_t Exchange(const HostObject& run, const HostObject& trac,
     HostValue message = run.Invoke(u"RecieveMessage"sv);
     HostValue length = run.Invoke(u"RecieveMessageLen"sv);
     // A failed read is not reported: there is just nothing to unpack.
-    if (ToInt32(run.Invoke(u"StepCommRead"sv, std::move(time_out), std::move(message),
-                           std::move(length))) == 0) {
-      ToInt32(run.Invoke(u"UnpackMessage"sv, Text(u"OEX"s)));
+    if (ToInt32(run.Invoke(u"StepCommRead"sv,
+                           {std::move(time_out), std::move(message), std::move(length)})) == 0) {
+      ToInt32(run.Invoke(u"UnpackMessage"sv, {HostValue::Text(u"OEX")}));
     }
   }
   WriteObjectLog(trac, Concat({u"WD "sv, report_text}));

@@ -2,6 +2,8 @@
 
 #include <oleauto.h>
 
+#include <utility>
+
 #include "component/holdfast.h"
 #include "server/com/com_object.h"
 #include "server/com/error.h"
@@ -19,6 +21,19 @@ bool IsHoldfastInterface(REFIID iid) noexcept {
 
 bool IsPut(WORD flags) noexcept {
   return (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) != 0;
+}
+
+// Cols as the type library numbers it.
+constexpr DISPID kColsDispid = 0x60030007;
+
+// Cols exactly as hosts call it: as a method (scripts add the property read),
+// no arguments. Only this request is served without the type library's
+// dispatcher, which otherwise walks its descriptions on every call; every
+// other request, malformed ones above all, is still answered by it.
+bool IsPlainColsCall(DISPID id, WORD flags, const DISPPARAMS& params) noexcept {
+  return id == kColsDispid &&
+         (flags == DISPATCH_METHOD || flags == (DISPATCH_METHOD | DISPATCH_PROPERTYGET)) &&
+         params.cArgs == 0 && params.cNamedArgs == 0;
 }
 
 // A caller's malformed request, refused before the type library's dispatcher
@@ -104,6 +119,9 @@ class HoldfastObject final
   }
   HRESULT STDMETHODCALLTYPE Cols(LONG* result) noexcept override {
     if (!result) return E_POINTER;
+    // The dispatcher calling back for a Cols that already failed: the same
+    // failure again, its error object still on the thread, and no second step.
+    if (FAILED(replayed_)) return std::exchange(replayed_, S_OK);
     return Member([&] { *result = core_->Cols(); });
   }
   HRESULT STDMETHODCALLTYPE put_DisapleVal01(VARIANT value) noexcept override {
@@ -152,6 +170,8 @@ class HoldfastObject final
 
   // What the last failing member returned, for Invoke's EXCEPINFO.
   HRESULT last_failure_ = S_OK;
+  // A failure of Cols, served directly, that the dispatcher is to report.
+  HRESULT replayed_ = S_OK;
   Ref<Holdfast> core_;
 };
 
@@ -165,8 +185,25 @@ HRESULT HoldfastObject::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARA
     const ComPtr<ITypeInfo> info = HoldfastTypeInfo();
     SetErrorInfo(0, nullptr);
     last_failure_ = S_OK;
+    if (IsPlainColsCall(id, flags, *params)) {
+      LONG answer = 0;
+      const HRESULT called = Cols(&answer);
+      if (SUCCEEDED(called)) {
+        // As the dispatcher hands a result back: initialised, then the value.
+        if (result) {
+          VariantInit(result);
+          V_VT(result) = VT_I4;
+          V_I4(result) = answer;
+        }
+        return called;
+      }
+      // A failure is rare and its answer is the dispatcher's to shape
+      // (EXCEPINFO from our error object): it calls Cols again, which replays it.
+      replayed_ = called;
+    }
     const HRESULT outcome = info->Invoke(static_cast<_Holdfast*>(this), id, flags, params,
                                          result, excep_info, argument_error);
+    replayed_ = S_OK;  // not left for a later call should the dispatcher not have called
     // Script hosts read the number from scode only; make sure it is there even
     // if the type library's dispatcher filled just the description.
     if (outcome == DISP_E_EXCEPTION && excep_info && excep_info->scode == 0 &&

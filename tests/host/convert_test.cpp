@@ -321,6 +321,12 @@ TEST(Compare, NumericWithEmptyAsZeroAndNullFalse) {
       {"currency -2.5 < -2", HostValue::Integer(Kind::kCurrency, -25000), -2, -1},
       {"decimal beyond 64 bits > 6", HostValue::Dec(Dec(0, 0, false, 1)), 6, 1},
       {"decimal beyond 64 bits, negative, < 6", HostValue::Dec(Dec(0, 0, true, 1)), 6, -1},
+      {"I2 -1 < 0", HostValue::I2(-1), 0, -1},
+      {"I2 7 > 6", HostValue::I2(7), 6, 1},
+      {"empty > -1", HostValue::Empty(), -1, 1},
+      {"empty < 1", HostValue::Empty(), 1, -1},
+      {"I4 smallest < largest", HostValue::I4(std::numeric_limits<std::int32_t>::min()),
+       std::numeric_limits<std::int32_t>::max(), -1},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

@@ -60,6 +60,41 @@ TEST(HostObject, MemberFailuresKeepTheirNumberAndDescription) {
                               "Host.Boom = Empty !! 1234 boom"}));
 }
 
+// The handed-back road must carry exactly what the raising road raises, and
+// make the one access the host sees either way.
+TEST(HostObject, TryInvokeHandsBackWhatInvokeRaises) {
+  const struct {
+    const char* name;
+    bool set;
+    const char16_t* member;
+    std::optional<std::int32_t> number;  // none: the member answers 5
+    std::u16string description;
+  } rows[] = {
+      {"answers", true, u"Fine", std::nullopt, u""},
+      {"raises", true, u"Boom", 1234, u"boom"},
+      {"missing", true, u"Gone", kMemberMissing, u"Object doesn't support this property or method"},
+      {"reference not set", false, u"Fine", kObjectNotSet,
+       u"Object variable or With block variable not set"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    auto log = std::make_shared<AccessLog>();
+    auto host = RecordingHost::Create("Host", log);
+    host->Returns(u"Fine", HostValue::I4(5)).Lacks(u"Gone").Raises(u"Boom", Failure(1234, u"boom"));
+    const HostObject object = row.set ? host->Object() : HostObject();
+    Outcome<HostValue> outcome = object.TryInvoke(row.member);
+    ASSERT_EQ(outcome.Failed(), row.number.has_value());
+    if (row.number) {
+      EXPECT_EQ(outcome.GetFailure().Number(), *row.number);
+      EXPECT_EQ(outcome.GetFailure().Description(), row.description);
+      EXPECT_THROW(std::move(outcome).ValueOrRaise(), Failure);
+    } else {
+      EXPECT_EQ(outcome.Value(), HostValue::I4(5));
+    }
+    EXPECT_EQ(log->Lines().size(), row.set ? 1u : 0u);
+  }
+}
+
 TEST(HostObject, ArgumentsArePositionalAndTextByReferenceIsShared) {
   auto log = std::make_shared<AccessLog>();
   auto host = RecordingHost::Create("Host", log);

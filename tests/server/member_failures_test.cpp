@@ -115,5 +115,50 @@ TEST(MemberFailures, ColsFailsItselfOnlyWhenItsFailurePathFails) {
   EXPECT_EQ(info.Get().scode, kObjectNotSet);
 }
 
+// A plain Cols call is answered without the type library's dispatcher; one that
+// fails must still get exactly what the dispatcher itself answers, asked
+// directly on a twin component, with and without an EXCEPINFO.
+TEST(MemberFailures, AFailingColsAnswersAsTheTypeLibraryDispatcherDoes) {
+  constexpr DISPID kCols = 0x60030007;
+  for (const WORD flags : {WORD{DISPATCH_METHOD}, WORD{DISPATCH_METHOD | DISPATCH_PROPERTYGET}}) {
+    for (const bool with_info : {true, false}) {
+      SCOPED_TRACE(::testing::Message() << "flags " << flags << (with_info ? "" : ", no EXCEPINFO"));
+      struct Answer {
+        HRESULT outcome;
+        ExcepInfo info;
+      } served, dispatched;
+      DISPPARAMS none{nullptr, nullptr, 0, 0};
+      {
+        const ComPtr<IDispatch> component = CreateByProgId();
+        ASSERT_TRUE(component);
+        Variant result;
+        served.outcome = component->Invoke(kCols, IID_NULL, LOCALE_USER_DEFAULT, flags, &none,
+                                           result.Put(), with_info ? served.info.Put() : nullptr,
+                                           nullptr);
+      }
+      {
+        const ComPtr<IDispatch> twin = CreateByProgId();
+        ASSERT_TRUE(twin);
+        ComPtr<_Holdfast> holdfast;
+        ASSERT_EQ(twin->QueryInterface(IID__Holdfast, holdfast.PutVoid()), S_OK);
+        ComPtr<ITypeInfo> type_info;
+        ASSERT_EQ(twin->GetTypeInfo(0, LOCALE_USER_DEFAULT, type_info.Put()), S_OK);
+        Variant result;
+        UINT argument_error = 0;
+        SetErrorInfo(0, nullptr);
+        dispatched.outcome = type_info->Invoke(holdfast.Get(), kCols, flags, &none, result.Put(),
+                                               with_info ? dispatched.info.Put() : nullptr,
+                                               &argument_error);
+      }
+      EXPECT_EQ(served.outcome, dispatched.outcome);
+      EXPECT_EQ(served.info.Get().scode, dispatched.info.Get().scode);
+      EXPECT_EQ(served.info.Get().wCode, dispatched.info.Get().wCode);
+      EXPECT_EQ(TextOf(served.info.Get().bstrDescription),
+                TextOf(dispatched.info.Get().bstrDescription));
+      EXPECT_EQ(TextOf(served.info.Get().bstrSource), TextOf(dispatched.info.Get().bstrSource));
+    }
+  }
+}
+
 }  // namespace
 }  // namespace clasp::testing

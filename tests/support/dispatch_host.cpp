@@ -149,11 +149,13 @@ HRESULT DispatchHost::GetDispID(BSTR name, DWORD, DISPID* id) {
 
 HRESULT DispatchHost::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
                              VARIANT* result, EXCEPINFO* info, UINT*) {
+  ++invokes_;
   return Call(id, flags, params, result, info);
 }
 
 HRESULT DispatchHost::InvokeEx(DISPID id, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
                                EXCEPINFO* info, IServiceProvider*) {
+  ++ex_invokes_;
   return Call(id, flags, params, result, info);
 }
 

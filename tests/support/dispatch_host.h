@@ -73,6 +73,9 @@ class DispatchHost final : public IDispatchEx, public ISupportErrorInfo {
   // How many names were resolved through GetDispID and through GetIDsOfNames.
   int DispIdLookups() const { return dispid_lookups_; }
   int NameLookups() const { return name_lookups_; }
+  // How many calls came through IDispatch::Invoke and through IDispatchEx::InvokeEx.
+  int Invokes() const { return invokes_; }
+  int ExInvokes() const { return ex_invokes_; }
   // Interfaces other than IUnknown asked for through QueryInterface (logged hosts only).
   const std::vector<GUID>& Asked() const { return asked_; }
 
@@ -133,6 +136,8 @@ class DispatchHost final : public IDispatchEx, public ISupportErrorInfo {
   std::vector<Member> members_;  // dispatch identifier = index + 1
   int dispid_lookups_ = 0;
   int name_lookups_ = 0;
+  int invokes_ = 0;
+  int ex_invokes_ = 0;
   std::vector<GUID> asked_;
 };
 

@@ -2,6 +2,8 @@
 
 #include <dispex.h>
 
+#include <array>
+#include <optional>
 #include <vector>
 
 #include "host/failure.h"
@@ -12,21 +14,27 @@
 namespace clasp {
 namespace {
 
+// A host that keeps inventing names gets no more of them kept than this.
+constexpr std::size_t kKeptNames = 64;
+
 // The VARIANTARGs of one call, last argument first as DISPPARAMS wants them.
 // Text by reference points at a BSTR of ours; whatever the callee leaves
 // there goes back to the caller's variable, whether the call succeeded or not.
+// The component's calls have at most four arguments and one reference: those
+// stay inline, so that a call allocates nothing but the texts it passes.
 class Arguments {
  public:
   explicit Arguments(std::span<const HostValue> args) : values_(args.size()) {
     std::size_t references = 0;
     for (const HostValue& arg : args) references += arg.IsByRef() ? 1 : 0;
-    // Reserved once, so that each BSTR's address stays put for the call.
-    references_.reserve(references);
+    // Sized once, so that each BSTR's address stays put for the call.
+    if (references > inline_.size()) heap_.resize(references);
+    Reference* next = references > inline_.size() ? heap_.data() : inline_.data();
     for (std::size_t i = 0; i < args.size(); ++i) {
       const HostValue& arg = args[i];
       VARIANTARG& slot = values_[args.size() - 1 - i];
       if (arg.IsByRef()) {
-        Reference& reference = references_.emplace_back();
+        Reference& reference = *next++;
         reference.target = &arg.RefTarget();
         BSTR* text = reference.text.Put();
         *text = Bstr(arg.AsText()).Detach();
@@ -36,11 +44,19 @@ class Arguments {
         slot = ToVariant(arg).Detach();
       }
     }
+    used_ = std::span<Reference>(references > inline_.size() ? heap_.data() : inline_.data(),
+                                 references);
   }
 
   // The callee may have changed the text; the caller's variable follows.
+  // Most leave it as it was: then nothing is copied, and nothing allocated.
   void CopyBack() const {
-    for (const Reference& reference : references_) *reference.target = reference.text.Text();
+    for (const Reference& reference : used_) {
+      const BSTR text = reference.text.Get();
+      const std::u16string_view now(reinterpret_cast<const char16_t*>(text),
+                                    text ? SysStringLen(text) : 0);
+      if (now != *reference.target) reference.target->assign(now);
+    }
   }
 
   VARIANTARG* Data() noexcept { return values_.Data(); }
@@ -52,7 +68,9 @@ class Arguments {
     std::u16string* target = nullptr;
   };
   VariantArray values_;
-  std::vector<Reference> references_;
+  std::array<Reference, 1> inline_;
+  std::vector<Reference> heap_;
+  std::span<Reference> used_;
 };
 
 }  // namespace
@@ -79,21 +97,53 @@ IDispatchEx* HostObjectAdapter::Extended() const noexcept {
   return extended_ ? static_cast<IDispatchEx*>(dispatch_.Get()) : nullptr;
 }
 
-DISPID HostObjectAdapter::Resolve(std::u16string_view member) const {
-  Bstr name(member);
+BSTR HostObjectAdapter::NameText(std::u16string_view member) {
+  // The component spells its members with literals, so the text's address
+  // finds the name at once; a text elsewhere with the same content is found
+  // by its content. Either way the lent text must still read as the member:
+  // a host that wrote into it gets a fresh copy rather than spoiling every
+  // later lookup.
+  const auto lent_reads = [member](const KeptName& kept) {
+    return std::char_traits<char16_t>::compare(
+               reinterpret_cast<const char16_t*>(kept.text.Get()), member.data(),
+               member.size()) == 0;
+  };
+  for (KeptName& kept : names_) {
+    if (kept.spelled_at == member.data() && kept.name.size() == member.size() &&
+        lent_reads(kept)) {
+      return kept.text.Get();
+    }
+  }
+  for (KeptName& kept : names_) {
+    if (kept.name != member) continue;
+    if (!lent_reads(kept)) kept.text = Bstr(member);
+    kept.spelled_at = member.data();
+    return kept.text.Get();
+  }
+  if (names_.size() == kKeptNames) return nullptr;
+  names_.push_back(KeptName{member.data(), std::u16string(member), Bstr(member)});
+  return names_.back().text.Get();
+}
+
+std::optional<DISPID> HostObjectAdapter::Resolve(std::u16string_view member) {
+  // The name's text is kept; its identifier never is: asked for at every access.
+  Bstr unkept;
+  BSTR name = NameText(member);
+  if (!name) name = (unkept = Bstr(member)).Get();
   DISPID id = DISPID_UNKNOWN;
   HRESULT result = E_NOTIMPL;
   IDispatchEx* extended = Extended();
-  if (extended) result = extended->GetDispID(name.Get(), fdexNameCaseInsensitive, &id);
+  if (extended) result = extended->GetDispID(name, fdexNameCaseInsensitive, &id);
   if (!extended || result == E_NOTIMPL) {
-    LPOLESTR names[] = {name.Get()};
+    LPOLESTR names[] = {name};
     result = dispatch_->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
   }
-  if (FAILED(result)) throw MemberMissingFailure();
+  if (FAILED(result)) return std::nullopt;
   return id;
 }
 
-void HostObjectAdapter::Call(DISPID id, WORD flags, DISPPARAMS& params, Variant* result) const {
+std::optional<Failure> HostObjectAdapter::Call(DISPID id, WORD flags, DISPPARAMS& params,
+                                               Variant* result) const {
   // An error object left by an earlier call must not describe this one.
   SetErrorInfo(0, nullptr);
   ExcepInfo excep_info;
@@ -108,35 +158,45 @@ void HostObjectAdapter::Call(DISPID id, WORD flags, DISPPARAMS& params, Variant*
                                 excep_info.Put(), &argument_error);
   }
   if (FAILED(outcome)) {
-    throw FailureOfCall(outcome, excep_info, dispatch_.Get(),
-                        Extended() ? __uuidof(IDispatchEx) : __uuidof(IDispatch));
+    return FailureOfCall(outcome, excep_info, dispatch_.Get(),
+                         Extended() ? __uuidof(IDispatchEx) : __uuidof(IDispatch));
   }
+  return std::nullopt;
+}
+
+// No count of our own is taken for a call: the HostObject that calls holds
+// one until the call returns, whatever the host does to the component.
+Outcome<HostValue> HostObjectAdapter::TryInvoke(std::u16string_view member,
+                                                std::span<const HostValue> args) {
+  const std::optional<DISPID> id = Resolve(member);
+  if (!id) return MemberMissingFailure();
+  Arguments arguments(args);
+  DISPPARAMS params{arguments.Data(), nullptr, arguments.Count(), 0};
+  Variant result;
+  std::optional<Failure> failure =
+      Call(*id, DISPATCH_METHOD | DISPATCH_PROPERTYGET, params, &result);
+  // Copied back on either road: the callee may have written before failing.
+  arguments.CopyBack();
+  if (failure) return std::move(*failure);
+  return ToHostValue(result.Get());
 }
 
 HostValue HostObjectAdapter::Invoke(std::u16string_view member,
                                     std::span<const HostValue> args) {
-  const HostObject keep_alive(this);
-  const DISPID id = Resolve(member);
-  Arguments arguments(args);
-  DISPPARAMS params{arguments.Data(), nullptr, arguments.Count(), 0};
-  Variant result;
-  try {
-    Call(id, DISPATCH_METHOD | DISPATCH_PROPERTYGET, params, &result);
-  } catch (...) {
-    arguments.CopyBack();
-    throw;
-  }
-  arguments.CopyBack();
-  return ToHostValue(result.Get());
+  // The failure is made once and raised once, here, for the callers that
+  // cannot take it handed back.
+  return TryInvoke(member, args).ValueOrRaise();
 }
 
 void HostObjectAdapter::Put(std::u16string_view member, const HostValue& value) {
-  const HostObject keep_alive(this);
-  const DISPID id = Resolve(member);
+  const std::optional<DISPID> id = Resolve(member);
+  if (!id) throw MemberMissingFailure();
   Variant argument = ToVariant(value);
   DISPID named = DISPID_PROPERTYPUT;
   DISPPARAMS params{argument.Address(), &named, 1, 1};
-  Call(id, DISPATCH_PROPERTYPUT, params, nullptr);
+  if (std::optional<Failure> failure = Call(*id, DISPATCH_PROPERTYPUT, params, nullptr)) {
+    throw std::move(*failure);
+  }
 }
 
 HostValue HostObjectAdapter::DefaultValue() {

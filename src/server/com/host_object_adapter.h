@@ -7,8 +7,12 @@
 
 #include <atomic>
 #include <cstdint>
+#include <optional>
 #include <span>
+#include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "host/host_object.h"
 #include "server/com/owners.h"
@@ -29,6 +33,9 @@ class HostObjectAdapter final : public HostDispatch {
   void AddRef() noexcept override;
   void Release() noexcept override;
   HostValue Invoke(std::u16string_view member, std::span<const HostValue> args) override;
+  // A failing member's HRESULT becomes the failure handed back: nothing is raised.
+  Outcome<HostValue> TryInvoke(std::u16string_view member,
+                               std::span<const HostValue> args) override;
   void Put(std::u16string_view member, const HostValue& value) override;
   HostValue DefaultValue() override;
 
@@ -39,13 +46,27 @@ class HostObjectAdapter final : public HostDispatch {
   HostObjectAdapter(ComPtr<IDispatch> dispatch, bool extended) noexcept;
   ~HostObjectAdapter() = default;
 
-  DISPID Resolve(std::u16string_view member) const;
-  void Call(DISPID id, WORD flags, DISPPARAMS& params, Variant* result) const;
+  // The member's identifier, looked up now; a name the host lacks gives nothing.
+  std::optional<DISPID> Resolve(std::u16string_view member);
+  // The member's name as a BSTR of ours, made at its first use; null once
+  // kKeptNames names are kept.
+  BSTR NameText(std::u16string_view member);
+  // The member's failure when the call failed, nothing when it succeeded.
+  std::optional<Failure> Call(DISPID id, WORD flags, DISPPARAMS& params,
+                              Variant* result) const;
   IDispatchEx* Extended() const noexcept;
 
   std::atomic<std::uint32_t> count_{1};
   ComPtr<IDispatch> dispatch_;
   bool extended_;
+  // Name texts only, never identifiers: the host is asked for the identifier
+  // at every access, as it may change its members at any time.
+  struct KeptName {
+    const char16_t* spelled_at;  // where the caller's text was, the first time
+    std::u16string name;
+    Bstr text;
+  };
+  std::vector<KeptName> names_;
 };
 
 }  // namespace clasp

@@ -179,7 +179,8 @@ void Scaling(int calls_per_thread, Faults& faults) {
     });
     const double direct = Throughput(threads, calls_per_thread, false, [](int calls) {
       const bench::ComHosts hosts(bench::Path::kCapture);
-      for (int i = 0; i < calls; ++i) bench::CaptureCalls(hosts);
+      bench::DirectCaller direct(hosts);
+      for (int i = 0; i < calls; ++i) direct.CaptureRoad();
     });
     if (threads == 1) first_cols = cols, first_direct = direct;
     std::printf("load:   %d thread%s: Cols %.0f (%.0f%% of one thread), direct calls %.0f "
