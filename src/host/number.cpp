@@ -1,5 +1,6 @@
 #include "host/number.h"
 
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -385,8 +386,8 @@ namespace {
 // The representable dates: 1 January 100 to 31 December 9999.
 constexpr double kFirstDate = -657434;
 constexpr double kLastDate = 2958465;
-// Serial day 0 as a Julian day number.
-constexpr int kJulianOfFirstDate = 1757585;
+// Serial day 0: 30 December 1899.
+constexpr std::chrono::sys_days kDayZero{std::chrono::year{1899} / std::chrono::December / 30};
 // The platform nudges the time of day up by this much so that truncating to
 // whole seconds does not lose one to binary fractions.
 constexpr double kTimeNudge = 0.00000000001;
@@ -394,26 +395,6 @@ constexpr int kHoursPerDay = 24;
 constexpr int kMinutesPerHour = 60;
 constexpr int kSecondsPerMinute = 60;
 constexpr int kNoonHour = 12;
-
-struct CivilDate {
-  int year, month, day;
-};
-
-// The Fliegel and Van Flandern conversion of a Julian day number.
-CivilDate FromJulian(int julian) {
-  int l = julian + 68569;
-  const int n = l * 4 / 146097;
-  l -= (n * 146097 + 3) / 4;
-  const int i = (4000 * (l + 1)) / 1461001;
-  l += 31 - (i * 1461) / 4;
-  const int j = (l * 80) / 2447;
-  CivilDate date;
-  date.day = l - (j * 2447) / 80;
-  l = j / 11;
-  date.month = (j + 2) - (12 * l);
-  date.year = 100 * (n - 49) + i + l;
-  return date;
-}
 
 }  // namespace
 
@@ -424,7 +405,8 @@ std::optional<std::string> DateText(double date) {
   // 6 AM on 29 December 1899), so the time is the fraction's magnitude.
   double time = std::fabs(date - whole) + kTimeNudge;
   if (time >= 1.0) time -= kTimeNudge;
-  int julian = static_cast<int>(date) - static_cast<int>(kFirstDate) + kJulianOfFirstDate;
+  // Whole days count towards zero either side of day 0.
+  int day = static_cast<int>(date);
 
   time *= kHoursPerDay;
   int hour = static_cast<int>(time);
@@ -437,15 +419,16 @@ std::optional<std::string> DateText(double date) {
     second = 0;
     if (++minute == kMinutesPerHour) {
       minute = 0;
-      if (++hour == kHoursPerDay) hour = 0, ++julian;
+      if (++hour == kHoursPerDay) hour = 0, ++day;
     }
   }
 
   char text[64] = "";
   int length = 0;
   if (whole != 0) {
-    const CivilDate civil = FromJulian(julian);
-    length = std::snprintf(text, sizeof(text), "%d/%d/%d", civil.month, civil.day, civil.year);
+    const std::chrono::year_month_day civil{kDayZero + std::chrono::days{day}};
+    length = std::snprintf(text, sizeof(text), "%u/%u/%d", static_cast<unsigned>(civil.month()),
+                           static_cast<unsigned>(civil.day()), static_cast<int>(civil.year()));
   }
   if (whole == 0 || date != whole) {
     const int hour12 = hour % kNoonHour == 0 ? kNoonHour : hour % kNoonHour;
