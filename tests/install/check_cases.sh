@@ -46,6 +46,11 @@ mkfifo "$work/keep"
 exec 3>"$work/keep"
 
 windows_path() { local path=${1//\//\\}; echo "Z:$path"; }
+# Both views share the ProgID key, as on 64-bit Windows (see the file).
+if [ "$arch" = x64 ]; then
+  "$loader" rundll32 setupapi.dll,InstallHinfSection DefaultInstall 128 \
+    "$(windows_path "$root/tests/install/shared_classes.inf")" </dev/null >/dev/null 2>&1
+fi
 reg() { "$loader" reg "$@" </dev/null >/dev/null 2>&1; }
 
 # The check runs from a folder of its own, as it does from the release: no
