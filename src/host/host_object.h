@@ -78,29 +78,4 @@ class HostObject {
   Ref<HostDispatch> ref_;
 };
 
-// Told when a member is reached through an empty reference, just before
-// `failure` is raised: nothing outside the component sees that failure happen
-// otherwise. `member` is empty for the default member.
-class EmptyReferenceWatch {
- public:
-  virtual void Reached(const HostObject& empty, std::u16string_view member,
-                       const class Failure& failure) noexcept = 0;
-
- protected:
-  ~EmptyReferenceWatch() = default;
-};
-
-// Makes `watch` the calling thread's watch while it lives, then puts back the
-// one before: a host may run another step inside this one.
-class ScopedEmptyReferenceWatch {
- public:
-  explicit ScopedEmptyReferenceWatch(EmptyReferenceWatch& watch) noexcept;
-  ~ScopedEmptyReferenceWatch();
-  ScopedEmptyReferenceWatch(const ScopedEmptyReferenceWatch&) = delete;
-  ScopedEmptyReferenceWatch& operator=(const ScopedEmptyReferenceWatch&) = delete;
-
- private:
-  EmptyReferenceWatch* previous_;
-};
-
 }  // namespace clasp
