@@ -2,8 +2,8 @@
 // journal, report, trace.
 #include <optional>
 
-#include "component/field_watch.h"
 #include "component/holdfast.h"
+#include "component/unset_fields.h"
 #include "host/convert.h"
 #include "host/failure.h"
 #include "host/text.h"
@@ -39,7 +39,7 @@ std::int32_t Holdfast::Cols() {
   // A failure before the display answers must not report the previous call's
   // device result, so every call starts from 0.
   fields_.RetCode = 0;
-  const FieldWatch watching(*this);
+  unset_->Forget();
   // The failure path runs after the try, not in it: its own failures are Cols'
   // own, and a device's failure handed back by RetainCard reaches it without
   // the unwinding that would otherwise cost twice the step itself.
@@ -56,7 +56,7 @@ std::int32_t Holdfast::Cols() {
 
 std::int32_t Holdfast::FailurePath(const Failure& failure) {
   Journal(FailureChn(fields_.RetCode), FailureEng(fields_.RetCode));
-  WriteObjectLog(fields_.StepTrac, Concat({DecimalDigits(fields_.RetCode),
+  WriteObjectLog(Field(&Fields::StepTrac), Concat({DecimalDigits(fields_.RetCode),
                                            DecimalDigits(failure.Number()),
                                            failure.Description()}));
   return kFailure;
@@ -64,12 +64,12 @@ std::int32_t Holdfast::FailurePath(const Failure& failure) {
 
 void Holdfast::Journal(std::u16string_view chn_prompt, std::u16string_view eng_prompt) {
   std::int16_t time_sig = kTimeSigStandard;
-  WriteJournal({fields_.StepTrac, fields_.StepJour, fields_.StepRunModul}, chn_prompt,
-               eng_prompt, time_sig);
+  WriteJournal({Field(&Fields::StepTrac), Field(&Fields::StepJour), Field(&Fields::StepRunModul)},
+               chn_prompt, eng_prompt, time_sig);
 }
 
 Outcome<std::int32_t> Holdfast::RetainCard() {
-  const HostObject& disp = fields_.StepDisp;
+  const HostObject& disp = Field(&Fields::StepDisp);
   if (fields_.ScreenNoValue == 0) {
     disp.Put(u"ScreenNo"sv, HostValue::I2(kDefaultScreen));
   } else {
@@ -94,7 +94,7 @@ Outcome<std::int32_t> Holdfast::RetainCard() {
                  std::u16string_view(ret_code).size());
     line.assign(kBefore).append(screen).append(kBetween).append(ret_code);
   }
-  WriteObjectLog(fields_.StepTrac, fields_.TraceText);
+  WriteObjectLog(Field(&Fields::StepTrac), fields_.TraceText);
 
   // The values were meant for this screen only; blank them whatever it answered.
   const HostValue blank = HostValue::Text(u"");
@@ -107,13 +107,13 @@ Outcome<std::int32_t> Holdfast::RetainCard() {
     return kDisplayFailure;
   }
 
-  Outcome<HostValue> retained = fields_.StepMks.TryInvoke(u"CardReaderRetain"sv);
+  Outcome<HostValue> retained = Field(&Fields::StepMks).TryInvoke(u"CardReaderRetain"sv);
   if (retained.Failed()) return retained.GetFailure();
   fields_.RetCode = ToInt32(retained.Value());
-  WriteObjectLog(fields_.StepTrac,
+  WriteObjectLog(Field(&Fields::StepTrac),
                  Concat({u"CardReaderRetain:"sv, DecimalDigits(fields_.RetCode)}));
 
-  const HostObject& run = fields_.StepRunModul;
+  const HostObject& run = Field(&Fields::StepRunModul);
   if (fields_.RetCode == kNotRetained) {
     Journal(u"未吞卡"sv, u"Take  Card"sv);
     SetStatusCharacter(kOutcomeNotRetained);
@@ -123,7 +123,7 @@ Outcome<std::int32_t> Holdfast::RetainCard() {
                        {HostValue::Text(u"CIN"), HostValue::I2(kRecordMessageCount)}));
     Journal(u"吞卡成功"sv, u"Card  retained"sv);
     run.Put(u"ExcepCode"sv, HostValue::Text(u"1004"));
-    SendOex(run, fields_.StepTrac, u"吞卡成功"sv);
+    SendOex(run, Field(&Fields::StepTrac), u"吞卡成功"sv);
   } else {
     // A fault on a card that already faulted keeps its code; any other becomes 3.
     const NullableText status = ToNullableText(run.Invoke(u"TransAction1"sv));
@@ -131,7 +131,7 @@ Outcome<std::int32_t> Holdfast::RetainCard() {
     SetStatusCharacter(again ? kOutcomeFaultAgain : kOutcomeFault);
     Journal(u"吞卡时设备错"sv, u"RetractCard Dev Err"sv);
     run.Put(u"ExcepCode"sv, HostValue::Text(u"1002"));
-    SendOex(run, fields_.StepTrac, u"吞卡时设备错"sv);
+    SendOex(run, Field(&Fields::StepTrac), u"吞卡时设备错"sv);
   }
   return fields_.RetCode;
 }
@@ -141,7 +141,7 @@ void Holdfast::SetStatusCharacter(char16_t outcome) {
   // other steps and is kept. The host's status is read twice, once for what
   // comes before the outcome and once for what comes after, and each reading
   // is converted before the next is made.
-  const HostObject& run = fields_.StepRunModul;
+  const HostObject& run = Field(&Fields::StepRunModul);
   const NullableText before = ToNullableText(run.Invoke(u"TransAction1"sv));
   const NullableText after = ToNullableText(run.Invoke(u"TransAction1"sv));
   // Joining with null gives null, and null goes back as null.

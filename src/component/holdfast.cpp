@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "component/field_watch.h"
+#include "component/unset_fields.h"
 #include "host/convert.h"
 #include "host/failure.h"
 
@@ -10,22 +10,9 @@ namespace clasp {
 
 using namespace std::literals;
 
-void Holdfast::FieldWatch::Reached(const HostObject& empty, std::u16string_view member,
-                                   const Failure& failure) noexcept {
-  static constexpr std::pair<HostObject Fields::*, std::u16string_view> kFields[] = {
-      {&Fields::StepDisp, u"StepDisp"},         {&Fields::StepMks, u"StepMks"},
-      {&Fields::StepRunModul, u"StepRunModul"}, {&Fields::StepTrac, u"StepTrac"},
-      {&Fields::StepJour, u"StepJour"},
-  };
-  OwnFailureWatch* const watch = holdfast_.watch_;
-  if (!watch) return;  // taken back during the step
-  for (const auto& [field, name] : kFields) {
-    if (&(holdfast_.fields_.*field) == &empty) {
-      watch->Raised(name, member, failure);
-      return;
-    }
-  }
-}
+Holdfast::Holdfast() : unset_(std::make_unique<detail::UnsetFields>(fields_)) {}
+
+Holdfast::~Holdfast() = default;
 
 Ref<Holdfast> Holdfast::Create() { return Ref<Holdfast>::Adopt(new Holdfast()); }
 
@@ -42,6 +29,15 @@ void Holdfast::Assign(HostObject Fields::*field, const HostObject& object) {
   fields_.*field = copy;
 }
 
+const HostObject& Holdfast::Field(HostObject Fields::*field) const noexcept {
+  const HostObject& object = fields_.*field;
+  return object ? object : unset_->Of(field);
+}
+
+std::span<const OwnFailure> OwnFailuresOf(const Holdfast& holdfast) noexcept {
+  return holdfast.unset_->Raised();
+}
+
 void Holdfast::StepDisp(const HostObject& object) { Assign(&Fields::StepDisp, object); }
 void Holdfast::StepMks(const HostObject& object) { Assign(&Fields::StepMks, object); }
 void Holdfast::StepRunModul(const HostObject& object) {
@@ -53,8 +49,8 @@ void Holdfast::StepJour(const HostObject& object) { Assign(&Fields::StepJour, ob
 void Holdfast::PutDisplayValue(std::u16string_view member, const HostValue& value) {
   const Ref<Holdfast> keep_alive(this);
   const HostValue copy = value;
-  const FieldWatch watching(*this);
-  fields_.StepDisp.Put(member, copy);
+  unset_->Forget();
+  Field(&Fields::StepDisp).Put(member, copy);
 }
 
 void Holdfast::DisapleVal01(const HostValue& value) { PutDisplayValue(u"DisapleVal01"sv, value); }

@@ -3,6 +3,8 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
+#include <span>
 #include <string>
 
 #include "host/host_object.h"
@@ -20,20 +22,11 @@ inline constexpr std::u16string_view kFailurePromptPrefix = u"ClaspErr:";
 // The screen shown when the host set no screen number (or set 0).
 inline constexpr std::int16_t kDefaultScreen = 420;
 
-// Told of each failure the component raises itself, where it raises it: the
-// host objects never see these, so a tool that records a step learns of them
-// only here.
-class OwnFailureWatch {
- public:
-  // The step reached `member` ("TimeSig"; empty for a default member) on the
-  // host field `field` ("StepJour") the host never assigned, and raises
-  // `failure` (91) now.
-  virtual void Raised(std::u16string_view field, std::u16string_view member,
-                      const class Failure& failure) noexcept = 0;
+namespace detail {
+class UnsetFields;  // unset_fields.h
+}  // namespace detail
 
- protected:
-  ~OwnFailureWatch() = default;
-};
+struct OwnFailure;  // own_failures.h
 
 // One retain-card step component. Reference counted; made only by Create.
 class Holdfast {
@@ -76,17 +69,13 @@ class Holdfast {
   // when the failure path cannot write its own journal entry and trace line.
   std::int32_t Cols();
 
-  // Tells `watch` of the failures this instance raises itself, until called
-  // again (null stops). Not counted: the watch must outlive the instance or
-  // be taken back first.
-  void Watch(OwnFailureWatch* watch) noexcept { watch_ = watch; }
-
   // Read-only view of the state, for tests and tools; hosts cannot read it.
   const Fields& GetFields() const noexcept { return fields_; }
 
  private:
-  Holdfast() = default;
-  ~Holdfast() = default;
+  Holdfast();
+  ~Holdfast();
+  friend std::span<const OwnFailure> OwnFailuresOf(const Holdfast& holdfast) noexcept;
 
   void Assign(HostObject Fields::*field, const HostObject& object);
   void PutDisplayValue(std::u16string_view member, const HostValue& value);
@@ -94,11 +83,12 @@ class Holdfast {
   void SetStatusCharacter(char16_t outcome);
   void Journal(std::u16string_view chn_prompt, std::u16string_view eng_prompt);
   std::int32_t FailurePath(const class Failure& failure);
-  class FieldWatch;  // field_watch.h
+  // The host field, or its stand-in when the host never assigned it.
+  const HostObject& Field(HostObject Fields::*field) const noexcept;
 
   std::atomic<std::uint32_t> count_{1};
   Fields fields_;
-  OwnFailureWatch* watch_ = nullptr;
+  std::unique_ptr<detail::UnsetFields> unset_;
 };
 
 }  // namespace clasp

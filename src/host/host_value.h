@@ -10,7 +10,7 @@
 #include <utility>
 #include <variant>
 
-#include "host/host_object.h"
+#include "host/host_dispatch.h"
 
 namespace clasp {
 
@@ -182,22 +182,5 @@ class HostValue {
 std::u16string KindName(Kind kind);
 // Readable form of a value with its kind, e.g. `I2 420`, `Text "x"`, `&Text "x"`.
 std::u16string Describe(const HostValue& value);
-
-// Defined here rather than beside its declaration: it builds HostValues, and
-// this is the first place where HostValue is complete.
-template <class... Args>
-HostValue HostObject::Invoke(std::u16string_view member, Args&&... args) const {
-  if constexpr (sizeof...(Args) == 0) {
-    return InvokeArgs(member, {});
-  } else {
-    const HostValue values[] = {HostValue(std::forward<Args>(args))...};
-    return InvokeArgs(member, values);
-  }
-}
-
-inline HostValue HostObject::Invoke(std::u16string_view member,
-                                   std::initializer_list<HostValue> args) const {
-  return InvokeArgs(member, std::span<const HostValue>(args.begin(), args.size()));
-}
 
 }  // namespace clasp

@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <functional>
+#include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "component/holdfast.h"
+#include "component/own_failures.h"
 #include "host/encoding.h"
 #include "host/failure.h"
 #include "report/send_oex.h"
@@ -17,21 +19,34 @@ namespace {
 using testing::HostSet;
 using testing::RecordingHost;
 
-// Writes each own failure into the hosts' log, so that a test sees it among
-// the host accesses, where it happened.
-class LogWatch final : public OwnFailureWatch {
+std::string Line(const OwnFailure& own) {
+  return "own " + std::to_string(own.failure.Number()) + " " + Utf8(own.field) + "." +
+         Utf8(own.member);
+}
+
+// Writes the instance's own failures into the hosts' log where they happened:
+// before each access, and once the member returns (Join). The instance keeps
+// only what its current member raised, so each member starts from Restart.
+class OwnFailureLog {
  public:
-  explicit LogWatch(testing::AccessLog& log) : log_(log) {}
-  void Raised(std::u16string_view field, std::u16string_view member,
-              const Failure& failure) noexcept override {
-    log_.Add("own " + std::to_string(failure.Number()) + " " + Utf8(field) + "." +
-             Utf8(member));
-    if (then) then();
+  OwnFailureLog(const Holdfast& holdfast, testing::AccessLog& log) : holdfast_(holdfast), log_(log) {
+    log_.before_each = [this] { Join(); };
   }
-  std::function<void()> then;
+  ~OwnFailureLog() { log_.before_each = nullptr; }
+  void Restart() { written_ = 0; }
+  void Join() {
+    const auto joining = std::exchange(log_.before_each, nullptr);
+    const std::span<const OwnFailure> raised = OwnFailuresOf(holdfast_);
+    for (; written_ < raised.size(); ++written_) {
+      log_.Add(Line(raised[written_]));
+    }
+    log_.before_each = joining;
+  }
 
  private:
+  const Holdfast& holdfast_;
   testing::AccessLog& log_;
+  std::size_t written_ = 0;
 };
 
 void AssignAllBut(Holdfast& holdfast, HostSet& hosts, const std::vector<std::string>& unset) {
@@ -91,13 +106,13 @@ TEST(OwnFailures, EachUnsetFieldIsNamedWhereTheStepReachesIt) {
     hosts.mks->Returns(u"CardReaderRetain", HostValue::I4(kRetained));
     auto holdfast = Holdfast::Create();
     AssignAllBut(*holdfast, hosts, row.unset);
-    LogWatch watch(*hosts.log);
-    holdfast->Watch(&watch);
+    OwnFailureLog own(*holdfast, *hosts.log);
     try {
       holdfast->Cols();
     } catch (const Failure& failure) {
       EXPECT_EQ(failure.Number(), kObjectNotSet);
     }
+    own.Join();
     EXPECT_EQ(OwnFailuresWithTheAccessBefore(hosts.log->Lines()), row.expected);
   }
 }
@@ -105,37 +120,51 @@ TEST(OwnFailures, EachUnsetFieldIsNamedWhereTheStepReachesIt) {
 TEST(OwnFailures, DisplayValuesOnAnUnsetDisplayAreNamedToo) {
   HostSet hosts;
   auto holdfast = Holdfast::Create();
-  LogWatch watch(*hosts.log);
-  holdfast->Watch(&watch);
+  OwnFailureLog own(*holdfast, *hosts.log);
   EXPECT_THROW(holdfast->DisapleVal03(HostValue::Text(u"x")), Failure);
+  own.Join();
   EXPECT_EQ(hosts.log->Lines(), (std::vector<std::string>{"own 91 StepDisp.DisapleVal03"}));
 }
 
-TEST(OwnFailures, NothingIsToldWithoutAWatchOrAfterItIsTakenBack) {
+TEST(OwnFailures, EachStepStartsAFreshRecord) {
   HostSet hosts;
   auto holdfast = Holdfast::Create();
   AssignAllBut(*holdfast, hosts, {"StepTrac"});
-  LogWatch watch(*hosts.log);
-  // Taken back from inside the first report: the failure path's raise goes unseen.
-  watch.then = [&] { holdfast->Watch(nullptr); };
-  holdfast->Watch(&watch);
   EXPECT_THROW(holdfast->Cols(), Failure);
-  holdfast->Watch(&watch);
-  holdfast->Watch(nullptr);
-  EXPECT_THROW(holdfast->Cols(), Failure);
-  const auto& lines = hosts.log->Lines();
-  EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
-                          [](const std::string& line) { return line.starts_with("own "); }),
-            1);
+  EXPECT_EQ(OwnFailuresOf(*holdfast).size(), 2u);
+  // Assigning raises nothing and leaves the record; the next step forgets it.
+  holdfast->StepTrac(hosts.trac->Object());
+  EXPECT_EQ(OwnFailuresOf(*holdfast).size(), 2u);
+  holdfast->Cols();
+  EXPECT_TRUE(OwnFailuresOf(*holdfast).empty());
+}
+
+TEST(OwnFailures, AFieldAssignedDuringTheStepIsUsedFromThenOn) {
+  HostSet hosts;
+  auto holdfast = Holdfast::Create();
+  AssignAllBut(*holdfast, hosts, {"StepJour"});
+  // The journal entry's trace line comes before its time signature.
+  hosts.trac->Calls(u"TraceWrite", [&](std::span<const HostValue> args) {
+    if (args[0].AsText().ends_with(u"PrintJournal.log")) holdfast->StepJour(hosts.jour->Object());
+    return HostValue::Empty();
+  });
+  holdfast->Cols();
+  EXPECT_TRUE(OwnFailuresOf(*holdfast).empty());
+  std::vector<std::string> journal;  // member names only: the entry itself is another test's
+  for (const std::string& line : hosts.log->Lines()) {
+    if (line.starts_with("StepJour.")) journal.push_back(line.substr(0, line.find_first_of(" (")));
+  }
+  EXPECT_EQ(journal, (std::vector<std::string>{"StepJour.TimeSig", "StepJour.ChnPromptString",
+                                               "StepJour.EngPromptString",
+                                               "StepJour.JournalWriteMsg", "StepJour.isjrn"}));
 }
 
 TEST(OwnFailures, AnotherInstanceRunInsideAHostCallIsNotOurs) {
   HostSet hosts;
   auto outer = Holdfast::Create();
   AssignAllBut(*outer, hosts, {});
-  LogWatch watch(*hosts.log);
-  outer->Watch(&watch);
-  // The display runs a second step, whose fields are all unset, with no watch.
+  OwnFailureLog own(*outer, *hosts.log);
+  // The display runs a second step, whose fields are all unset.
   auto inner = Holdfast::Create();
   hosts.disp->Calls(u"ScreenDisplay", [&](std::span<const HostValue>) {
     EXPECT_THROW(inner->Cols(), Failure);
@@ -143,18 +172,20 @@ TEST(OwnFailures, AnotherInstanceRunInsideAHostCallIsNotOurs) {
   });
   hosts.mks->Returns(u"CardReaderRetain", HostValue::I4(kNotRetained));
   EXPECT_EQ(outer->Cols(), kNotRetained);
+  own.Join();
   for (const std::string& line : hosts.log->Lines()) EXPECT_FALSE(line.starts_with("own "));
 
-  // With a watch of its own, the inner step's failures go to that watch alone,
-  // and once it is over the outer step's go to the outer watch again.
-  testing::AccessLog inner_log;
-  LogWatch inner_watch(inner_log);
-  inner->Watch(&inner_watch);
+  // The inner step's failures are its own record's alone, and once it is over
+  // the outer step's go to the outer record again.
   outer->StepMks(HostObject());
   hosts.log->Clear();
+  own.Restart();
   EXPECT_EQ(outer->Cols(), kFailure);
-  EXPECT_EQ(inner_log.Lines(), (std::vector<std::string>{"own 91 StepDisp.ScreenNo",
-                                                          "own 91 StepTrac.TraceWrite"}));
+  own.Join();
+  std::vector<std::string> inner_own;
+  for (const OwnFailure& failure : OwnFailuresOf(*inner)) inner_own.push_back(Line(failure));
+  EXPECT_EQ(inner_own, (std::vector<std::string>{"own 91 StepDisp.ScreenNo",
+                                                 "own 91 StepTrac.TraceWrite"}));
   std::vector<std::string> outer_own;
   for (const std::string& line : hosts.log->Lines()) {
     if (line.starts_with("own ")) outer_own.push_back(line);

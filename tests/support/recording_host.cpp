@@ -5,6 +5,7 @@
 namespace clasp::testing {
 
 std::size_t AccessLog::Add(std::string line) {
+  if (before_each) before_each();
   lines_.push_back(std::move(line));
   return lines_.size() - 1;
 }

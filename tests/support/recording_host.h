@@ -29,6 +29,8 @@ class AccessLog {
   void Append(std::size_t index, const std::string& tail) { lines_[index] += tail; }
   const std::vector<std::string>& Lines() const { return lines_; }
   void Clear() { lines_.clear(); }
+  // Run before each access is logged: a test joins what happened between.
+  std::function<void()> before_each;
 
  private:
   std::vector<std::string> lines_;

@@ -3,25 +3,16 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 
+#include "component/own_failures.h"
 #include "host/failure.h"
 #include "host/host_value.h"
 #include "sim/catalogue.h"
 #include "sim/sim_host.h"
 
 namespace clasp::sim {
-
-// A failure the component raised itself: it reached `member` on the host field
-// `field`, which the host never assigned.
-struct OwnFailure {
-  std::string field;
-  std::string member;
-  Failure failure;
-};
-using OwnFailureHandler = std::function<void(const OwnFailure&)>;
 
 // What the simulator does with the component: assign hosts, set values, run Cols.
 class Component {
@@ -35,11 +26,11 @@ class Component {
   // DisapleVal01 for slot 0, ... DisapleVal04 for slot 3.
   virtual void DisplayValue(int slot, const HostValue& value) = 0;
   virtual std::int32_t Cols() = 0;
-  // From now on, `handler` hears of each failure the component raises itself,
-  // at the moment it raises it; null stops. False when the component cannot
-  // tell them (through COM it tells a host nothing of them): the record of a
-  // run then places them from what the component did in public.
-  virtual bool WatchOwnFailures(OwnFailureHandler handler) = 0;
+  // Adds to `into` the failures the component raised itself since it was last
+  // asked, in order. False when it cannot tell them (through COM it tells a
+  // host nothing of them): the record of a run then places them from what
+  // the component did in public.
+  virtual bool TakeOwnFailures(std::vector<OwnFailure>& into) = 0;
 };
 
 // The component built into this program.

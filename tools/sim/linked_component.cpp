@@ -1,16 +1,16 @@
+#include <span>
 #include <stdexcept>
+#include <vector>
 
 #include "component/holdfast.h"
-#include "host/encoding.h"
+#include "component/own_failures.h"
 #include "sim/component.h"
 
 namespace clasp::sim {
 namespace {
 
-class Linked final : public Component, private OwnFailureWatch {
+class Linked final : public Component {
  public:
-  ~Linked() { holdfast_->Watch(nullptr); }
-
   void Assign(HostRole role, const HostObject& object) override {
     switch (role) {
       case HostRole::kDisp: holdfast_->StepDisp(object); break;
@@ -22,6 +22,7 @@ class Linked final : public Component, private OwnFailureWatch {
   }
   void ScreenNo(const std::u16string& text) override { holdfast_->ScreenNo(text); }
   void DisplayValue(int slot, const HostValue& value) override {
+    taken_ = 0;  // the instance keeps only what this member raises
     switch (slot) {
       case 0: holdfast_->DisapleVal01(value); break;
       case 1: holdfast_->DisapleVal02(value); break;
@@ -30,24 +31,19 @@ class Linked final : public Component, private OwnFailureWatch {
       default: throw std::out_of_range("display value slot");
     }
   }
-  std::int32_t Cols() override { return holdfast_->Cols(); }
-  bool WatchOwnFailures(OwnFailureHandler handler) override {
-    handler_ = std::move(handler);
-    holdfast_->Watch(handler_ ? this : nullptr);
+  std::int32_t Cols() override {
+    taken_ = 0;
+    return holdfast_->Cols();
+  }
+  bool TakeOwnFailures(std::vector<OwnFailure>& into) override {
+    const std::span<const OwnFailure> raised = OwnFailuresOf(*holdfast_);
+    if (taken_ < raised.size()) into.insert(into.end(), raised.begin() + taken_, raised.end());
+    taken_ = raised.size();
     return true;
   }
 
  private:
-  void Raised(std::u16string_view field, std::u16string_view member,
-              const Failure& failure) noexcept override {
-    try {
-      handler_({Utf8(field), Utf8(member), failure});
-    } catch (...) {
-      // Out of memory while recording: the step goes on without this line.
-    }
-  }
-
-  OwnFailureHandler handler_;
+  std::size_t taken_ = 0;
   Ref<Holdfast> holdfast_ = Holdfast::Create();
 };
 

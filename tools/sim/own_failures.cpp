@@ -13,8 +13,8 @@ namespace clasp::sim {
 
 Event OwnFailureEvent(const OwnFailure& own) {
   Event event;
-  event.object = own.field;
-  event.member = own.member;
+  event.object = Utf8(own.field);
+  event.member = Utf8(own.member);
   event.raised_inside = true;
   event.failure = own.failure;
   return event;

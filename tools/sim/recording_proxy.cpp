@@ -70,10 +70,12 @@ class RecordingProxy final : public HostDispatch {
     try {
       HostValue answer = action();
       if (event.access != Access::kPut) event.answer = answer;
+      world_.join_own_failures();
       world_.events.push_back(std::move(event));
       return answer;
     } catch (const Failure& failure) {
       event.failure = failure;
+      world_.join_own_failures();
       world_.events.push_back(std::move(event));
       throw;
     }

@@ -22,6 +22,7 @@ bool HostCall(World& world, std::vector<Event>& into, Event event, Action action
     event.failure = failure;
     ok = false;
   }
+  world.join_own_failures();
   // The component's member comes first, then what it did on the hosts.
   std::vector<Event> caused(world.events.begin() + static_cast<std::ptrdiff_t>(before),
                             world.events.end());
@@ -50,14 +51,16 @@ Report Run(const Scenario& scenario, Component& component, LogFiles files,
   report.scenario = scenario.name;
   report.description = scenario.description;
 
-  // The component's own failures join the record where they happen; the
-  // handler goes before `world` does, however this run ends.
-  const bool told = component.WatchOwnFailures(
-      [&world](const OwnFailure& own) { world.events.push_back(OwnFailureEvent(own)); });
-  struct Unwatch {
-    Component& component;
-    ~Unwatch() { component.WatchOwnFailures(nullptr); }
-  } unwatch{component};
+  // The component's own failures join the record where they happened.
+  std::vector<OwnFailure> raised;
+  const bool told = component.TakeOwnFailures(raised);
+  if (told) {
+    world.join_own_failures = [&world, &component, &raised] {
+      raised.clear();
+      component.TakeOwnFailures(raised);
+      for (const OwnFailure& own : raised) world.events.push_back(OwnFailureEvent(own));
+    };
+  }
 
   for (int i = 0; i < kHostRoleCount; ++i) {
     const auto role = static_cast<HostRole>(i);

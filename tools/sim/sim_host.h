@@ -2,6 +2,7 @@
 // and one transcript line per access.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -26,6 +27,10 @@ struct World {
   LogFiles files;
   std::vector<Event> events;
   int next_number = 1;
+  // Joins what the component raised itself to `events`, where it happened:
+  // called before each host access is recorded and after each of the
+  // component's members.
+  std::function<void()> join_own_failures = [] {};
 };
 
 // The common part of the five hosts: finding members, raising and leaving

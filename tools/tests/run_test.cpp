@@ -50,7 +50,7 @@ class RunTest : public ::testing::Test {
         linked_->DisplayValue(slot, value);
       }
       std::int32_t Cols() override { return linked_->Cols(); }
-      bool WatchOwnFailures(OwnFailureHandler) override { return false; }
+      bool TakeOwnFailures(std::vector<OwnFailure>&) override { return false; }
 
      private:
       std::unique_ptr<Component> linked_ = MakeLinkedComponent();
