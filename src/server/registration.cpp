@@ -177,6 +177,7 @@ void Register() {
   const std::u16string path = ModulePath();
   // A module whose type library does not load must not be registered at all.
   LoadOwnTypeLibrary();
+  for (const std::u16string& key : reg::RetiredKeys()) DeleteTree(key);
   for (const reg::Entry& entry : reg::Entries(kPlatform)) {
     const bool is_path = entry.source == reg::Source::kModulePath;
     RegistryKey(entry.key).Set(entry.name, is_path ? path : entry.text);

@@ -82,6 +82,20 @@ Platform OtherPlatform(Platform platform) {
   return platform == Platform::kWin64 ? Platform::kWin32 : Platform::kWin64;
 }
 
+std::vector<std::u16string> RetiredKeys() {
+  // Earlier builds gave the aliases a proxy; the marshaller builds a broken
+  // one from an alias, and a client in another apartment crashed on it.
+  std::vector<std::u16string> keys;
+  const std::vector<std::u16string_view> marshalled = MarshalledInterfaces();
+  for (std::u16string_view iid : {kIid, kIidV0, kIidV1}) {
+    if (std::find(marshalled.begin(), marshalled.end(), iid) != marshalled.end()) continue;
+    const std::u16string key = Join(u"Interface", iid);
+    keys.push_back(Join(key, u"ProxyStubClsid"));
+    keys.push_back(Join(key, u"ProxyStubClsid32"));
+  }
+  return keys;
+}
+
 std::vector<std::u16string> SharedParents() { return {LibraryKey()}; }
 
 }  // namespace clasp::registration

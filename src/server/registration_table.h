@@ -88,6 +88,10 @@ std::vector<OwnedKey> OwnedKeys(Platform platform);
 // Parents that other versions may share: deleted only once they are empty.
 std::vector<std::u16string> SharedParents();
 
+// Keys that earlier builds wrote and this one does not: registration removes
+// them first, so that they do not outlive a registration over them.
+std::vector<std::u16string> RetiredKeys();
+
 // The other bitness: the one whose registration the shared values also serve.
 Platform OtherPlatform(Platform platform);
 

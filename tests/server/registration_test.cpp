@@ -63,6 +63,14 @@ class Registration : public ::testing::Test {
 };
 
 TEST_F(Registration, WritesClassProgIdLibraryAndInterfaces) {
+  // Builds before this one gave the aliases a proxy; registering over such a
+  // registration must not leave it behind (it crashed clients in other
+  // apartments).
+  for (const std::wstring& alias : {kInterfaceKeys[1], kInterfaceKeys[2]}) {
+    ASSERT_EQ(RegSetKeyValueW(HKEY_CLASSES_ROOT, (alias + L"\\ProxyStubClsid32").c_str(),
+                              nullptr, REG_SZ, kMarshaler, sizeof(kMarshaler)),
+              ERROR_SUCCESS);
+  }
   ASSERT_EQ(Server::Get().register_server(), S_OK);
   const std::wstring path = Lower(Server::Get().path);
   const struct {
