@@ -32,25 +32,9 @@ else
   loader=/usr/lib/wine/wine
   bits=32
 fi
-work=$(mktemp -d)
-export WINEPREFIX=$work/prefix WINEDEBUG=-all
-cleanup() {
-  exec 3>&- 2>/dev/null || true
-  wineserver -k 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-"$loader" wineboot -i >/dev/null 2>&1
-mkfifo "$work/keep"
-"$loader" cmd <"$work/keep" >/dev/null 2>&1 &
-exec 3>"$work/keep"
-
-windows_path() { local path=${1//\//\\}; echo "Z:$path"; }
-# Both views share the ProgID key, as on 64-bit Windows (see the file).
-if [ "$arch" = x64 ]; then
-  "$loader" rundll32 setupapi.dll,InstallHinfSection DefaultInstall 128 \
-    "$(windows_path "$root/tests/install/shared_classes.inf")" </dev/null >/dev/null 2>&1
-fi
+. "$root/tests/install/prefix.sh"
+fresh_prefix "$loader"
+[ "$arch" = x64 ] && share_classes "$loader"
 reg() { "$loader" reg "$@" </dev/null >/dev/null 2>&1; }
 
 # The check runs from a folder of its own, as it does from the release: no

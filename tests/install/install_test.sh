@@ -55,30 +55,11 @@ owned_keys=(
 installed_dll='C:\Program Files\Clasp\Holdfast.dll'
 typelib_key="HKCR\\TypeLib\\$libid\\1.2\\409\\$platform"
 
-work=$(mktemp -d)
-export WINEPREFIX=$work/prefix WINEDEBUG=-all
-cleanup() {
-  exec 3>&- 2>/dev/null || true
-  wineserver -k 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-echo "install.$arch: creating a Wine prefix in $WINEPREFIX"
-"$loader" wineboot -i >/dev/null 2>&1
-# One Wine process keeps the prefix's services up for the whole run.
-mkfifo "$work/keep"
-"$loader" cmd <"$work/keep" >/dev/null 2>&1 &
-exec 3>"$work/keep"
+. "$root/tests/install/prefix.sh"
+echo "install.$arch: creating a fresh Wine prefix"
+fresh_prefix "$loader"
+[ "$arch" = x64 ] && share_classes "$loader"
 program_files=$WINEPREFIX/drive_c/Program\ Files/Clasp
-
-windows_path() { local path=${1//\//\\}; echo "Z:$path"; }
-
-# Both views share the ProgID key, as on 64-bit Windows (see the file).
-if [ "$arch" = x64 ]; then
-  "$loader" rundll32 setupapi.dll,InstallHinfSection DefaultInstall 128 \
-    "$(windows_path "$root/tests/install/shared_classes.inf")" </dev/null >/dev/null 2>&1
-fi
 
 msiexec() { "$loader" msiexec "$1" "$(windows_path "$2")" /qn </dev/null >/dev/null 2>&1; }
 regsvr32() { "$loader" regsvr32 /s "$@" </dev/null >/dev/null 2>&1; }

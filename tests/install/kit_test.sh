@@ -17,18 +17,8 @@ kit=$dist/validation-kit
 
 export WINEARCH=win64
 loader=/usr/lib/wine/wine64
-work=$(mktemp -d)
-export WINEPREFIX=$work/prefix WINEDEBUG=-all
-cleanup() {
-  exec 3>&- 2>/dev/null || true
-  wineserver -k 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-"$loader" wineboot -i >/dev/null 2>&1
-mkfifo "$work/keep"
-"$loader" cmd <"$work/keep" >/dev/null 2>&1 &
-exec 3>"$work/keep"
+. "$root/tests/install/prefix.sh"
+fresh_prefix "$loader"
 
 suite=kit
 . "$root/tests/install/checks.sh"

@@ -39,24 +39,11 @@ done
 clsid='{5D3B8000-FB87-4881-A317-F716839E71F7}'
 libid='{57077DE8-E73B-43A7-BF84-57D466CC9376}'
 
-work=$(mktemp -d)
-export WINEARCH=win64 WINEPREFIX=$work/prefix WINEDEBUG=-all
-cleanup() {
-  exec 3>&- 2>/dev/null || true
-  wineserver -k 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-windows_path() { local path=${1//\//\\}; echo "Z:$path"; }
-
-echo "side_by_side: creating a Wine prefix in $WINEPREFIX"
-"${loader[64]}" wineboot -i >/dev/null 2>&1
-mkfifo "$work/keep"
-"${loader[64]}" cmd <"$work/keep" >/dev/null 2>&1 &
-exec 3>"$work/keep"
-"${loader[64]}" rundll32 setupapi.dll,InstallHinfSection DefaultInstall 128 \
-  "$(windows_path "$root/tests/install/shared_classes.inf")" </dev/null >/dev/null 2>&1
+export WINEARCH=win64
+. "$root/tests/install/prefix.sh"
+echo "side_by_side: creating a fresh Wine prefix"
+fresh_prefix "${loader[64]}"
+share_classes "${loader[64]}"
 release_file=$WINEPREFIX/drive_c/clasp-release-host
 
 # The ways in and out, for one bitness.

@@ -1,0 +1,32 @@
+# A fresh Wine prefix for one install test script, which sources this file.
+# `fresh_prefix LOADER` (WINEARCH set first) makes $work, a scratch folder, and
+# WINEPREFIX, a new prefix in it, and keeps one Wine process reading a pipe so
+# that the prefix's services stay up until the script ends; on exit Wine is
+# stopped and the folder removed.
+
+prefix_cleanup() {
+  exec 3>&- 2>/dev/null || true
+  wineserver -k 2>/dev/null || true
+  rm -rf "$work"
+}
+
+fresh_prefix() {
+  local loader=$1
+  work=$(mktemp -d)
+  export WINEPREFIX=$work/prefix WINEDEBUG=-all
+  trap prefix_cleanup EXIT
+  "$loader" wineboot -i >/dev/null 2>&1
+  mkfifo "$work/keep"
+  "$loader" cmd <"$work/keep" >/dev/null 2>&1 &
+  exec 3>"$work/keep"
+}
+
+windows_path() { local path=${1//\//\\}; echo "Z:$path"; }
+
+# `share_classes LOADER`: both registry views share the ProgID key, as on 64-bit
+# Windows; Wine's installer otherwise keeps a 32-bit component's ProgID in a
+# copy of its own that 64-bit programs never see (see the .inf file).
+share_classes() {
+  "$1" rundll32 setupapi.dll,InstallHinfSection DefaultInstall 128 \
+    "$(windows_path "$(dirname "${BASH_SOURCE[0]}")/shared_classes.inf")" </dev/null >/dev/null 2>&1
+}
