@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "component/holdfast.h"
+#include "component/inspect.h"
 #include "fuzz_host.h"
 #include "host/convert.h"
 #include "host/text.h"
@@ -96,7 +97,7 @@ void RunCols(Session& s) {
     s.running = nullptr;
     // Cols has returned: if the host dropped it, the component is gone now.
     const bool alive = static_cast<bool>(s.component);
-    CheckEscape(s, failure, alive, alive ? &s.component->GetFields() : nullptr);
+    CheckEscape(s, failure, alive, alive ? &FieldsOf(*s.component) : nullptr);
   }
 }
 

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "component/inspect.h"
 #include "component/unset_fields.h"
 #include "host/convert.h"
 #include "host/failure.h"
@@ -33,6 +34,8 @@ const HostObject& Holdfast::Field(HostObject Fields::*field) const noexcept {
   const HostObject& object = fields_.*field;
   return object ? object : unset_->Of(field);
 }
+
+const Holdfast::Fields& FieldsOf(const Holdfast& holdfast) noexcept { return holdfast.fields_; }
 
 std::span<const OwnFailure> OwnFailuresOf(const Holdfast& holdfast) noexcept {
   return holdfast.unset_->Raised();

@@ -69,13 +69,11 @@ class Holdfast {
   // when the failure path cannot write its own journal entry and trace line.
   std::int32_t Cols();
 
-  // Read-only view of the state, for tests and tools; hosts cannot read it.
-  const Fields& GetFields() const noexcept { return fields_; }
-
  private:
   Holdfast();
   ~Holdfast();
   friend std::span<const OwnFailure> OwnFailuresOf(const Holdfast& holdfast) noexcept;
+  friend const Fields& FieldsOf(const Holdfast& holdfast) noexcept;  // inspect.h
 
   void Assign(HostObject Fields::*field, const HostObject& object);
   void PutDisplayValue(std::u16string_view member, const HostValue& value);

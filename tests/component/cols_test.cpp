@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "component/holdfast.h"
+#include "component/inspect.h"
 #include "host/failure.h"
 #include "report/send_oex.h"
 #include "support/expected.h"
@@ -79,7 +80,7 @@ TEST_F(Cols, CardNotRetained) {
                             ObjectLogLine("CardReaderRetain:0")},
                            JournalLines("未吞卡", "Take  Card"),
                            StatusLines("0000", "0000")}));
-  EXPECT_EQ(holdfast->GetFields().TraceText, u"Disp420: 0");
+  EXPECT_EQ(FieldsOf(*holdfast).TraceText, u"Disp420: 0");
 }
 
 TEST_F(Cols, CardRetained) {
@@ -135,7 +136,7 @@ TEST_F(Cols, DisplayFailureBlanksTheValuesAndStops) {
     EXPECT_EQ(holdfast->Cols(), kDisplayFailure);
     EXPECT_EQ(Log(), Concat({DisplayLines("I4 " + text, text),
                              JournalLines("回收卡出错,出错代码为:" + text, "ClaspErr:" + text)}));
-    EXPECT_EQ(holdfast->GetFields().RetCode, answer);
+    EXPECT_EQ(FieldsOf(*holdfast).RetCode, answer);
   }
 }
 
@@ -224,7 +225,7 @@ TEST_F(Cols, ScreenNumberKinds) {
 TEST_F(Cols, ScreenReadBackIsTrimmedText) {
   hosts.disp->Returns(u"ScreenNo", HostValue::Text(u"  0420 "));
   holdfast->Cols();
-  EXPECT_EQ(holdfast->GetFields().TraceText, u"Disp0420: 0");
+  EXPECT_EQ(FieldsOf(*holdfast).TraceText, u"Disp0420: 0");
 }
 
 TEST_F(Cols, ReaderAnswerThatIsNotANumberKeepsTheDisplayResult) {
@@ -278,7 +279,7 @@ TEST_F(Cols, TraceWriterRewritingItsTextLeavesTraceTextAlone) {
     return HostValue();
   });
   holdfast->Cols();
-  EXPECT_EQ(holdfast->GetFields().TraceText, u"Disp420: 0");
+  EXPECT_EQ(FieldsOf(*holdfast).TraceText, u"Disp420: 0");
 }
 
 TEST_F(Cols, RetainedAnswersThatDoNotConvertTakeTheFailurePath) {

@@ -1,4 +1,5 @@
 #include "component/holdfast.h"
+#include "component/inspect.h"
 
 #include <gtest/gtest.h>
 
@@ -81,7 +82,7 @@ TEST(Holdfast, ScreenNoConvertsAndKeepsThePreviousNumberOnFailure) {
     } else {
       holdfast->ScreenNo(s.text);
     }
-    EXPECT_EQ(holdfast->GetFields().ScreenNoValue, s.expected_after);
+    EXPECT_EQ(FieldsOf(*holdfast).ScreenNoValue, s.expected_after);
   }
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "component/holdfast.h"
+#include "component/inspect.h"
 #include "host/failure.h"
 #include "report/send_oex.h"
 #include "support/recording_host.h"
@@ -60,7 +61,7 @@ TEST_F(ObjectAnswers, ADisplayAnsweringAnObjectIsReadForTheScreenTraceLine) {
   hosts.disp->Returns(u"ScreenNo", HostValue::Object(answer->Object()));
   hosts.mks->Returns(u"CardReaderRetain", HostValue::I4(0));
   EXPECT_EQ(holdfast->Cols(), kNotRetained);
-  EXPECT_EQ(holdfast->GetFields().TraceText, u"Disp421: 0");
+  EXPECT_EQ(FieldsOf(*holdfast).TraceText, u"Disp421: 0");
 }
 
 }  // namespace
