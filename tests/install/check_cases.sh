@@ -62,8 +62,19 @@ sign_copies() {
     "$work/signed/Holdfast.dll" "$work/altered/Holdfast.dll"
 }
 
+# The package is set-up, not what is checked: an install into a fresh prefix
+# that fails once (seen once under Wine, passing by hand and on the next run)
+# gets one more attempt, and says so.
 install_package() {
-  "$loader" msiexec /i "$(windows_path "$msi")" /qn </dev/null >/dev/null 2>&1
+  local attempt status
+  for attempt in 1 2; do
+    "$loader" msiexec /i "$(windows_path "$msi")" /qn </dev/null >/dev/null 2>&1
+    status=$?
+    [ "$status" -eq 0 ] && return 0
+    echo "    msiexec /i ended with $status (attempt $attempt)"
+    sleep 2
+  done
+  return 1
 }
 delete_server() { reg delete "HKCR\\CLSID\\$clsid\\InprocServer32" /f; }
 # Both packages installed, then the 32-bit class pointed at the 64-bit DLL.
