@@ -92,7 +92,8 @@ update_in_place() {
   "${loader[$bits]}" cscript //nologo "$(windows_path "$root/tests/install/holding_host.vbs")" \
     </dev/null >"$work/host.out" 2>&1 &
   local host=$! waited
-  for waited in $(seq 60); do
+  # A minute on an idle machine, stretched like every other time limit.
+  for waited in $(seq $((60 * ${CLASP_TIMEOUT_FACTOR:-2}))); do
     grep -q holding "$work/host.out" && break
     sleep 1
   done
