@@ -4,7 +4,6 @@
 
 #include "component/holdfast.h"
 #include "component/unset_fields.h"
-#include "host/convert.h"
 #include "host/failure.h"
 #include "host/text.h"
 #include "output/journal.h"
@@ -56,16 +55,16 @@ std::int32_t Holdfast::Cols() {
 
 std::int32_t Holdfast::FailurePath(const Failure& failure) {
   Journal(FailureChn(fields_.RetCode), FailureEng(fields_.RetCode));
-  WriteObjectLog(Field(&Fields::StepTrac), Concat({DecimalDigits(fields_.RetCode),
-                                           DecimalDigits(failure.Number()),
-                                           failure.Description()}));
+  WriteObjectLog(Field(&Fields::StepTrac), convert_,
+                 Concat({DecimalDigits(fields_.RetCode), DecimalDigits(failure.Number()),
+                         failure.Description()}));
   return kFailure;
 }
 
 void Holdfast::Journal(std::u16string_view chn_prompt, std::u16string_view eng_prompt) {
   std::int16_t time_sig = kTimeSigStandard;
   WriteJournal({Field(&Fields::StepTrac), Field(&Fields::StepJour), Field(&Fields::StepRunModul)},
-               chn_prompt, eng_prompt, time_sig);
+               convert_, chn_prompt, eng_prompt, time_sig);
 }
 
 Outcome<std::int32_t> Holdfast::RetainCard() {
@@ -79,12 +78,12 @@ Outcome<std::int32_t> Holdfast::RetainCard() {
   // everyday road, not an accident.
   Outcome<HostValue> shown = disp.TryInvoke(u"ScreenDisplay"sv);
   if (shown.Failed()) return shown.GetFailure();
-  fields_.RetCode = ToInt32(shown.Value());
+  fields_.RetCode = convert_.ToInt32(shown.Value());
 
   {
     // Written into the field's own buffer, which keeps its size from call to
     // call; reserved first, so that the field changes only when it all fits.
-    const std::u16string screen_text = ToText(disp.Invoke(u"ScreenNo"sv));
+    const std::u16string screen_text = convert_.ToText(disp.Invoke(u"ScreenNo"sv));
     const std::u16string_view screen = TrimmedPart(screen_text);
     const DecimalDigits ret_code(fields_.RetCode);
     constexpr std::u16string_view kBefore = u"Disp"sv;
@@ -94,7 +93,7 @@ Outcome<std::int32_t> Holdfast::RetainCard() {
                  std::u16string_view(ret_code).size());
     line.assign(kBefore).append(screen).append(kBetween).append(ret_code);
   }
-  WriteObjectLog(Field(&Fields::StepTrac), fields_.TraceText);
+  WriteObjectLog(Field(&Fields::StepTrac), convert_, fields_.TraceText);
 
   // The values were meant for this screen only; blank them whatever it answered.
   const HostValue blank = HostValue::Text(u"");
@@ -109,8 +108,8 @@ Outcome<std::int32_t> Holdfast::RetainCard() {
 
   Outcome<HostValue> retained = Field(&Fields::StepMks).TryInvoke(u"CardReaderRetain"sv);
   if (retained.Failed()) return retained.GetFailure();
-  fields_.RetCode = ToInt32(retained.Value());
-  WriteObjectLog(Field(&Fields::StepTrac),
+  fields_.RetCode = convert_.ToInt32(retained.Value());
+  WriteObjectLog(Field(&Fields::StepTrac), convert_,
                  Concat({u"CardReaderRetain:"sv, DecimalDigits(fields_.RetCode)}));
 
   const HostObject& run = Field(&Fields::StepRunModul);
@@ -119,19 +118,19 @@ Outcome<std::int32_t> Holdfast::RetainCard() {
     SetStatusCharacter(kOutcomeNotRetained);
   } else if (fields_.RetCode == kRetained) {
     SetStatusCharacter(kOutcomeRetained);
-    ToInt32(run.Invoke(u"RecordMessage"sv,
-                       {HostValue::Text(u"CIN"), HostValue::I2(kRecordMessageCount)}));
+    convert_.ToInt32(run.Invoke(u"RecordMessage"sv,
+                                {HostValue::Text(u"CIN"), HostValue::I2(kRecordMessageCount)}));
     Journal(u"吞卡成功"sv, u"Card  retained"sv);
     run.Put(u"ExcepCode"sv, HostValue::Text(u"1004"));
-    SendOex(run, Field(&Fields::StepTrac), u"吞卡成功"sv);
+    SendOex(run, Field(&Fields::StepTrac), convert_, u"吞卡成功"sv);
   } else {
     // A fault on a card that already faulted keeps its code; any other becomes 3.
-    const NullableText status = ToNullableText(run.Invoke(u"TransAction1"sv));
+    const NullableText status = convert_.ToNullableText(run.Invoke(u"TransAction1"sv));
     const bool again = TextEquals(Mid(status, kStatusOutcome, 1), u"2");
     SetStatusCharacter(again ? kOutcomeFaultAgain : kOutcomeFault);
     Journal(u"吞卡时设备错"sv, u"RetractCard Dev Err"sv);
     run.Put(u"ExcepCode"sv, HostValue::Text(u"1002"));
-    SendOex(run, Field(&Fields::StepTrac), u"吞卡时设备错"sv);
+    SendOex(run, Field(&Fields::StepTrac), convert_, u"吞卡时设备错"sv);
   }
   return fields_.RetCode;
 }
@@ -142,8 +141,8 @@ void Holdfast::SetStatusCharacter(char16_t outcome) {
   // comes before the outcome and once for what comes after, and each reading
   // is converted before the next is made.
   const HostObject& run = Field(&Fields::StepRunModul);
-  const NullableText before = ToNullableText(run.Invoke(u"TransAction1"sv));
-  const NullableText after = ToNullableText(run.Invoke(u"TransAction1"sv));
+  const NullableText before = convert_.ToNullableText(run.Invoke(u"TransAction1"sv));
+  const NullableText after = convert_.ToNullableText(run.Invoke(u"TransAction1"sv));
   // Joining with null gives null, and null goes back as null.
   if (!before || !after) {
     run.Put(u"TransAction1"sv, HostValue::Null());

@@ -4,18 +4,20 @@
 
 #include "component/inspect.h"
 #include "component/unset_fields.h"
-#include "host/convert.h"
 #include "host/failure.h"
 
 namespace clasp {
 
 using namespace std::literals;
 
-Holdfast::Holdfast() : unset_(std::make_unique<detail::UnsetFields>(fields_)) {}
+Holdfast::Holdfast(Conversions conversions)
+    : convert_(conversions), unset_(std::make_unique<detail::UnsetFields>(fields_)) {}
 
 Holdfast::~Holdfast() = default;
 
-Ref<Holdfast> Holdfast::Create() { return Ref<Holdfast>::Adopt(new Holdfast()); }
+Ref<Holdfast> Holdfast::Create(Conversions conversions) {
+  return Ref<Holdfast>::Adopt(new Holdfast(conversions));
+}
 
 void Holdfast::AddRef() noexcept { count_.fetch_add(1, std::memory_order_relaxed); }
 
@@ -63,7 +65,7 @@ void Holdfast::DisapleVal04(const HostValue& value) { PutDisplayValue(u"DisapleV
 
 void Holdfast::ScreenNo(const std::u16string& text) {
   const Ref<Holdfast> keep_alive(this);
-  fields_.ScreenNoValue = ToInt32(HostValue::Text(text));
+  fields_.ScreenNoValue = convert_.ToInt32(HostValue::Text(text));
 }
 
 }  // namespace clasp

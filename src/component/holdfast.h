@@ -7,6 +7,7 @@
 #include <span>
 #include <string>
 
+#include "host/convert.h"
 #include "host/host_object.h"
 #include "host/host_value.h"
 #include "host/ref.h"
@@ -43,8 +44,10 @@ class Holdfast {
     std::int32_t ScreenNoValue = 0;
   };
 
-  // A new instance with one count owned by the returned reference.
-  static Ref<Holdfast> Create();
+  // A new instance with one count owned by the returned reference, reading its
+  // hosts' answers with `conversions`: the core's own rules unless the platform
+  // it runs on hands it its own.
+  static Ref<Holdfast> Create(Conversions conversions = Conversions());
 
   void AddRef() noexcept;
   void Release() noexcept;
@@ -70,7 +73,7 @@ class Holdfast {
   std::int32_t Cols();
 
  private:
-  Holdfast();
+  explicit Holdfast(Conversions conversions);
   ~Holdfast();
   friend std::span<const OwnFailure> OwnFailuresOf(const Holdfast& holdfast) noexcept;
   friend const Fields& FieldsOf(const Holdfast& holdfast) noexcept;  // inspect.h
@@ -85,6 +88,7 @@ class Holdfast {
   const HostObject& Field(HostObject Fields::*field) const noexcept;
 
   std::atomic<std::uint32_t> count_{1};
+  const Conversions convert_;
   Fields fields_;
   std::unique_ptr<detail::UnsetFields> unset_;
 };

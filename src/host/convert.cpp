@@ -14,9 +14,6 @@ namespace {
 using detail::Fraction;
 using detail::Number;
 
-// Set once, while the server module loads, before any conversion runs.
-const PlatformConversions* installed_conversions = nullptr;
-
 constexpr std::int64_t kInt32Min = std::numeric_limits<std::int32_t>::min();
 constexpr std::int64_t kInt32Max = std::numeric_limits<std::int32_t>::max();
 constexpr std::uint64_t kUInt32Max = std::numeric_limits<std::uint32_t>::max();
@@ -213,17 +210,10 @@ bool LeftToPlatform(const HostValue& value) noexcept {
   }
 }
 
-const PlatformConversions* InstallPlatformConversions(
-    const PlatformConversions* conversions) noexcept {
-  const PlatformConversions* previous = installed_conversions;
-  installed_conversions = conversions;
-  return previous;
-}
-
 namespace {
 
-std::int32_t PlainToInt32(const HostValue& value) {
-  // Most answers are plain integers or no value at all; nothing to read or round.
+// `platform` is null when the conversions were made without the platform's.
+std::int32_t PlainToInt32(const HostValue& value, const PlatformConversions* platform) {
   switch (value.GetKind()) {
     case Kind::kI4:
     case Kind::kI2:
@@ -233,7 +223,7 @@ std::int32_t PlainToInt32(const HostValue& value) {
     default:
       break;
   }
-  if (installed_conversions && LeftToPlatform(value)) return installed_conversions->ToInt32(value);
+  if (platform && LeftToPlatform(value)) return platform->ToInt32(value);
   if (value.GetKind() == Kind::kText) {
     const detail::TextNumber text = ReadText(value.AsText());
     if (text.radix) return RadixToInt32(text);
@@ -253,8 +243,8 @@ std::int32_t PlainToInt32(const HostValue& value) {
   return static_cast<std::int32_t>(signed_whole);
 }
 
-std::u16string PlainToText(const HostValue& value) {
-  if (installed_conversions && LeftToPlatform(value)) return installed_conversions->ToText(value);
+std::u16string PlainToText(const HostValue& value, const PlatformConversions* platform) {
+  if (platform && LeftToPlatform(value)) return platform->ToText(value);
   const Kind kind = value.GetKind();
   switch (kind) {
     case Kind::kEmpty:
@@ -289,8 +279,9 @@ std::u16string PlainToText(const HostValue& value) {
   }
 }
 
-std::optional<int> PlainCompareWith(const HostValue& value, std::int32_t constant) {
-  if (installed_conversions && LeftToPlatform(value)) return installed_conversions->CompareWith(value, constant);
+std::optional<int> PlainCompareWith(const HostValue& value, std::int32_t constant,
+                                    const PlatformConversions* platform) {
+  if (platform && LeftToPlatform(value)) return platform->CompareWith(value, constant);
   switch (value.GetKind()) {
     case Kind::kNull:
       return std::nullopt;
@@ -324,50 +315,32 @@ std::optional<int> PlainCompareWith(const HostValue& value, std::int32_t constan
 
 }  // namespace
 
-// An object converts as the value of its default member; everything else as it is.
-std::int32_t ToInt32(const HostValue& value) {
-  if (value.GetKind() == Kind::kObject) return PlainToInt32(DefaultOf(value));
-  return PlainToInt32(value);
+// An object converts as the value of its default member; everything else as it
+// is. The integer and empty answers the header reads itself arrive here only
+// as what an object's default member stands for.
+std::int32_t Conversions::ReadInt32(const HostValue& value) const {
+  if (value.GetKind() == Kind::kObject) return PlainToInt32(DefaultOf(value), platform_);
+  return PlainToInt32(value, platform_);
 }
 
-std::u16string ToText(const HostValue& value) {
-  if (value.GetKind() == Kind::kObject) return PlainToText(DefaultOf(value));
-  return PlainToText(value);
+std::u16string Conversions::ToText(const HostValue& value) const {
+  if (value.GetKind() == Kind::kObject) return PlainToText(DefaultOf(value), platform_);
+  return PlainToText(value, platform_);
 }
 
-NullableText ToNullableText(const HostValue& value) {
+NullableText Conversions::ToNullableText(const HostValue& value) const {
   if (value.GetKind() == Kind::kObject) {
     const HostValue standing_for = DefaultOf(value);
     if (standing_for.IsNull()) return std::nullopt;
-    return PlainToText(standing_for);
+    return PlainToText(standing_for, platform_);
   }
   if (value.IsNull()) return std::nullopt;
-  return PlainToText(value);
+  return PlainToText(value, platform_);
 }
 
-std::optional<int> CompareWith(const HostValue& value, std::int32_t constant) {
-  // What hosts answer almost always: nothing to read, round or widen.
-  switch (value.GetKind()) {
-    case Kind::kI2:
-    case Kind::kI4:
-      return Order(value.AsInteger(), std::int64_t{constant});
-    case Kind::kEmpty:
-      return Order(std::int32_t{0}, constant);
-    default:
-      break;
-  }
-  if (value.GetKind() == Kind::kObject) return PlainCompareWith(DefaultOf(value), constant);
-  return PlainCompareWith(value, constant);
-}
-
-bool EqualsInt(const HostValue& value, std::int32_t constant) {
-  const auto order = CompareWith(value, constant);
-  return order && *order == 0;
-}
-
-bool GreaterThanInt(const HostValue& value, std::int32_t constant) {
-  const auto order = CompareWith(value, constant);
-  return order && *order > 0;
+std::optional<int> Conversions::ReadOrder(const HostValue& value, std::int32_t constant) const {
+  if (value.GetKind() == Kind::kObject) return PlainCompareWith(DefaultOf(value), constant, platform_);
+  return PlainCompareWith(value, constant, platform_);
 }
 
 }  // namespace clasp

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "host/convert.h"
 #include "host/host_object.h"
 
 namespace clasp {
@@ -23,8 +24,10 @@ struct JournalHosts {
 
 // Writes one entry and sets isjrn again from the run-time module's IsJRNDevice.
 // Rewrites 11 to 1 in the caller's `time_sig`. Failures pass to the caller with
-// whatever was done before them left done. Returns JournalWriteMsg's answer.
-std::int32_t WriteJournal(const JournalHosts& hosts, std::u16string_view chn_prompt,
-                          std::u16string_view eng_prompt, std::int16_t& time_sig);
+// whatever was done before them left done. Returns JournalWriteMsg's answer,
+// and the trace writer's, converted with `convert`.
+std::int32_t WriteJournal(const JournalHosts& hosts, Conversions convert,
+                          std::u16string_view chn_prompt, std::u16string_view eng_prompt,
+                          std::int16_t& time_sig);
 
 }  // namespace clasp

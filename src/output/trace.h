@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "host/convert.h"
 #include "host/host_object.h"
 
 namespace clasp {
@@ -17,10 +18,13 @@ inline constexpr std::u16string_view kObjectLogSource = u"Clench";
 
 // Hands one line to the object log. The text is taken by value: the writer gets
 // a reference to our private copy, so whatever it does to it stays here.
-// Failures pass to the caller; the answer is converted even though callers ignore it.
-std::int32_t WriteObjectLog(const HostObject& step_trac, std::u16string log_text);
+// Failures pass to the caller; the answer is converted with `convert` even
+// though callers ignore it.
+std::int32_t WriteObjectLog(const HostObject& step_trac, Conversions convert,
+                            std::u16string log_text);
 
 // Hands one line to the print-journal log, with an empty source name.
-std::int32_t WritePrintLog(const HostObject& step_trac, std::u16string log_text);
+std::int32_t WritePrintLog(const HostObject& step_trac, Conversions convert,
+                           std::u16string log_text);
 
 }  // namespace clasp

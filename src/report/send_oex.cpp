@@ -1,6 +1,5 @@
 #include "report/send_oex.h"
 
-#include "host/convert.h"
 #include "host/text.h"
 #include "output/trace.h"
 
@@ -14,48 +13,51 @@ constexpr std::int32_t kCommReady = 0;
 constexpr std::int32_t kWriteOnlyAbove = 0;
 constexpr std::int32_t kUnpackWanted = 1;
 
-std::int32_t Exchange(const HostObject& run, const HostObject& trac,
+std::int32_t Exchange(const HostObject& run, const HostObject& trac, Conversions convert,
                       std::u16string_view report_text) {
   std::u16string detail_flag =
-      EqualsInt(run.Invoke(u"ControlNum"sv), kControlNumForFlag2) ? u"2" : u"1";
+      convert.EqualsInt(run.Invoke(u"ControlNum"sv), kControlNumForFlag2) ? u"2" : u"1";
   // The module may rewrite the flag through the reference; we never read it back.
   // Arguments are made in place throughout: copies on the way would cost more
   // than the exchange's own work on hosts that answer at once.
-  ToInt32(run.Invoke(u"WriteDetailFileName"sv,
-                     {HostValue::Text(u"CRD"), HostValue::Text(u"0"), HostValue::Text(u"0"),
-                      HostValue::TextRef(detail_flag)}));
-  if (ToInt32(run.Invoke(u"PackMessage"sv, {HostValue::Text(u"OEX")})) != 0) return kFailure;
-  if (!EqualsInt(run.Invoke(u"CommSign"sv), kCommReady)) return kFailure;
-  const std::u16string_view send_member = GreaterThanInt(run.Invoke(u"IsWriteOnly"sv), kWriteOnlyAbove)
-                                    ? u"StepCommWriteOnly"sv
-                                    : u"StepCommWrite"sv;
+  convert.ToInt32(run.Invoke(u"WriteDetailFileName"sv,
+                             {HostValue::Text(u"CRD"), HostValue::Text(u"0"),
+                              HostValue::Text(u"0"), HostValue::TextRef(detail_flag)}));
+  if (convert.ToInt32(run.Invoke(u"PackMessage"sv, {HostValue::Text(u"OEX")})) != 0) {
+    return kFailure;
+  }
+  if (!convert.EqualsInt(run.Invoke(u"CommSign"sv), kCommReady)) return kFailure;
+  const std::u16string_view send_member =
+      convert.GreaterThanInt(run.Invoke(u"IsWriteOnly"sv), kWriteOnlyAbove)
+          ? u"StepCommWriteOnly"sv
+          : u"StepCommWrite"sv;
   {
     HostValue message = run.Invoke(u"SendMessage"sv);
     HostValue length = run.Invoke(u"SendMessageLen"sv);
-    if (ToInt32(run.Invoke(send_member, {std::move(message), std::move(length)})) != 0) {
+    if (convert.ToInt32(run.Invoke(send_member, {std::move(message), std::move(length)})) != 0) {
       return kFailure;
     }
   }
-  if (EqualsInt(run.Invoke(u"IsUnPackOex"sv), kUnpackWanted)) {
+  if (convert.EqualsInt(run.Invoke(u"IsUnPackOex"sv), kUnpackWanted)) {
     HostValue time_out = run.Invoke(u"TimeOutComm"sv);
     HostValue message = run.Invoke(u"RecieveMessage"sv);
     HostValue length = run.Invoke(u"RecieveMessageLen"sv);
     // A failed read is not reported: there is just nothing to unpack.
-    if (ToInt32(run.Invoke(u"StepCommRead"sv,
-                           {std::move(time_out), std::move(message), std::move(length)})) == 0) {
-      ToInt32(run.Invoke(u"UnpackMessage"sv, {HostValue::Text(u"OEX")}));
+    if (convert.ToInt32(run.Invoke(u"StepCommRead"sv, {std::move(time_out), std::move(message),
+                                                       std::move(length)})) == 0) {
+      convert.ToInt32(run.Invoke(u"UnpackMessage"sv, {HostValue::Text(u"OEX")}));
     }
   }
-  WriteObjectLog(trac, Concat({u"WD "sv, report_text}));
+  WriteObjectLog(trac, convert, Concat({u"WD "sv, report_text}));
   return 0;
 }
 
 }  // namespace
 
 std::int32_t SendOex(const HostObject& step_run_modul, const HostObject& step_trac,
-                     std::u16string_view report_text) noexcept {
+                     Conversions convert, std::u16string_view report_text) noexcept {
   try {
-    return Exchange(step_run_modul, step_trac, report_text);
+    return Exchange(step_run_modul, step_trac, convert, report_text);
   } catch (...) {
     // The report never fails the step; what the module already did stays done.
     return kFailure;

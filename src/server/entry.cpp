@@ -5,15 +5,11 @@
 #include "server/holdfast_object.h"
 #include "server/identity.h"
 #include "server/module.h"
-#include "server/platform_convert.h"
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
   if (reason == DLL_PROCESS_ATTACH) {
     // Thread notifications stay on: the static C++ runtime's thread cleanup needs them.
     clasp::SetModule(instance);
-    // Before any instance exists: dates, currency, decimals and arrays then
-    // convert exactly as the host's own runtime converts them.
-    clasp::InstallPlatformConversions(&clasp::OleConversions());
     // Once loaded, loaded for good. The statically linked thread runtime takes
     // a TLS slot and some memory on every load and gives neither back, so a
     // host that unloads us between transactions would run out of slots; and an
@@ -23,8 +19,6 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved
     GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
                        reinterpret_cast<LPCWSTR>(&DllMain), &pinned);
   } else if (reason == DLL_PROCESS_DETACH) {
-    // Nothing converts once the module goes; no pointer outlives it.
-    clasp::InstallPlatformConversions(nullptr);
     // Only on FreeLibrary (unpinned): at process exit oleaut32 may already be gone.
     if (reserved == nullptr) clasp::ReleaseHoldfastTypeInfo();
   }

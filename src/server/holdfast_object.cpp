@@ -11,6 +11,7 @@
 #include "server/com/value.h"
 #include "server/identity.h"
 #include "server/module.h"
+#include "server/platform_convert.h"
 
 namespace clasp {
 namespace {
@@ -142,7 +143,9 @@ class HoldfastObject final
 
  private:
   friend class ComObject<HoldfastObject, _Holdfast, ISupportErrorInfo>;
-  HoldfastObject() : core_(Holdfast::Create()) {}
+  // Dates, currency, decimals and arrays convert exactly as the host's own
+  // runtime converts them.
+  HoldfastObject() : core_(Holdfast::Create(Conversions(OleConversions()))) {}
   ~HoldfastObject() = default;
 
   // Runs one member: a counted reference to ourselves for the whole call (the

@@ -61,7 +61,7 @@ class OlePlatformConversions final : public PlatformConversions {
   }
 };
 
-// Constant-initialised: ready before DllMain asks for it, no guard under the loader lock.
+// Constant-initialised: ready before any instance is made, with no guard to take.
 const OlePlatformConversions kOleConversions;
 
 }  // namespace

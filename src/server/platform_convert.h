@@ -5,8 +5,9 @@
 
 namespace clasp {
 
-// The conversions oleaut32 makes (en-US), for the module to install when it is
-// attached and for Windows programs that use the core without the module.
+// The conversions oleaut32 makes (en-US): what the module hands every instance
+// it makes, and what Windows programs that use the core without the module
+// may hand theirs. Lives as long as the module.
 const PlatformConversions& OleConversions();
 
 }  // namespace clasp

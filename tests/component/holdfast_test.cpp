@@ -3,7 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <string>
+#include <utility>
+
+#include "host/convert.h"
 #include "host/failure.h"
+#include "report/send_oex.h"
 #include "support/recording_host.h"
 
 namespace clasp {
@@ -107,6 +113,77 @@ TEST(Holdfast, OutlivesAHostThatDropsItDuringAMember) {
                            hosts.trac.Get(), hosts.jour.Get()}) {
     EXPECT_EQ(host->RefCount(), 1u);
   }
+}
+
+// A value the core carries unread; only the test's platform reads the value
+// it wraps.
+class Wrapped final : public OpaqueValue {
+ public:
+  explicit Wrapped(HostValue value) : value(std::move(value)) {}
+  std::u16string Describe() const override { return clasp::Describe(value); }
+  const HostValue value;
+};
+
+HostValue Wrap(HostValue value) {
+  return HostValue::Opaque(Kind::kUnknown, std::make_shared<Wrapped>(std::move(value)));
+}
+
+class UnwrappingPlatform final : public PlatformConversions {
+ public:
+  std::int32_t ToInt32(const HostValue& value) const override {
+    return clasp::ToInt32(Inner(value));
+  }
+  std::u16string ToText(const HostValue& value) const override {
+    return clasp::ToText(Inner(value));
+  }
+  int CompareWith(const HostValue& value, std::int32_t constant) const override {
+    return clasp::CompareWith(Inner(value), constant).value();
+  }
+
+ private:
+  static const HostValue& Inner(const HostValue& value) {
+    return dynamic_cast<const Wrapped&>(*value.AsOpaque()).value;
+  }
+};
+
+// Every answer a step reads, the report's and the trace writer's included,
+// goes through the conversions the instance was made with. Here only those can
+// read them: an answer read by any other rules would fail the step, or end the
+// report before its trace line.
+TEST(Holdfast, ReadsEveryAnswerWithTheConversionsItWasMadeWith) {
+  HostSet hosts;
+  hosts.disp->Returns(u"ScreenDisplay", Wrap(HostValue::I4(0)));
+  hosts.disp->Returns(u"ScreenNo", Wrap(HostValue::I2(420)));
+  hosts.mks->Returns(u"CardReaderRetain", Wrap(HostValue::I4(kRetained)));
+  hosts.trac->Returns(u"TraceWrite", Wrap(HostValue::I4(0)));
+  hosts.jour->Returns(u"JournalWriteMsg", Wrap(HostValue::I4(0)));
+  hosts.run->Returns(u"TransAction1", Wrap(HostValue::Text(u"0000")));
+  hosts.run->Returns(u"IsUnPackOex", Wrap(HostValue::I4(1)));
+  for (const char16_t* member : {u"RecordMessage", u"ControlNum", u"WriteDetailFileName",
+                                 u"PackMessage", u"CommSign", u"IsWriteOnly", u"StepCommWrite",
+                                 u"StepCommRead", u"UnpackMessage"}) {
+    hosts.run->Returns(member, Wrap(HostValue::I4(0)));
+  }
+  const UnwrappingPlatform platform;
+  const auto made_with_platform = Holdfast::Create(Conversions(platform));
+  const auto made_without = Holdfast::Create();
+  for (Holdfast* holdfast : {made_with_platform.Get(), made_without.Get()}) {
+    holdfast->StepDisp(hosts.disp->Object());
+    holdfast->StepMks(hosts.mks->Object());
+    holdfast->StepRunModul(hosts.run->Object());
+    holdfast->StepTrac(hosts.trac->Object());
+    holdfast->StepJour(hosts.jour->Object());
+  }
+
+  EXPECT_EQ(made_with_platform->Cols(), kRetained);
+  ASSERT_FALSE(hosts.log->Lines().empty());
+  EXPECT_NE(hosts.log->Lines().back().find("&Text \"WD 吞卡成功\""), std::string::npos);
+  // The failure path writes its entry and its line through them too.
+  hosts.disp->Raises(u"ScreenDisplay", Failure(77, u"no"));
+  EXPECT_EQ(made_with_platform->Cols(), kFailure);
+  // The core's own rules read none of these answers: the same failure path
+  // cannot write its line, and the step fails itself.
+  EXPECT_THROW(made_without->Cols(), Failure);
 }
 
 }  // namespace

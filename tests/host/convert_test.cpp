@@ -402,7 +402,7 @@ TEST(Convert, EveryWholeNumberKindReadsAsItsNumber) {
 
 TEST(PlatformConversions, TakeTheKindsTheCoreLeavesToThePlatformOnly) {
   RecordingConversions platform;
-  std::optional<ScopedPlatformConversions> installed(std::in_place, &platform);
+  const Conversions convert(platform);
   const HostValue left[] = {
       HostValue::Real(Kind::kDate, 1.5),
       HostValue::Integer(Kind::kCurrency, 15000),
@@ -413,42 +413,25 @@ TEST(PlatformConversions, TakeTheKindsTheCoreLeavesToThePlatformOnly) {
   };
   for (const HostValue& value : left) {
     SCOPED_TRACE(Utf8(Describe(value)));
-    EXPECT_EQ(ToInt32(value), RecordingConversions::kAnswer);
-    EXPECT_EQ(ToText(value), u"platform");
-    EXPECT_TRUE(EqualsInt(value, 3));
+    EXPECT_EQ(convert.ToInt32(value), RecordingConversions::kAnswer);
+    EXPECT_EQ(convert.ToText(value), u"platform");
+    EXPECT_TRUE(convert.EqualsInt(value, 3));
   }
   EXPECT_EQ(platform.calls, 3 * static_cast<int>(std::size(left)));
   const HostValue kept[] = {HostValue::Text(u"12"), HostValue::I2(12), HostValue::R8(12),
                             HostValue::Bool(true), HostValue::Empty()};
   for (const HostValue& value : kept) {
     SCOPED_TRACE(Utf8(Describe(value)));
-    ToInt32(value);
-    ToText(value);
-    CompareWith(value, 0);
+    convert.ToInt32(value);
+    convert.ToText(value);
+    convert.CompareWith(value, 0);
   }
   EXPECT_EQ(platform.calls, 3 * static_cast<int>(std::size(left)));
-  installed.reset();
-  // Without the platform an array has no number.
-  EXPECT_THROW(ToInt32(left[3]), Failure);
-}
-
-TEST(PlatformConversions, AScopePutsBackWhatItFound) {
-  RecordingConversions outer;
-  RecordingConversions inner;
-  const HostValue date = HostValue::Real(Kind::kDate, 1.5);
-  {
-    const ScopedPlatformConversions outer_scope(&outer);
-    {
-      const ScopedPlatformConversions inner_scope(&inner);
-      ToInt32(date);
-    }
-    ToInt32(date);
-    ToInt32(date);
-  }
-  EXPECT_EQ(inner.calls, 1);
-  EXPECT_EQ(outer.calls, 2);
-  EXPECT_EQ(ToInt32(date), 2);  // the core's own rule again: 1.5 rounds to even
-  EXPECT_EQ(outer.calls, 2);
+  // Without the platform's, a date follows the core's own rule (1.5 rounds to
+  // even) and an array has no number.
+  EXPECT_EQ(Conversions().ToInt32(left[0]), 2);
+  EXPECT_THROW(Conversions().ToInt32(left[3]), Failure);
+  EXPECT_EQ(platform.calls, 3 * static_cast<int>(std::size(left)));
 }
 
 TEST(TextOperations, TrimMidJoinAndNull) {

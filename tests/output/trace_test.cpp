@@ -14,10 +14,10 @@ using namespace clasp::testing;
 TEST(Trace, BothLogsPassPathTextByReferenceAndSource) {
   HostSet hosts;
   const HostObject trac = hosts.trac->Object();
-  WriteObjectLog(trac, u"Disp420: 0");
-  WritePrintLog(trac, u"Card  retained");
-  WriteObjectLog(trac, u"");
-  WriteObjectLog(trac, u"");  // repeated lines are not merged
+  WriteObjectLog(trac, Conversions(), u"Disp420: 0");
+  WritePrintLog(trac, Conversions(), u"Card  retained");
+  WriteObjectLog(trac, Conversions(), u"");
+  WriteObjectLog(trac, Conversions(), u"");  // repeated lines are not merged
   EXPECT_EQ(hosts.log->Lines(), (Lines{ObjectLogLine("Disp420: 0"),
                                        PrintLogLine("Card  retained"), ObjectLogLine(""),
                                        ObjectLogLine("")}));
@@ -40,9 +40,9 @@ TEST(Trace, AnswerIsConvertedAfterTheLineWasHandedOver) {
     HostSet hosts;
     hosts.trac->Returns(u"TraceWrite", c.answer);
     if (c.fails) {
-      EXPECT_THROW(WritePrintLog(hosts.trac->Object(), u"line"), Failure);
+      EXPECT_THROW(WritePrintLog(hosts.trac->Object(), Conversions(), u"line"), Failure);
     } else {
-      EXPECT_EQ(WritePrintLog(hosts.trac->Object(), u"line"), c.expected);
+      EXPECT_EQ(WritePrintLog(hosts.trac->Object(), Conversions(), u"line"), c.expected);
     }
     EXPECT_EQ(hosts.log->Lines().size(), 1u) << "the line is written either way";
   }
@@ -55,13 +55,13 @@ TEST(Trace, WriterChangingTheTextLeavesTheCallersTextAlone) {
     return HostValue();
   });
   const std::u16string line = u"mine";
-  WriteObjectLog(hosts.trac->Object(), line);
+  WriteObjectLog(hosts.trac->Object(), Conversions(), line);
   EXPECT_EQ(line, u"mine");
 }
 
 TEST(Trace, UnsetWriterFailsBeforeAnythingIsWritten) {
   try {
-    WriteObjectLog(HostObject(), u"x");
+    WriteObjectLog(HostObject(), Conversions(), u"x");
     FAIL();
   } catch (const Failure& f) {
     EXPECT_EQ(f.Number(), kObjectNotSet);

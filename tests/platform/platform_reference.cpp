@@ -264,17 +264,17 @@ std::string PlatformCompare(const Case& c, std::int32_t constant) {
   }
 }
 
-std::string CoreToInt32(const Case& c) {
-  return Guarded([&] { return std::to_string(ToInt32(ToHostValue(c))); });
+std::string CoreToInt32(const Case& c, Conversions convert) {
+  return Guarded([&] { return std::to_string(convert.ToInt32(ToHostValue(c))); });
 }
 
-std::string CoreToText(const Case& c) {
-  return Guarded([&] { return Quote(ToText(ToHostValue(c))); });
+std::string CoreToText(const Case& c, Conversions convert) {
+  return Guarded([&] { return Quote(convert.ToText(ToHostValue(c))); });
 }
 
-std::string CoreCompare(const Case& c, std::int32_t constant) {
+std::string CoreCompare(const Case& c, std::int32_t constant, Conversions convert) {
   return Guarded([&]() -> std::string {
-    const auto order = CompareWith(ToHostValue(c), constant);
+    const auto order = convert.CompareWith(ToHostValue(c), constant);
     return order ? OrderText(*order) : "null";
   });
 }

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "corpus.h"
+#include "host/convert.h"
 
 namespace clasp::platform_test {
 
@@ -18,10 +19,12 @@ std::string PlatformToText(const Case& c);
 // compares directly.
 std::string PlatformCompare(const Case& c, std::int32_t constant);
 
-// The same three through the core, with the same spelling of outcomes.
-std::string CoreToInt32(const Case& c);
-std::string CoreToText(const Case& c);
-std::string CoreCompare(const Case& c, std::int32_t constant);
+// The same three through the core, with the same spelling of outcomes: its
+// own rules unless it is handed the server's.
+std::string CoreToInt32(const Case& c, Conversions convert = Conversions());
+std::string CoreToText(const Case& c, Conversions convert = Conversions());
+std::string CoreCompare(const Case& c, std::int32_t constant,
+                        Conversions convert = Conversions());
 
 // The same conversions of an object whose default member answers the case's
 // value. The platform's side converts it with oleaut32, which reads the

@@ -108,7 +108,8 @@ TEST(SendOex, GatesDecideWhatIsCalledNext) {
     SCOPED_TRACE(gate.name);
     HostSet hosts;
     gate.setup(*hosts.run);
-    EXPECT_EQ(SendOex(hosts.run->Object(), hosts.trac->Object(), u"吞卡成功"), gate.result);
+    EXPECT_EQ(SendOex(hosts.run->Object(), hosts.trac->Object(), Conversions(), u"吞卡成功"),
+              gate.result);
     EXPECT_EQ(Members(*hosts.log), gate.members);
   }
 }
@@ -125,7 +126,7 @@ TEST(SendOex, DetailFlagFollowsControlNum) {
     SCOPED_TRACE(Show(c.control_num));
     HostSet hosts;
     hosts.run->Returns(u"ControlNum", c.control_num);
-    SendOex(hosts.run->Object(), hosts.trac->Object(), u"x");
+    SendOex(hosts.run->Object(), hosts.trac->Object(), Conversions(), u"x");
     EXPECT_EQ(hosts.log->Lines()[1],
               std::string("StepRunModul.WriteDetailFileName(Text \"CRD\", Text \"0\", "
                           "Text \"0\", &Text \"") +
@@ -142,7 +143,7 @@ TEST(SendOex, FullExchangeHandsTheModulesValuesOnUnchanged) {
       .Returns(u"TimeOutComm", HostValue::Integer(Kind::kCurrency, 300000))
       .Returns(u"RecieveMessage", HostValue::Null())
       .Returns(u"RecieveMessageLen", HostValue::Bool(false));
-  EXPECT_EQ(SendOex(run.Object(), hosts.trac->Object(), u"吞卡时设备错"), 0);
+  EXPECT_EQ(SendOex(run.Object(), hosts.trac->Object(), Conversions(), u"吞卡时设备错"), 0);
   EXPECT_EQ(hosts.log->Lines(),
             (Lines{"StepRunModul.ControlNum() -> Empty",
                    "StepRunModul.WriteDetailFileName(Text \"CRD\", Text \"0\", Text \"0\", "
@@ -168,7 +169,7 @@ TEST(SendOex, ModuleRewritingTheDetailFlagChangesNothingElse) {
     args[3].RefTarget() = u"9";
     return HostValue::I4(0);
   });
-  EXPECT_EQ(SendOex(hosts.run->Object(), hosts.trac->Object(), u""), 0);
+  EXPECT_EQ(SendOex(hosts.run->Object(), hosts.trac->Object(), Conversions(), u""), 0);
   EXPECT_EQ(hosts.log->Lines().back(), ObjectLogLine("WD "));
   EXPECT_EQ(hosts.log->Lines().size(), 10u);
 }
@@ -176,13 +177,13 @@ TEST(SendOex, ModuleRewritingTheDetailFlagChangesNothingElse) {
 TEST(SendOex, NoFailureEverLeaves) {
   HostSet hosts;
   // Unset module: ends at once, nothing reaches the trace writer.
-  EXPECT_EQ(SendOex(HostObject(), hosts.trac->Object(), u"x"), kFailure);
+  EXPECT_EQ(SendOex(HostObject(), hosts.trac->Object(), Conversions(), u"x"), kFailure);
   EXPECT_TRUE(hosts.log->Lines().empty());
   // Trace writer failing after the send: the message went, the result is a failure.
   hosts.trac->Raises(u"TraceWrite", Failure(5, u"disk"));
-  EXPECT_EQ(SendOex(hosts.run->Object(), hosts.trac->Object(), u"x"), kFailure);
+  EXPECT_EQ(SendOex(hosts.run->Object(), hosts.trac->Object(), Conversions(), u"x"), kFailure);
   EXPECT_EQ(Members(*hosts.log).back(), "TraceWrite");
-  EXPECT_EQ(SendOex(hosts.run->Object(), HostObject(), u"x"), kFailure);
+  EXPECT_EQ(SendOex(hosts.run->Object(), HostObject(), Conversions(), u"x"), kFailure);
 }
 
 }  // namespace

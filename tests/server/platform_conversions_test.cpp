@@ -1,6 +1,6 @@
-// The registered server converts host answers with the platform's own rules
-// from the moment it is loaded: nothing in this process installs them, and the
-// module's copy of the core is not this program's.
+// Every instance the registered server makes converts host answers with the
+// platform's own rules: the module hands them to each instance it makes, and
+// this program, whose copy of the core is not the module's, hands it nothing.
 #include <gtest/gtest.h>
 
 #include <string>
