@@ -50,13 +50,7 @@ ComPtr<_Holdfast> CreateComponent() {
 }
 
 Stage::Stage()
-    : log(std::make_shared<CallLog>()),
-      component(CreateComponent()),
-      disp(DispatchHost::Create("StepDisp", {Binding::kExtended, log})),
-      mks(DispatchHost::Create("StepMks", {Binding::kExtended, log})),
-      run(DispatchHost::Create("StepRunModul", {Binding::kExtended, log})),
-      trac(DispatchHost::Create("StepTrac", {Binding::kExtended, log})),
-      jour(DispatchHost::Create("StepJour", {Binding::kExtended, log})) {
+    : StepHosts({Binding::kExtended, std::make_shared<CallLog>()}), component(CreateComponent()) {
   mks->Returns(L"CardReaderRetain", MakeI4(kRetained).Get());
 }
 
@@ -70,12 +64,7 @@ void Stage::Assign() const {
 
 std::string Stage::Balanced() {
   component.Reset();
-  std::string wrong;
-  for (DispatchHost* host : {disp.Get(), mks.Get(), run.Get(), trac.Get(), jour.Get()}) {
-    if (host->RefCount() != 1) {
-      wrong += " a host holds " + std::to_string(host->RefCount()) + " counts;";
-    }
-  }
+  std::string wrong = CountsLeft();
   if (Module::Get().can_unload_now() != S_OK) wrong += " the module is still in use;";
   return wrong;
 }
@@ -84,6 +73,41 @@ std::string Stage::LastTrace() const {
   const std::vector<std::string> lines = testing::TraceLines(*log);
   return lines.empty() ? "" : lines.back();
 }
+
+namespace {
+// The failure path's trace line ends with the failure's number and description.
+constexpr char kUnsupported[] = "458Variable uses an Automation type not supported in VBScript";
+constexpr char kInvalid[] = "5Invalid procedure call or argument";
+constexpr VARTYPE kGarbageByReference = 0x7FFF;
+}  // namespace
+
+void SelfReference(VARIANT& v, Pointee&) {
+  V_VT(&v) = VT_BYREF | VT_VARIANT;
+  V_VARIANTREF(&v) = &v;
+}
+
+const std::vector<BadValue> kBadValues = {
+    {"by-reference VARIANT, null pointer", NullReference<VT_VARIANT>, E_POINTER, kInvalid},
+    {"by-reference BSTR, null pointer", NullReference<VT_BSTR>, E_POINTER, kInvalid},
+    {"by-reference I4, null pointer", NullReference<VT_I4>, E_POINTER, kInvalid},
+    {"by-reference VARIANT pointing at itself", SelfReference, DISP_E_BADVARTYPE, kUnsupported},
+    {"by-reference VARIANT pointing at a by-reference I4",
+     [](VARIANT& v, Pointee& p) {
+       V_VT(&p.inner) = VT_BYREF | VT_I4;
+       V_I4REF(&p.inner) = &p.number;
+       V_VT(&v) = VT_BYREF | VT_VARIANT;
+       V_VARIANTREF(&v) = &p.inner;
+     },
+     DISP_E_BADVARTYPE, kUnsupported},
+    {"garbage kind with the by-reference bit",
+     [](VARIANT& v, Pointee& p) {
+       V_VT(&v) = kGarbageByReference;
+       V_BYREF(&v) = &p.number;
+     },
+     DISP_E_BADVARTYPE, kUnsupported},
+    {"bare VT_VARIANT", [](VARIANT& v, Pointee&) { V_VT(&v) = VT_VARIANT; }, DISP_E_BADVARTYPE,
+     kUnsupported},
+};
 
 std::string Hex(HRESULT result) {
   char text[16];

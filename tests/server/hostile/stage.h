@@ -1,12 +1,13 @@
 // The component as an attacker reaches it: Holdfast.dll loaded beside the
-// program, a new instance through its class factory, five hosts assigned.
+// program, a new instance through its class factory, five hosts assigned;
+// and the malformed values both callers and hosts try.
 #pragma once
 
 #include <windows.h>
 #include <oleauto.h>
 
-#include <memory>
 #include <string>
+#include <vector>
 
 #include "holdfast_idl.h"  // _Holdfast, generated from the server's IDL
 #include "support/com_values.h"
@@ -19,6 +20,7 @@ using testing::CallLog;
 using testing::DispatchHost;
 using testing::MakeI4;
 using testing::MakeText;
+using testing::RaiseDeferred;
 
 // The members' dispatch identifiers, written out: attacks call by number
 // without asking for names first.
@@ -43,7 +45,7 @@ ComPtr<_Holdfast> CreateComponent();
 
 // A component and the five hosts of one attack, logging to one log. The hosts
 // answer Empty to everything except CardReaderRetain, which retains the card.
-struct Stage {
+struct Stage : testing::StepHosts {
   Stage();
   // Assigns the five hosts through the interface's table.
   void Assign() const;
@@ -53,10 +55,34 @@ struct Stage {
   // The text of the last trace line written, empty when there was none.
   std::string LastTrace() const;
 
-  std::shared_ptr<CallLog> log;
   ComPtr<_Holdfast> component;
-  ComPtr<DispatchHost> disp, mks, run, trac, jour;
 };
+
+// Room for what a malformed VARIANT points to, kept until the component has
+// read it.
+struct Pointee {
+  VARIANT inner;
+  LONG number;
+};
+
+// A VARIANT no automation value can be, put by a caller or answered by a host.
+struct BadValue {
+  const char* name;
+  void (*make)(VARIANT& value, Pointee& pointee);
+  HRESULT refused;     // what a caller putting it is answered
+  const char* traced;  // how the failure path's trace line ends when a host answers it
+};
+
+// The values both callers and hosts try.
+extern const std::vector<BadValue> kBadValues;
+// Two of them, for attacks that pass one alone: a by-reference `kKind` whose
+// pointer is null, and a by-reference VARIANT pointing at itself.
+template <VARTYPE kKind>
+void NullReference(VARIANT& value, Pointee&) {
+  V_VT(&value) = VT_BYREF | kKind;
+  V_BYREF(&value) = nullptr;
+}
+void SelfReference(VARIANT& value, Pointee& pointee);
 
 // "0x80020008" and the like.
 std::string Hex(HRESULT result);

@@ -31,12 +31,7 @@ HostAction KeepTraceLine(std::shared_ptr<std::wstring> last_trace) {
 
 }  // namespace
 
-RoadHosts::RoadHosts(Road road)
-    : disp(DispatchHost::Create("StepDisp")),
-      mks(DispatchHost::Create("StepMks")),
-      run(DispatchHost::Create("StepRunModul")),
-      trac(DispatchHost::Create("StepTrac")),
-      jour(DispatchHost::Create("StepJour")) {
+RoadHosts::RoadHosts(Road road) {
   disp->Returns(L"ScreenDisplay", MakeI4(0).Get())
       .Returns(L"ScreenNo", MakeI4(kScreenAnswer).Get());
   run->Returns(L"TransAction1", MakeText(L"0000").Get());
@@ -54,13 +49,6 @@ RoadHosts::RoadHosts(Road road)
       jour->Raises(L"JournalWriteMsg", kHostRaise, kRaised);
       break;
   }
-}
-
-bool RoadHosts::Balanced() const {
-  for (const DispatchHost* host : {disp.Get(), mks.Get(), run.Get(), trac.Get(), jour.Get()}) {
-    if (host->RefCount() != 1) return false;
-  }
-  return true;
 }
 
 LONG NormalResult(RoadHosts::Road road) {
