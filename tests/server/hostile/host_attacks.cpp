@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "attacks.h"
+#include "bad_values.h"
 #include "stage.h"
 
 namespace clasp::hostile {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "attacks.h"
+#include "bad_values.h"
 #include "host/failure.h"
 #include "host/host_value.h"
 #include "server/com/offered_dispatch.h"

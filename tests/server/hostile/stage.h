@@ -1,13 +1,11 @@
 // The component as an attacker reaches it: Holdfast.dll loaded beside the
-// program, a new instance through its class factory, five hosts assigned;
-// and the malformed values both callers and hosts try.
+// program, a new instance through its class factory, five hosts assigned.
 #pragma once
 
 #include <windows.h>
 #include <oleauto.h>
 
 #include <string>
-#include <vector>
 
 #include "holdfast_idl.h"  // _Holdfast, generated from the server's IDL
 #include "support/com_values.h"
@@ -57,32 +55,6 @@ struct Stage : testing::StepHosts {
 
   ComPtr<_Holdfast> component;
 };
-
-// Room for what a malformed VARIANT points to, kept until the component has
-// read it.
-struct Pointee {
-  VARIANT inner;
-  LONG number;
-};
-
-// A VARIANT no automation value can be, put by a caller or answered by a host.
-struct BadValue {
-  const char* name;
-  void (*make)(VARIANT& value, Pointee& pointee);
-  HRESULT refused;     // what a caller putting it is answered
-  const char* traced;  // how the failure path's trace line ends when a host answers it
-};
-
-// The values both callers and hosts try.
-extern const std::vector<BadValue> kBadValues;
-// Two of them, for attacks that pass one alone: a by-reference `kKind` whose
-// pointer is null, and a by-reference VARIANT pointing at itself.
-template <VARTYPE kKind>
-void NullReference(VARIANT& value, Pointee&) {
-  V_VT(&value) = VT_BYREF | kKind;
-  V_BYREF(&value) = nullptr;
-}
-void SelfReference(VARIANT& value, Pointee& pointee);
 
 // "0x80020008" and the like.
 std::string Hex(HRESULT result);

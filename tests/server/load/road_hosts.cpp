@@ -29,6 +29,15 @@ HostAction KeepTraceLine(std::shared_ptr<std::wstring> last_trace) {
   };
 }
 
+// Each road's name and what Cols answers on it when nothing goes wrong, in
+// the order of RoadHosts::Road.
+constexpr struct {
+  const char* name;
+  LONG normal;
+} kRoads[] = {{"capture", kRetainedCode},     {"not retained", 0},
+              {"device fault", kDeviceFault}, {"display failure", kDisplayFailureCode},
+              {"failure path", kFailureCode}, {"failure in the failure path", 0}};
+
 }  // namespace
 
 RoadHosts::RoadHosts(Road road) {
@@ -51,28 +60,8 @@ RoadHosts::RoadHosts(Road road) {
   }
 }
 
-LONG NormalResult(RoadHosts::Road road) {
-  switch (road) {
-    case RoadHosts::Road::kCapture: return kRetainedCode;
-    case RoadHosts::Road::kNotRetained: return 0;
-    case RoadHosts::Road::kDeviceFault: return kDeviceFault;
-    case RoadHosts::Road::kDisplayFailure: return kDisplayFailureCode;
-    case RoadHosts::Road::kFailurePath: return kFailureCode;
-    case RoadHosts::Road::kFailureInFailurePath: return 0;
-  }
-  return 0;
-}
+LONG NormalResult(RoadHosts::Road road) { return kRoads[static_cast<int>(road)].normal; }
 
-const char* RoadName(RoadHosts::Road road) {
-  switch (road) {
-    case RoadHosts::Road::kCapture: return "capture";
-    case RoadHosts::Road::kNotRetained: return "not retained";
-    case RoadHosts::Road::kDeviceFault: return "device fault";
-    case RoadHosts::Road::kDisplayFailure: return "display failure";
-    case RoadHosts::Road::kFailurePath: return "failure path";
-    case RoadHosts::Road::kFailureInFailurePath: return "failure in the failure path";
-  }
-  return "?";
-}
+const char* RoadName(RoadHosts::Road road) { return kRoads[static_cast<int>(road)].name; }
 
 }  // namespace clasp::testing
