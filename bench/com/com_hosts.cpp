@@ -7,7 +7,6 @@
 namespace clasp::bench {
 namespace {
 
-using testing::DispatchHost;
 using testing::HostOptions;
 using testing::MakeI2;
 using testing::MakeI4;
@@ -21,20 +20,12 @@ constexpr LONG kMessageLength = 64;
 constexpr LONG kTimeOut = 30;
 constexpr LONG kReaderFailure = 1234;
 
-// As the hosts of a terminal are: script class objects, reached by name only
-// through IDispatchEx::GetDispID.
-HostOptions Options(const std::shared_ptr<testing::CallLog>& log) {
-  return HostOptions{.binding = testing::Binding::kScriptLike, .log = log};
-}
-
 }  // namespace
 
+// As the hosts of a terminal are: script class objects, reached by name only
+// through IDispatchEx::GetDispID.
 ComHosts::ComHosts(Path path, std::shared_ptr<testing::CallLog> log)
-    : disp(DispatchHost::Create("StepDisp", Options(log))),
-      mks(DispatchHost::Create("StepMks", Options(log))),
-      run(DispatchHost::Create("StepRunModul", Options(log))),
-      trac(DispatchHost::Create("StepTrac", Options(log))),
-      jour(DispatchHost::Create("StepJour", Options(log))) {
+    : StepHosts(HostOptions{.binding = testing::Binding::kScriptLike, .log = std::move(log)}) {
   disp->Returns(L"ScreenDisplay", MakeI4(0).Get())
       .Returns(L"ScreenNo", MakeI2(kScreenAnswer).Get())
       .Knows(L"DisapleVal01")
@@ -71,29 +62,6 @@ ComHosts::ComHosts(Path path, std::shared_ptr<testing::CallLog> log)
       .Knows(L"ChnPromptString")
       .Knows(L"EngPromptString")
       .Returns(L"JournalWriteMsg", MakeI4(0).Get());
-}
-
-bool ComHosts::GiveTo(IDispatch* component) const {
-  const std::pair<const wchar_t*, DispatchHost*> fields[] = {
-      {L"StepDisp", disp.Get()}, {L"StepMks", mks.Get()}, {L"StepRunModul", run.Get()},
-      {L"StepTrac", trac.Get()}, {L"StepJour", jour.Get()}};
-  for (const auto& [field, host] : fields) {
-    DISPID id = DISPID_UNKNOWN;
-    LPOLESTR names[] = {const_cast<LPOLESTR>(field)};
-    if (FAILED(component->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id))) {
-      return false;
-    }
-    VARIANT object;
-    V_VT(&object) = VT_DISPATCH;
-    V_DISPATCH(&object) = host;  // borrowed for the call
-    DISPID named = DISPID_PROPERTYPUT;
-    DISPPARAMS params{&object, &named, 1, 1};
-    if (FAILED(component->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYPUTREF,
-                                 &params, nullptr, nullptr, nullptr))) {
-      return false;
-    }
-  }
-  return true;
 }
 
 }  // namespace clasp::bench

@@ -16,13 +16,11 @@ namespace clasp::bench {
 enum class Path { kCapture, kFailure };
 
 // The five host objects of one component.
-struct ComHosts {
+struct ComHosts : testing::StepHosts {
   // `log`, when given, receives one line per call; only the sequence check uses it.
   explicit ComHosts(Path path, std::shared_ptr<testing::CallLog> log = nullptr);
   // Assigns them to the component's five properties through IDispatch.
-  bool GiveTo(IDispatch* component) const;
-
-  ComPtr<testing::DispatchHost> disp, mks, run, trac, jour;
+  bool GiveTo(IDispatch* component) const { return SUCCEEDED(AssignByName(component)); }
 };
 
 }  // namespace clasp::bench

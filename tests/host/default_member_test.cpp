@@ -10,6 +10,7 @@
 #include "host/convert.h"
 #include "host/failure.h"
 #include "host/text.h"
+#include "support/failure_of.h"
 #include "support/recording_host.h"
 
 namespace clasp {
@@ -17,18 +18,9 @@ namespace {
 
 using testing::AccessLog;
 using testing::RecordingHost;
+using testing::TextOrFailure;
 
-// What a conversion gave, spelt so that rows read as text: "12", "\"x\"",
-// "fails 13", and for comparisons "<", "=", ">" or "null".
-template <class F>
-std::string Outcome(F&& convert) {
-  try {
-    return convert();
-  } catch (const Failure& failure) {
-    return "fails " + std::to_string(failure.Number());
-  }
-}
-
+// A comparison's outcome as rows spell it: "<", "=", ">" or "null".
 std::string OrderText(std::optional<int> order) {
   if (!order) return "null";
   return *order < 0 ? "<" : (*order > 0 ? ">" : "=");
@@ -75,10 +67,10 @@ TEST(DefaultMember, ObjectsConvertAsWhatTheirDefaultMemberAnswers) {
     if (c.raises) answer->Raises(std::u16string(RecordingHost::kDefaultMember), *c.raises);
     const HostValue value = HostValue::Object(answer->Object());
 
-    EXPECT_EQ(Outcome([&] { return std::to_string(ToInt32(value)); }), c.to_int32);
-    EXPECT_EQ(Outcome([&] { return "\"" + Utf8(ToText(value)) + "\""; }), c.to_text);
-    EXPECT_EQ(Outcome([&] { return OrderText(CompareWith(value, 0)); }), c.compare_with_0);
-    EXPECT_EQ(Outcome([&] {
+    EXPECT_EQ(TextOrFailure([&] { return std::to_string(ToInt32(value)); }), c.to_int32);
+    EXPECT_EQ(TextOrFailure([&] { return "\"" + Utf8(ToText(value)) + "\""; }), c.to_text);
+    EXPECT_EQ(TextOrFailure([&] { return OrderText(CompareWith(value, 0)); }), c.compare_with_0);
+    EXPECT_EQ(TextOrFailure([&] {
                 const NullableText text = ToNullableText(value);
                 return text ? "\"" + Utf8(*text) + "\"" : std::string("null");
               }),
@@ -134,7 +126,7 @@ TEST(DefaultMember, ChainsAreFollowedSixteenObjectsDeep) {
       chain.back()->Returns(std::u16string(RecordingHost::kDefaultMember), answer);
       answer = HostValue::Object(chain.back()->Object());
     }
-    EXPECT_EQ(Outcome([&] { return std::to_string(ToInt32(answer)); }),
+    EXPECT_EQ(TextOrFailure([&] { return std::to_string(ToInt32(answer)); }),
               depth == kDeepest ? "42" : "fails 13");
     EXPECT_EQ(log->Lines().size(), static_cast<std::size_t>(kDeepest));
   }
@@ -203,10 +195,10 @@ class PlainHost final : public HostDispatch {
 
 TEST(DefaultMember, AHostThatOffersNoneHasNoneAndDoesNotConvert) {
   const HostObject plain = HostObject::Adopt(new PlainHost);
-  EXPECT_EQ(Outcome([&] { return Describe(plain.DefaultValue()), std::string("read"); }),
+  EXPECT_EQ(TextOrFailure([&] { return Describe(plain.DefaultValue()), std::string("read"); }),
             "fails " + std::to_string(kMemberMissing));
   const HostValue answer = HostValue::Object(plain);
-  EXPECT_EQ(Outcome([&] { return std::to_string(ToInt32(answer)); }),
+  EXPECT_EQ(TextOrFailure([&] { return std::to_string(ToInt32(answer)); }),
             "fails " + std::to_string(kTypeMismatch));
 }
 

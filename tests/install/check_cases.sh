@@ -9,30 +9,13 @@
 # Prints "ok - name" or "FAIL - name" per case and a ctest-style count.
 set -uo pipefail
 
-arch=$1
-build=$(cd "$2" && pwd)
-other_build=${3:+$(cd "$3" && pwd)}
-root=$(cd "$(dirname "$0")/../.." && pwd)
-cache_value() { sed -n "s/^$1:[A-Z]*=//p" "$build/CMakeCache.txt"; }
-version=$(cache_value CMAKE_PROJECT_VERSION)
-dist=$(cache_value CLASP_DIST_DIR)
-bundle=$dist/Clasp-Holdfast-$version-$arch
-msi=$dist/Clasp-Holdfast-$version-$arch.msi
+. "$(dirname "$0")/prefix.sh"
+package_arguments "$@"
 regfree=$build/tests/install/regfree
 for file in "$msi" "$bundle/Holdfast.dll" "$build/clasp-check.exe" "$regfree/regfree_client.exe"; do
   [ -f "$file" ] || { echo "check.$arch: $file is missing"; exit 1; }
 done
 
-if [ "$arch" = x64 ]; then
-  export WINEARCH=win64
-  loader=/usr/lib/wine/wine64
-  bits=64
-else
-  export WINEARCH=win32
-  loader=/usr/lib/wine/wine
-  bits=32
-fi
-. "$root/tests/install/prefix.sh"
 fresh_prefix "$loader"
 [ "$arch" = x64 ] && share_classes "$loader"
 reg() { "$loader" reg "$@" </dev/null >/dev/null 2>&1; }
@@ -80,7 +63,7 @@ delete_server() { reg delete "HKCR\\CLSID\\$clsid\\InprocServer32" /f; }
 # Both packages installed, then the 32-bit class pointed at the 64-bit DLL.
 point_32_at_64() {
   local other_msi
-  other_msi=$(sed -n 's/^CLASP_DIST_DIR:[A-Z]*=//p' "$other_build/CMakeCache.txt")/Clasp-Holdfast-$version-x86.msi
+  other_msi=$(cache_value "$other_build" CLASP_DIST_DIR)/Clasp-Holdfast-$version-x86.msi
   install_package || return 1
   /usr/lib/wine/wine msiexec /i "$(windows_path "$other_msi")" /qn </dev/null >/dev/null 2>&1 || return 1
   reg add "HKCR\\CLSID\\$clsid\\InprocServer32" /ve /d 'C:\Program Files\Clasp\Holdfast.dll' /f /reg:32

@@ -11,35 +11,16 @@
 # non-zero when any test failed.
 set -uo pipefail
 
-arch=$1
-build=$(cd "$2" && pwd)
-other_build=${3:+$(cd "$3" && pwd)}
-root=$(cd "$(dirname "$0")/../.." && pwd)
-
-cache_value() { sed -n "s/^$2:[A-Z]*=//p" "$1/CMakeCache.txt"; }
-version=$(cache_value "$build" CMAKE_PROJECT_VERSION)
+. "$(dirname "$0")/prefix.sh"
+package_arguments "$@"
 older=$(cache_value "$build" CLASP_OLDER_TEST_VERSION)
-dist=$(cache_value "$build" CLASP_DIST_DIR)
-msi=$dist/Clasp-Holdfast-$version-$arch.msi
 older_msi=$build/older-package/Clasp-Holdfast-$older-$arch.msi
-bundle=$dist/Clasp-Holdfast-$version-$arch
 
 for file in "$msi" "$older_msi" "$bundle/Holdfast.dll" "$build/clasp-check.exe"; do
   [ -f "$file" ] || { echo "install.$arch: $file is missing (build the msi and msi_older targets)"; exit 1; }
 done
 
 wine32=/usr/lib/wine/wine
-if [ "$arch" = x64 ]; then
-  export WINEARCH=win64
-  loader=/usr/lib/wine/wine64
-  platform=win64
-  bits=64
-else
-  export WINEARCH=win32
-  loader=$wine32
-  platform=win32
-  bits=32
-fi
 
 # The identities, written out here on purpose: a change in the table must fail.
 clsid='{5D3B8000-FB87-4881-A317-F716839E71F7}'
@@ -55,7 +36,6 @@ owned_keys=(
 installed_dll='C:\Program Files\Clasp\Holdfast.dll'
 typelib_key="HKCR\\TypeLib\\$libid\\1.2\\409\\$platform"
 
-. "$root/tests/install/prefix.sh"
 echo "install.$arch: creating a fresh Wine prefix"
 fresh_prefix "$loader"
 [ "$arch" = x64 ] && share_classes "$loader"

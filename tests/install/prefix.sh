@@ -4,6 +4,36 @@
 # that the prefix's services stay up until the script ends; on exit Wine is
 # stopped and the folder removed.
 
+# `bitness ARCH` (x86 or x64) sets WINEARCH, $platform (the same: win32 or
+# win64), $bits and $loader, the Wine that starts that bitness's programs.
+bitness() {
+  if [ "$1" = x64 ]; then
+    loader=/usr/lib/wine/wine64 bits=64
+  else
+    loader=/usr/lib/wine/wine bits=32
+  fi
+  export WINEARCH=win$bits
+  platform=$WINEARCH
+}
+
+# `cache_value BUILD NAME`: NAME's value in the CMake cache of BUILD.
+cache_value() { sed -n "s/^$2:[A-Z]*=//p" "$1/CMakeCache.txt"; }
+
+# `package_arguments ARCH BUILD [OTHER_BUILD]`, as the package tests are given
+# them: sets $arch, $build and $other_build (absolute; empty when not given),
+# $root, the package's $version, $dist, $bundle and $msi, and the bitness.
+package_arguments() {
+  arch=$1
+  build=$(cd "$2" && pwd)
+  other_build=${3:+$(cd "$3" && pwd)}
+  root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+  version=$(cache_value "$build" CMAKE_PROJECT_VERSION)
+  dist=$(cache_value "$build" CLASP_DIST_DIR)
+  bundle=$dist/Clasp-Holdfast-$version-$arch
+  msi=$bundle.msi
+  bitness "$arch"
+}
+
 prefix_cleanup() {
   exec 3>&- 2>/dev/null || true
   wineserver -k 2>/dev/null || true

@@ -8,8 +8,9 @@
 
 #include "host/convert.h"
 #include "host/failure.h"
-#include "server/com/com_object.h"
 #include "server/com/host_object_adapter.h"
+#include "support/dispatch_host.h"
+#include "support/failure_of.h"
 
 namespace clasp::platform_test {
 namespace {
@@ -82,52 +83,7 @@ std::string FailureText(HRESULT hr) {
 
 std::string OrderText(int order) { return order < 0 ? "<" : (order > 0 ? ">" : "="); }
 
-template <class F>
-std::string Guarded(F&& f) {
-  try {
-    return f();
-  } catch (const Failure& failure) {
-    return "fails " + std::to_string(failure.Number());
-  }
-}
-
-// An automation object with nothing but a default member, answering a copy of
-// its value to every read, as a script class with a default property does.
-class AnswerObject final : public ComObject<AnswerObject, IDispatch> {
- public:
-  void* Interface(REFIID iid) noexcept {
-    return iid == __uuidof(IDispatch) ? static_cast<IDispatch*>(this) : nullptr;
-  }
-  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) noexcept override {
-    if (count) *count = 0;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) noexcept override {
-    return E_NOTIMPL;
-  }
-  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID,
-                                          DISPID*) noexcept override {
-    return DISP_E_UNKNOWNNAME;
-  }
-  HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
-                                   VARIANT* result, EXCEPINFO*, UINT*) noexcept override {
-    if (id != DISPID_VALUE || !(flags & DISPATCH_PROPERTYGET)) return DISP_E_MEMBERNOTFOUND;
-    if (params && params->cArgs != 0) return DISP_E_BADPARAMCOUNT;
-    if (!result) return S_OK;
-    return VariantCopy(result, &value_);
-  }
-
- private:
-  friend class ComObject<AnswerObject, IDispatch>;
-  explicit AnswerObject(const VARIANT& value) {
-    VariantInit(&value_);
-    VariantCopy(&value_, const_cast<VARIANT*>(&value));
-  }
-  ~AnswerObject() { VariantClear(&value_); }
-  VARIANT value_;
-};
-
-// The same, as a host object of the core's own.
+// An object with nothing but a default member, as a host object of the core's own.
 class AnswerHost final : public HostDispatch {
  public:
   explicit AnswerHost(HostValue value) : value_(std::move(value)) {}
@@ -147,11 +103,14 @@ class AnswerHost final : public HostDispatch {
   HostValue value_;
 };
 
-// A VARIANT holding a new AnswerObject for the case.
+// A VARIANT holding a new automation object whose default member answers the
+// case's value to every read, as a script class with a default property does.
 void BuildObject(const Case& c, Variant& out) {
   Variant value;
   Build(c, value);
-  V_DISPATCH(out.get()) = AnswerObject::Make(*value).Detach();
+  ComPtr<testing::DispatchHost> answer = testing::DispatchHost::Create("Answer");
+  answer->Defaults(*value);
+  V_DISPATCH(out.get()) = answer.Detach();
   V_VT(out.get()) = VT_DISPATCH;
 }
 
@@ -191,21 +150,21 @@ std::string PlatformObjectCompare(const Case& c, std::int32_t constant) {
 }
 
 std::string CoreObjectToInt32(const Case& c, ObjectPath path) {
-  return Guarded([&] {
+  return testing::TextOrFailure([&] {
     Variant keep;
     return std::to_string(ToInt32(ObjectValue(c, path, keep)));
   });
 }
 
 std::string CoreObjectToText(const Case& c, ObjectPath path) {
-  return Guarded([&] {
+  return testing::TextOrFailure([&] {
     Variant keep;
     return Quote(ToText(ObjectValue(c, path, keep)));
   });
 }
 
 std::string CoreObjectCompare(const Case& c, std::int32_t constant, ObjectPath path) {
-  return Guarded([&]() -> std::string {
+  return testing::TextOrFailure([&]() -> std::string {
     Variant keep;
     const auto order = CompareWith(ObjectValue(c, path, keep), constant);
     return order ? OrderText(*order) : "null";
@@ -265,15 +224,15 @@ std::string PlatformCompare(const Case& c, std::int32_t constant) {
 }
 
 std::string CoreToInt32(const Case& c, Conversions convert) {
-  return Guarded([&] { return std::to_string(convert.ToInt32(ToHostValue(c))); });
+  return testing::TextOrFailure([&] { return std::to_string(convert.ToInt32(ToHostValue(c))); });
 }
 
 std::string CoreToText(const Case& c, Conversions convert) {
-  return Guarded([&] { return Quote(convert.ToText(ToHostValue(c))); });
+  return testing::TextOrFailure([&] { return Quote(convert.ToText(ToHostValue(c))); });
 }
 
 std::string CoreCompare(const Case& c, std::int32_t constant, Conversions convert) {
-  return Guarded([&]() -> std::string {
+  return testing::TextOrFailure([&]() -> std::string {
     const auto order = convert.CompareWith(ToHostValue(c), constant);
     return order ? OrderText(*order) : "null";
   });

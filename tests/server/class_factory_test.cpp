@@ -36,18 +36,26 @@ TEST(ClassFactory, RefusesOtherClassesNullOutPointersAndAggregation) {
             E_NOINTERFACE);
 }
 
+// A class object and an instance from it, made when the module could unload.
+struct LiveInstance {
+  LiveInstance() {
+    EXPECT_EQ(Server::Get().can_unload_now(), S_OK);
+    factory = Factory();
+    EXPECT_EQ(factory->CreateInstance(nullptr, __uuidof(IDispatch), component.PutVoid()), S_OK);
+  }
+  ComPtr<IClassFactory> factory;
+  ComPtr<IDispatch> component;
+};
+
 TEST(ClassFactory, ModuleUnloadsOnlyWithoutInstancesAndLocks) {
   const Server& server = Server::Get();
-  ASSERT_EQ(server.can_unload_now(), S_OK);
-  ComPtr<IClassFactory> factory = Factory();
-  ComPtr<IDispatch> component;
-  ASSERT_EQ(factory->CreateInstance(nullptr, __uuidof(IDispatch), component.PutVoid()), S_OK);
-  factory.Reset();
+  LiveInstance live;
+  live.factory.Reset();
   EXPECT_EQ(server.can_unload_now(), S_FALSE) << "an instance is alive";
-  component.Reset();
+  live.component.Reset();
   EXPECT_EQ(server.can_unload_now(), S_OK);
 
-  factory = Factory();
+  ComPtr<IClassFactory> factory = Factory();
   ASSERT_EQ(factory->LockServer(TRUE), S_OK);
   factory.Reset();
   EXPECT_EQ(server.can_unload_now(), S_FALSE) << "the factory is locked";
@@ -59,16 +67,13 @@ TEST(ClassFactory, ModuleUnloadsOnlyWithoutInstancesAndLocks) {
 
 TEST(ClassFactory, AnUnlockWithoutALockCannotUnloadALiveInstance) {
   const Server& server = Server::Get();
-  ASSERT_EQ(server.can_unload_now(), S_OK);
-  ComPtr<IClassFactory> factory = Factory();
-  ComPtr<IDispatch> component;
-  ASSERT_EQ(factory->CreateInstance(nullptr, __uuidof(IDispatch), component.PutVoid()), S_OK);
+  LiveInstance live;
   // A client that gives back locks it never took: ignored.
-  EXPECT_EQ(factory->LockServer(FALSE), S_OK);
-  EXPECT_EQ(factory->LockServer(FALSE), S_OK);
-  factory.Reset();
+  EXPECT_EQ(live.factory->LockServer(FALSE), S_OK);
+  EXPECT_EQ(live.factory->LockServer(FALSE), S_OK);
+  live.factory.Reset();
   EXPECT_EQ(server.can_unload_now(), S_FALSE) << "an instance is alive";
-  component.Reset();
+  live.component.Reset();
   EXPECT_EQ(server.can_unload_now(), S_OK) << "the ignored unlocks left a count behind";
 }
 

@@ -34,23 +34,25 @@ const FailureRow kRows[] = {
     {"display value, display raises", L"DisapleVal02", L"x", true, kRaised1234, L"boom"},
 };
 
-ComPtr<IDispatch> Component(const FailureRow& row, ComHostSet& hosts) {
-  ComPtr<IDispatch> component = CreateByProgId();
-  if (component && row.with_display) {
-    hosts.disp->Calls(row.member, RaiseExcepInfo(kRaised1234, 0, L"boom"));
-    PutByName(component.Get(), L"StepDisp", MakeDispatch(hosts.disp.Get()).Get());
-  }
-  return component;
-}
-
-TEST(MemberFailures, LateBoundCallerGetsScodeDescriptionAndSource) {
+// Runs `check` for each row on a new component, with the row's display.
+void ForEachRow(const std::function<void(const FailureRow&, IDispatch*)>& check) {
   for (const FailureRow& row : kRows) {
     SCOPED_TRACE(row.what);
     ComHostSet hosts;
-    const ComPtr<IDispatch> component = Component(row, hosts);
+    const ComPtr<IDispatch> component = CreateByProgId();
     ASSERT_TRUE(component);
+    if (row.with_display) {
+      hosts.disp->Calls(row.member, RaiseExcepInfo(kRaised1234, 0, L"boom"));
+      PutByName(component.Get(), L"StepDisp", MakeDispatch(hosts.disp.Get()).Get());
+    }
+    check(row, component.Get());
+  }
+}
+
+TEST(MemberFailures, LateBoundCallerGetsScodeDescriptionAndSource) {
+  ForEachRow([](const FailureRow& row, IDispatch* component) {
     ExcepInfo info;
-    EXPECT_EQ(PutByName(component.Get(), row.member, MakeText(row.text).Get(), info.Put()),
+    EXPECT_EQ(PutByName(component, row.member, MakeText(row.text).Get(), info.Put()),
               DISP_E_EXCEPTION);
     // Script hosts take the number from scode; wCode must stay 0 beside it.
     EXPECT_EQ(info.Get().scode, row.scode);
@@ -58,15 +60,11 @@ TEST(MemberFailures, LateBoundCallerGetsScodeDescriptionAndSource) {
     EXPECT_EQ(TextOf(info.Get().bstrDescription), std::u16string(row.description.begin(),
                                                                  row.description.end()));
     EXPECT_EQ(TextOf(info.Get().bstrSource), u"Clasp.Holdfast");
-  }
+  });
 }
 
 TEST(MemberFailures, EarlyBoundCallerGetsHresultAndErrorObject) {
-  for (const FailureRow& row : kRows) {
-    SCOPED_TRACE(row.what);
-    ComHostSet hosts;
-    const ComPtr<IDispatch> component = Component(row, hosts);
-    ASSERT_TRUE(component);
+  ForEachRow([](const FailureRow& row, IDispatch* component) {
     ComPtr<_Holdfast> holdfast;
     ASSERT_EQ(component->QueryInterface(IID__Holdfast, holdfast.PutVoid()), S_OK);
     const Bstr text(std::u16string(row.text.begin(), row.text.end()));
@@ -86,7 +84,7 @@ TEST(MemberFailures, EarlyBoundCallerGetsHresultAndErrorObject) {
     GUID guid{};
     error->GetGUID(&guid);
     EXPECT_EQ(TextOfGuid(guid), kIidText);
-  }
+  });
 }
 
 TEST(MemberFailures, ColsAnswersThroughItsRetval) {

@@ -96,25 +96,8 @@ LONG RunCols(IDispatch* component) {
   return V_I4(&result.Get());
 }
 
-ComHostSet::ComHostSet(Binding binding)
-    : log(std::make_shared<CallLog>()),
-      disp(DispatchHost::Create("StepDisp", {binding, log})),
-      mks(DispatchHost::Create("StepMks", {binding, log})),
-      run(DispatchHost::Create("StepRunModul", {binding, log})),
-      trac(DispatchHost::Create("StepTrac", {binding, log})),
-      jour(DispatchHost::Create("StepJour", {binding, log})) {}
-
 void ComHostSet::AssignTo(IDispatch* component) const {
-  const std::pair<const wchar_t*, DispatchHost*> steps[] = {
-      {L"StepDisp", disp.Get()},     {L"StepMks", mks.Get()},   {L"StepRunModul", run.Get()},
-      {L"StepTrac", trac.Get()},     {L"StepJour", jour.Get()}};
-  for (const auto& [name, host] : steps) {
-    EXPECT_EQ(PutByName(component, name, MakeDispatch(host).Get()), S_OK);
-  }
-}
-
-std::vector<DispatchHost*> ComHostSet::All() const {
-  return {disp.Get(), mks.Get(), run.Get(), trac.Get(), jour.Get()};
+  EXPECT_EQ(AssignByName(component), S_OK);
 }
 
 }  // namespace clasp::testing

@@ -49,14 +49,12 @@ HRESULT PutByName(IDispatch* object, const wchar_t* name, const VARIANT& value,
 // Cols through IDispatch; fails the test when the call fails.
 LONG RunCols(IDispatch* component);
 
-// The five hosts of one component, sharing one log.
-struct ComHostSet {
-  explicit ComHostSet(Binding binding = Binding::kDispatch);
+// The five hosts of a server test, logging to one log.
+struct ComHostSet : StepHosts {
+  explicit ComHostSet(Binding binding = Binding::kDispatch)
+      : StepHosts({binding, std::make_shared<CallLog>()}) {}
+  // Assigns them by name; a refusal fails the test.
   void AssignTo(IDispatch* component) const;
-  std::vector<DispatchHost*> All() const;
-
-  std::shared_ptr<CallLog> log;
-  ComPtr<DispatchHost> disp, mks, run, trac, jour;
 };
 
 }  // namespace clasp::testing

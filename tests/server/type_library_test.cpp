@@ -34,6 +34,30 @@ std::wstring NameOf(ITypeInfo* info, MEMBERID id) {
   return name.Get() ? name.Get() : L"";
 }
 
+// The type the library describes under `guid`, checked to be `name`, of
+// `kind` and version 1.2.
+ComPtr<ITypeInfo> TypeOf(const wchar_t* guid, const wchar_t* name, TYPEKIND kind) {
+  ComPtr<ITypeInfo> info;
+  EXPECT_EQ(Library()->GetTypeInfoOfGuid(GuidOf(guid), info.Put()), S_OK);
+  if (!info) return info;
+  EXPECT_EQ(NameOf(info.Get(), MEMBERID_NIL), name);
+  const Attributes attributes(info.Get());
+  EXPECT_EQ(attributes.attr->typekind, kind);
+  EXPECT_EQ(attributes.attr->wMajorVerNum, 1);
+  EXPECT_EQ(attributes.attr->wMinorVerNum, 2);
+  return info;
+}
+
+// The type `info` names as its implemented type `index` (-1: a dual
+// interface's table of operations).
+ComPtr<ITypeInfo> Implemented(ITypeInfo* info, int index) {
+  HREFTYPE ref = 0;
+  ComPtr<ITypeInfo> implemented;
+  EXPECT_EQ(info->GetRefTypeOfImplType(index, &ref), S_OK);
+  EXPECT_EQ(info->GetRefTypeInfo(ref, implemented.Put()), S_OK);
+  return implemented;
+}
+
 ComPtr<ITypeInfo> InfoNamed(ITypeLib* library, const wchar_t* name) {
   for (UINT i = 0; i < library->GetTypeInfoCount(); ++i) {
     Bstr found;
@@ -72,26 +96,18 @@ TEST(TypeLibrary, IsClasp12ForEnglishWithNoHelp) {
 }
 
 TEST(TypeLibrary, HoldfastInterfaceIsHiddenDualNonextensibleAutomation) {
-  const ComPtr<ITypeLib> library = Library();
-  ComPtr<ITypeInfo> info;
-  ASSERT_EQ(library->GetTypeInfoOfGuid(GuidOf(kIidText), info.Put()), S_OK);
-  EXPECT_EQ(NameOf(info.Get(), MEMBERID_NIL), L"_Holdfast");
+  const ComPtr<ITypeInfo> info = TypeOf(kIidText, L"_Holdfast", TKIND_DISPATCH);
+  ASSERT_TRUE(info);
   const Attributes attributes(info.Get());
-  const TYPEATTR& attr = *attributes.attr;
-  EXPECT_EQ(attr.typekind, TKIND_DISPATCH);
-  EXPECT_EQ(attr.wMajorVerNum, 1);
-  EXPECT_EQ(attr.wMinorVerNum, 2);
   for (const WORD flag : {TYPEFLAG_FHIDDEN, TYPEFLAG_FDUAL, TYPEFLAG_FNONEXTENSIBLE,
                           TYPEFLAG_FDISPATCHABLE}) {
     SCOPED_TRACE(flag);
-    EXPECT_TRUE(attr.wTypeFlags & flag);
+    EXPECT_TRUE(attributes.attr->wTypeFlags & flag);
   }
 
   // The table-of-operations side: automation-compatible, and based on IDispatch of stdole2 2.0.
-  HREFTYPE vtable_ref = 0;
-  ASSERT_EQ(info->GetRefTypeOfImplType(-1, &vtable_ref), S_OK);
-  ComPtr<ITypeInfo> vtable;
-  ASSERT_EQ(info->GetRefTypeInfo(vtable_ref, vtable.Put()), S_OK);
+  const ComPtr<ITypeInfo> vtable = Implemented(info.Get(), -1);
+  ASSERT_TRUE(vtable);
   const Attributes vtable_attributes(vtable.Get());
   EXPECT_EQ(vtable_attributes.attr->typekind, TKIND_INTERFACE);
   for (const WORD flag : {TYPEFLAG_FHIDDEN, TYPEFLAG_FDUAL, TYPEFLAG_FNONEXTENSIBLE,
@@ -99,10 +115,8 @@ TEST(TypeLibrary, HoldfastInterfaceIsHiddenDualNonextensibleAutomation) {
     SCOPED_TRACE(flag);
     EXPECT_TRUE(vtable_attributes.attr->wTypeFlags & flag);
   }
-  HREFTYPE base_ref = 0;
-  ASSERT_EQ(vtable->GetRefTypeOfImplType(0, &base_ref), S_OK);
-  ComPtr<ITypeInfo> base;
-  ASSERT_EQ(vtable->GetRefTypeInfo(base_ref, base.Put()), S_OK);
+  const ComPtr<ITypeInfo> base = Implemented(vtable.Get(), 0);
+  ASSERT_TRUE(base);
   EXPECT_EQ(NameOf(base.Get(), MEMBERID_NIL), L"IDispatch");
   ComPtr<ITypeLib> stdole;
   UINT index = 0;
@@ -137,13 +151,10 @@ constexpr MemberRow kMembers[] = {
 };
 
 TEST(TypeLibrary, MembersInSlotOrderWithKindsIdsAndNoArgumentNames) {
-  const ComPtr<ITypeLib> library = Library();
   ComPtr<ITypeInfo> dispatch;
-  ASSERT_EQ(library->GetTypeInfoOfGuid(GuidOf(kIidText), dispatch.Put()), S_OK);
-  HREFTYPE vtable_ref = 0;
-  ASSERT_EQ(dispatch->GetRefTypeOfImplType(-1, &vtable_ref), S_OK);
-  ComPtr<ITypeInfo> info;
-  ASSERT_EQ(dispatch->GetRefTypeInfo(vtable_ref, info.Put()), S_OK);
+  ASSERT_EQ(Library()->GetTypeInfoOfGuid(GuidOf(kIidText), dispatch.Put()), S_OK);
+  const ComPtr<ITypeInfo> info = Implemented(dispatch.Get(), -1);
+  ASSERT_TRUE(info);
   const Attributes attributes(info.Get());
   ASSERT_EQ(attributes.attr->typekind, TKIND_INTERFACE);
   ASSERT_EQ(attributes.attr->cFuncs, std::size(kMembers));
@@ -204,15 +215,10 @@ TEST(TypeLibrary, AliasesCarryTheirOwnIdentifiersAndVersions) {
 }
 
 TEST(TypeLibrary, ClassIsCreatableOnlyWithHoldfastAsDefault) {
-  const ComPtr<ITypeLib> library = Library();
-  ComPtr<ITypeInfo> info;
-  ASSERT_EQ(library->GetTypeInfoOfGuid(GuidOf(kClsidText), info.Put()), S_OK);
-  EXPECT_EQ(NameOf(info.Get(), MEMBERID_NIL), L"Holdfast");
+  const ComPtr<ITypeInfo> info = TypeOf(kClsidText, L"Holdfast", TKIND_COCLASS);
+  ASSERT_TRUE(info);
   const Attributes attributes(info.Get());
   const TYPEATTR& attr = *attributes.attr;
-  EXPECT_EQ(attr.typekind, TKIND_COCLASS);
-  EXPECT_EQ(attr.wMajorVerNum, 1);
-  EXPECT_EQ(attr.wMinorVerNum, 2);
   EXPECT_TRUE(attr.wTypeFlags & TYPEFLAG_FCANCREATE);
   EXPECT_FALSE(attr.wTypeFlags & TYPEFLAG_FAGGREGATABLE);
   EXPECT_FALSE(attr.wTypeFlags & TYPEFLAG_FAPPOBJECT);
@@ -221,10 +227,8 @@ TEST(TypeLibrary, ClassIsCreatableOnlyWithHoldfastAsDefault) {
   INT flags = 0;
   ASSERT_EQ(info->GetImplTypeFlags(0, &flags), S_OK);
   EXPECT_EQ(flags, IMPLTYPEFLAG_FDEFAULT);
-  HREFTYPE ref = 0;
-  ASSERT_EQ(info->GetRefTypeOfImplType(0, &ref), S_OK);
-  ComPtr<ITypeInfo> interface_info;
-  ASSERT_EQ(info->GetRefTypeInfo(ref, interface_info.Put()), S_OK);
+  const ComPtr<ITypeInfo> interface_info = Implemented(info.Get(), 0);
+  ASSERT_TRUE(interface_info);
   const Attributes interface_attributes(interface_info.Get());
   EXPECT_EQ(TextOfGuid(interface_attributes.attr->guid), kIidText);
 }

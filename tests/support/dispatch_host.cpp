@@ -84,6 +84,12 @@ DispatchHost& DispatchHost::Lacks(std::wstring_view member) {
   return *this;
 }
 
+DispatchHost& DispatchHost::Defaults(const VARIANT& value) {
+  default_.emplace();
+  VariantCopy(default_->Put(), const_cast<VARIANT*>(&value));
+  return *this;
+}
+
 HRESULT DispatchHost::Resolve(std::wstring_view name, DISPID* id) {
   // Found by scanning: host tables are short, and a benchmark host must cost
   // what a plain automation object costs.
@@ -178,7 +184,13 @@ void DispatchHost::Log(const Member& member, bool put, bool well_formed,
 
 HRESULT DispatchHost::Call(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result,
                            EXCEPINFO* info) {
-  if (id < 1 || static_cast<std::size_t>(id) > members_.size()) return DISP_E_MEMBERNOTFOUND;
+  if (id < 1 || static_cast<std::size_t>(id) > members_.size()) {
+    if (id != DISPID_VALUE || !default_ || !(flags & DISPATCH_PROPERTYGET)) {
+      return DISP_E_MEMBERNOTFOUND;
+    }
+    if (params && params->cArgs != 0) return DISP_E_BADPARAMCOUNT;
+    return result ? VariantCopy(result, default_->Address()) : S_OK;
+  }
   if (!params) return E_POINTER;
   const std::size_t index = static_cast<std::size_t>(id - 1);
   const bool put = (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) != 0;
@@ -221,6 +233,48 @@ HRESULT DispatchHost::CallScripted(std::size_t index, bool put, DISPPARAMS& para
   if (member.answers) return VariantCopy(result, member.answer.Address());
   if (params.cArgs == 0) return VariantCopy(result, member.put.Address());
   return S_OK;
+}
+
+StepHosts::StepHosts(HostOptions options)
+    : log(options.log),
+      disp(DispatchHost::Create("StepDisp", options)),
+      mks(DispatchHost::Create("StepMks", options)),
+      run(DispatchHost::Create("StepRunModul", options)),
+      trac(DispatchHost::Create("StepTrac", options)),
+      jour(DispatchHost::Create("StepJour", options)) {}
+
+HRESULT StepHosts::AssignByName(IDispatch* component) const {
+  for (DispatchHost* host : All()) {
+    const std::wstring property(host->Name().begin(), host->Name().end());
+    LPOLESTR names[] = {const_cast<LPOLESTR>(property.c_str())};
+    DISPID id = DISPID_UNKNOWN;
+    HRESULT result = component->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
+    VARIANT object;
+    V_VT(&object) = VT_DISPATCH;
+    V_DISPATCH(&object) = host;  // borrowed for the call
+    DISPID named = DISPID_PROPERTYPUT;
+    DISPPARAMS params{&object, &named, 1, 1};
+    if (SUCCEEDED(result)) {
+      result = component->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYPUTREF,
+                                 &params, nullptr, nullptr, nullptr);
+    }
+    if (FAILED(result)) return result;
+  }
+  return S_OK;
+}
+
+std::vector<DispatchHost*> StepHosts::All() const {
+  return {disp.Get(), mks.Get(), run.Get(), trac.Get(), jour.Get()};
+}
+
+std::string StepHosts::CountsLeft() const {
+  std::string left;
+  for (const DispatchHost* host : All()) {
+    if (host->RefCount() != 1) {
+      left += " " + host->Name() + " holds " + std::to_string(host->RefCount()) + " counts;";
+    }
+  }
+  return left;
 }
 
 HostAction RaiseExcepInfo(SCODE scode, WORD code, const std::wstring& description) {

@@ -1,7 +1,9 @@
 // A host object written straight against IDispatch(Ex), for the programs that
-// drive Holdfast.dll as a host does (server tests, hostile attacks, the COM
-// benchmark): it sees exactly the VARIANTs the component passes and answers
-// from a table of members, failing in each of the ways automation objects do.
+// drive Holdfast.dll as a host does (server tests, hostile attacks, load and
+// allocation-failure runs, the COM benchmark): it sees exactly the VARIANTs
+// the component passes and answers from a table of members, failing in each
+// of the ways automation objects do. StepHosts makes the five a component is
+// given.
 //
 // Made with a log, it writes one line per access, remembers what was put and
 // which interfaces it was asked for. Made without one it only answers, so that
@@ -15,6 +17,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -68,6 +71,12 @@ class DispatchHost final : public IDispatchEx, public ISupportErrorInfo {
   DispatchHost& Knows(std::wstring_view member);
   // Name resolution fails for `member`.
   DispatchHost& Lacks(std::wstring_view member);
+  // Reads of the default member (DISPID_VALUE), as the platform's conversions
+  // make them, answer a copy of `value`; anything else asked of it is refused.
+  DispatchHost& Defaults(const VARIANT& value);
+
+  // The name its log lines start with.
+  const std::string& Name() const { return name_; }
 
   ULONG RefCount() const { return count_.load(); }
   // How many names were resolved through GetDispID and through GetIDsOfNames.
@@ -134,11 +143,28 @@ class DispatchHost final : public IDispatchEx, public ISupportErrorInfo {
   std::string name_;
   HostOptions options_;
   std::vector<Member> members_;  // dispatch identifier = index + 1
+  std::optional<Variant> default_;
   int dispid_lookups_ = 0;
   int name_lookups_ = 0;
   int invokes_ = 0;
   int ex_invokes_ = 0;
   std::vector<GUID> asked_;
+};
+
+// The five step objects of one component, made alike (one binding, one log
+// or none), each named after the property it is assigned to.
+struct StepHosts {
+  explicit StepHosts(HostOptions options = {});
+  // Assigns each host by name through IDispatch, as a late-bound host does;
+  // the first failure, or S_OK.
+  HRESULT AssignByName(IDispatch* component) const;
+  // The hosts in the order they are assigned.
+  std::vector<DispatchHost*> All() const;
+  // Empty when this set alone holds each host again; else the counts left.
+  std::string CountsLeft() const;
+
+  std::shared_ptr<CallLog> log;
+  ComPtr<DispatchHost> disp, mks, run, trac, jour;
 };
 
 // Failure styles of automation members, as HostActions.

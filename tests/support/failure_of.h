@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "host/failure.h"
 
@@ -15,6 +16,16 @@ std::int32_t FailureOf(auto&& call) {
     return failure.Number();
   }
   return 0;
+}
+
+// The text `call` answers, or "fails N" when it raises failure N: conversion
+// rows then read as text ("12", "\"x\"", "fails 13").
+std::string TextOrFailure(auto&& call) {
+  try {
+    return call();
+  } catch (const Failure& failure) {
+    return "fails " + std::to_string(failure.Number());
+  }
 }
 
 }  // namespace clasp::testing

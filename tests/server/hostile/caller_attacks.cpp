@@ -3,83 +3,36 @@
 #include <vector>
 
 #include "attacks.h"
+#include "bad_values.h"
 #include "stage.h"
 
 namespace clasp::hostile {
 namespace {
 
 constexpr DISPID kUnknownMember = 0x12345;
-constexpr VARTYPE kGarbageByReference = 0x7FFF;
 constexpr VARTYPE kGarbage = 0x0FFF;
+constexpr WORD kPut = DISPATCH_PROPERTYPUT;
+constexpr WORD kMethod = DISPATCH_METHOD;
 
-// A VARIANT under attack, with room for what it points to.
-struct Bad {
-  VARIANT value;
-  VARIANT inner;
-  LONG number;
-};
-
-struct ValueRow {
-  const char* name;
-  void (*make)(Bad& bad);
-  HRESULT expected;
-};
-
-const ValueRow kValueRows[] = {
-    {"by-reference VARIANT, null pointer",
-     [](Bad& b) {
-       V_VT(&b.value) = VT_BYREF | VT_VARIANT;
-       V_VARIANTREF(&b.value) = nullptr;
-     },
-     E_POINTER},
-    {"by-reference BSTR, null pointer",
-     [](Bad& b) {
-       V_VT(&b.value) = VT_BYREF | VT_BSTR;
-       V_BSTRREF(&b.value) = nullptr;
-     },
-     E_POINTER},
-    {"by-reference I4, null pointer",
-     [](Bad& b) {
-       V_VT(&b.value) = VT_BYREF | VT_I4;
-       V_I4REF(&b.value) = nullptr;
-     },
-     E_POINTER},
-    {"by-reference VARIANT pointing at itself",
-     [](Bad& b) {
-       V_VT(&b.value) = VT_BYREF | VT_VARIANT;
-       V_VARIANTREF(&b.value) = &b.value;
-     },
-     DISP_E_BADVARTYPE},
-    {"by-reference VARIANT pointing at a by-reference I4",
-     [](Bad& b) {
-       V_VT(&b.inner) = VT_BYREF | VT_I4;
-       V_I4REF(&b.inner) = &b.number;
-       V_VT(&b.value) = VT_BYREF | VT_VARIANT;
-       V_VARIANTREF(&b.value) = &b.inner;
-     },
-     DISP_E_BADVARTYPE},
-    {"garbage kind with the by-reference bit",
-     [](Bad& b) {
-       V_VT(&b.value) = kGarbageByReference;
-       V_BYREF(&b.value) = &b.number;
-     },
-     DISP_E_BADVARTYPE},
-    {"garbage kind by value", [](Bad& b) { V_VT(&b.value) = kGarbage; }, DISP_E_BADVARTYPE},
-    {"bare VT_VARIANT", [](Bad& b) { V_VT(&b.value) = VT_VARIANT; }, DISP_E_BADVARTYPE},
-    {"vector of I4", [](Bad& b) { V_VT(&b.value) = VT_VECTOR | VT_I4; }, DISP_E_BADVARTYPE},
+// Values a caller tries beside the ones a host answers too.
+const BadValue kCallerValues[] = {
+    {"garbage kind by value", [](VARIANT& v, Pointee&) { V_VT(&v) = kGarbage; },
+     DISP_E_BADVARTYPE, nullptr},
+    {"vector of I4", [](VARIANT& v, Pointee&) { V_VT(&v) = VT_VECTOR | VT_I4; },
+     DISP_E_BADVARTYPE, nullptr},
     {"by-reference VARIANT holding I4 42",
-     [](Bad& b) {
-       V_VT(&b.inner) = VT_I4;
-       V_I4(&b.inner) = 42;
-       V_VT(&b.value) = VT_BYREF | VT_VARIANT;
-       V_VARIANTREF(&b.value) = &b.inner;
+     [](VARIANT& v, Pointee& p) {
+       V_VT(&p.inner) = VT_I4;
+       V_I4(&p.inner) = 42;
+       V_VT(&v) = VT_BYREF | VT_VARIANT;
+       V_VARIANTREF(&v) = &p.inner;
      },
-     S_OK},
+     S_OK, nullptr},
 };
 
 // Puts `value` into DisapleVal01 by the table or by Invoke; the display must
 // receive it only when the put succeeds, and then as I4 42.
-std::string PutDisplayValue(const ValueRow& row, bool by_invoke) {
+std::string PutDisplayValue(const BadValue& row, bool by_invoke) {
   Stage stage;
   if (!stage.component) return " no component";
   std::vector<std::wstring> received;
@@ -89,23 +42,24 @@ std::string PutDisplayValue(const ValueRow& row, bool by_invoke) {
     return S_OK;
   });
   stage.Assign();
-  Bad bad{};
-  bad.number = 7;
-  row.make(bad);
+  VARIANT value{};
+  Pointee pointee{};
+  pointee.number = 7;
+  row.make(value, pointee);
   HRESULT outcome;
   if (by_invoke) {
     DISPID named = DISPID_PROPERTYPUT;
-    DISPPARAMS params{&bad.value, &named, 1, 1};
+    DISPPARAMS params{&value, &named, 1, 1};
     outcome = stage.component->Invoke(kDisapleVal01Id, IID_NULL, LOCALE_USER_DEFAULT,
                                       DISPATCH_PROPERTYPUT, &params, nullptr, nullptr, nullptr);
   } else {
-    outcome = stage.component->put_DisapleVal01(bad.value);
+    outcome = stage.component->put_DisapleVal01(value);
   }
   std::string wrong;
-  if (outcome != row.expected)
-    wrong += " answered " + Hex(outcome) + ", not " + Hex(row.expected) + ";";
+  if (outcome != row.refused)
+    wrong += " answered " + Hex(outcome) + ", not " + Hex(row.refused) + ";";
   const std::vector<std::wstring> expected_received =
-      row.expected == S_OK ? std::vector<std::wstring>{L"42"} : std::vector<std::wstring>{};
+      row.refused == S_OK ? std::vector<std::wstring>{L"42"} : std::vector<std::wstring>{};
   if (received != expected_received) wrong += " the display received the wrong thing;";
   return wrong + stage.Balanced();
 }
@@ -120,6 +74,38 @@ struct RequestRow {
 HRESULT Put(IDispatch* component, DISPID id, DISPPARAMS* params) {
   return component->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYPUT, params, nullptr,
                            nullptr, nullptr);
+}
+
+// One IDispatch::Invoke; `values` in DISPPARAMS order, cleared afterwards.
+struct Request {
+  DISPID id;
+  WORD flags;
+  std::vector<VARIANT> values;
+  std::vector<DISPID> named;
+  bool result = false;  // a result VARIANT is passed
+  const IID* iid = &IID_NULL;
+};
+
+HRESULT Send(IDispatch* component, Request request) {
+  std::vector<VARIANT>& values = request.values;
+  std::vector<DISPID>& named = request.named;
+  DISPPARAMS params{values.empty() ? nullptr : values.data(),
+                    named.empty() ? nullptr : named.data(), static_cast<UINT>(values.size()),
+                    static_cast<UINT>(named.size())};
+  Variant result;
+  const HRESULT outcome =
+      component->Invoke(request.id, *request.iid, LOCALE_USER_DEFAULT, request.flags, &params,
+                        request.result ? result.Put() : nullptr, nullptr, nullptr);
+  for (VARIANT& value : values) VariantClear(&value);
+  return outcome;
+}
+
+VARIANT Twelve() { return MakeText(L"12").Detach(); }
+VARIANT I4(LONG value) { return MakeI4(value).Detach(); }
+VARIANT NullText() {
+  VARIANT value{};
+  V_VT(&value) = VT_BSTR;
+  return value;
 }
 
 const RequestRow kRequestRows[] = {
@@ -141,76 +127,33 @@ const RequestRow kRequestRows[] = {
      E_INVALIDARG},
     {"Invoke: more named arguments than arguments",
      [](IDispatch* c) {
-       Variant value = MakeText(L"12");
-       DISPID named[] = {DISPID_PROPERTYPUT, DISPID_PROPERTYPUT};
-       DISPPARAMS params{value.Address(), named, 1, 2};
-       return Put(c, kScreenNoId, &params);
+       return Send(c, {kScreenNoId, kPut, {Twelve()}, {DISPID_PROPERTYPUT, DISPID_PROPERTYPUT}});
      },
      E_INVALIDARG},
     {"Invoke: put with an extra positional argument",
      [](IDispatch* c) {
-       VARIANT values[2];
-       V_VT(&values[0]) = VT_I4;
-       V_I4(&values[0]) = 1;
-       V_VT(&values[1]) = VT_I4;
-       V_I4(&values[1]) = 2;
-       DISPID named = DISPID_PROPERTYPUT;
-       DISPPARAMS params{values, &named, 2, 1};
-       return Put(c, kScreenNoId, &params);
+       return Send(c, {kScreenNoId, kPut, {I4(1), I4(2)}, {DISPID_PROPERTYPUT}});
      },
      DISP_E_BADPARAMCOUNT},
     {"Invoke: put through an unknown named argument",
-     [](IDispatch* c) {
-       Variant value = MakeText(L"12");
-       DISPID named = 5;
-       DISPPARAMS params{value.Address(), &named, 1, 1};
-       return Put(c, kScreenNoId, &params);
-     },
+     [](IDispatch* c) { return Send(c, {kScreenNoId, kPut, {Twelve()}, {5}}); },
      DISP_E_PARAMNOTFOUND},
     {"Invoke: put with an unknown named argument beside the value",
      [](IDispatch* c) {
-       VARIANT values[2];
-       V_VT(&values[0]) = VT_BSTR;
-       V_BSTR(&values[0]) = nullptr;
-       V_VT(&values[1]) = VT_I4;
-       V_I4(&values[1]) = 2;
-       DISPID named[] = {DISPID_PROPERTYPUT, 7};
-       DISPPARAMS params{values, named, 2, 2};
-       return Put(c, kScreenNoId, &params);
+       return Send(c, {kScreenNoId, kPut, {NullText(), I4(2)}, {DISPID_PROPERTYPUT, 7}});
      },
      DISP_E_PARAMNOTFOUND},
     {"Invoke: Cols with a named argument",
-     [](IDispatch* c) {
-       Variant value = MakeI4(1);
-       DISPID named = 1;
-       DISPPARAMS params{value.Address(), &named, 1, 1};
-       Variant result;
-       return c->Invoke(kColsId, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params,
-                        result.Put(), nullptr, nullptr);
-     },
+     [](IDispatch* c) { return Send(c, {kColsId, kMethod, {I4(1)}, {1}, true}); },
      DISP_E_PARAMNOTFOUND},
     {"Invoke: Cols with an argument",
-     [](IDispatch* c) {
-       Variant value = MakeI4(1);
-       DISPPARAMS params{value.Address(), nullptr, 1, 0};
-       Variant result;
-       return c->Invoke(kColsId, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params,
-                        result.Put(), nullptr, nullptr);
-     },
+     [](IDispatch* c) { return Send(c, {kColsId, kMethod, {I4(1)}, {}, true}); },
      DISP_E_BADPARAMCOUNT},
     {"Invoke: interface identifier not null",
-     [](IDispatch* c) {
-       DISPPARAMS params{nullptr, nullptr, 0, 0};
-       return c->Invoke(kColsId, IID_IDispatch, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params,
-                        nullptr, nullptr, nullptr);
-     },
+     [](IDispatch* c) { return Send(c, {kColsId, kMethod, {}, {}, false, &IID_IDispatch}); },
      DISP_E_UNKNOWNINTERFACE},
     {"Invoke: unknown member",
-     [](IDispatch* c) {
-       DISPPARAMS params{nullptr, nullptr, 0, 0};
-       return c->Invoke(kUnknownMember, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params,
-                        nullptr, nullptr, nullptr);
-     },
+     [](IDispatch* c) { return Send(c, {kUnknownMember, kMethod, {}, {}}); },
      DISP_E_MEMBERNOTFOUND},
     {"GetIDsOfNames: no names array",
      [](IDispatch* c) {
@@ -233,19 +176,10 @@ const RequestRow kRequestRows[] = {
      },
      E_INVALIDARG},
     {"Invoke: Cols with no result VARIANT",
-     [](IDispatch* c) {
-       DISPPARAMS params{nullptr, nullptr, 0, 0};
-       return c->Invoke(kColsId, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr,
-                        nullptr, nullptr);
-     },
+     [](IDispatch* c) { return Send(c, {kColsId, kMethod, {}, {}}); },
      S_OK},
     {"Invoke: a read of a member that can only be put",
-     [](IDispatch* c) {
-       DISPPARAMS params{nullptr, nullptr, 0, 0};
-       Variant result;
-       return c->Invoke(kScreenNoId, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &params,
-                        result.Put(), nullptr, nullptr);
-     },
+     [](IDispatch* c) { return Send(c, {kScreenNoId, DISPATCH_PROPERTYGET, {}, {}, true}); },
      DISP_E_MEMBERNOTFOUND},
     {"QueryInterface: no out pointer",
      [](IDispatch* c) { return c->QueryInterface(IID_IDispatch, nullptr); }, E_POINTER},
@@ -268,11 +202,14 @@ std::string SendRequest(const RequestRow& row) {
 }  // namespace
 
 void AddCallerAttacks(std::vector<Attack>& attacks) {
-  for (const ValueRow& row : kValueRows) {
+  std::vector<const BadValue*> values;
+  for (const BadValue& row : kBadValues) values.push_back(&row);
+  for (const BadValue& row : kCallerValues) values.push_back(&row);
+  for (const BadValue* row : values) {
     attacks.push_back(
-        {std::string("caller puts ") + row.name, [&row] { return PutDisplayValue(row, false); }});
-    attacks.push_back({std::string("caller puts by Invoke ") + row.name,
-                       [&row] { return PutDisplayValue(row, true); }});
+        {std::string("caller puts ") + row->name, [row] { return PutDisplayValue(*row, false); }});
+    attacks.push_back({std::string("caller puts by Invoke ") + row->name,
+                       [row] { return PutDisplayValue(*row, true); }});
   }
   for (const RequestRow& row : kRequestRows) {
     attacks.push_back(

@@ -3,100 +3,33 @@
 #include <vector>
 
 #include "attacks.h"
+#include "bad_values.h"
 #include "stage.h"
 
 namespace clasp::hostile {
 namespace {
 
-constexpr VARTYPE kGarbageByReference = 0x7FFF;
-
-// The failure path's trace line ends with the failure's number and description.
-const char kUnsupported[] = "458Variable uses an Automation type not supported in VBScript";
-const char kInvalid[] = "5Invalid procedure call or argument";
-
-struct AnswerRow {
-  const char* name;
-  // Fills the host's answer; `self` is the answer VARIANT itself.
-  void (*make)(VARIANT* self);
-  LONG expected;
-  const char* last_trace_ends;  // null: not checked
-};
-
-LONG g_retained = kRetained;
-
-HRESULT STDAPICALLTYPE FillBoom(EXCEPINFO* e) {
-  constexpr WORD kBoom = 1234;
-  e->scode = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, kBoom);
-  e->bstrDescription = SysAllocString(L"boom");
-  return S_OK;
-}
-VARIANT g_inner_reference;
-
-const AnswerRow kAnswerRows[] = {
-    {"by-reference VARIANT, null pointer",
-     [](VARIANT* v) {
-       V_VT(v) = VT_BYREF | VT_VARIANT;
-       V_VARIANTREF(v) = nullptr;
-     },
-     kFailure, kInvalid},
-    {"by-reference BSTR, null pointer",
-     [](VARIANT* v) {
-       V_VT(v) = VT_BYREF | VT_BSTR;
-       V_BSTRREF(v) = nullptr;
-     },
-     kFailure, kInvalid},
-    {"by-reference I4, null pointer",
-     [](VARIANT* v) {
-       V_VT(v) = VT_BYREF | VT_I4;
-       V_I4REF(v) = nullptr;
-     },
-     kFailure, kInvalid},
-    {"by-reference VARIANT pointing at itself",
-     [](VARIANT* v) {
-       V_VT(v) = VT_BYREF | VT_VARIANT;
-       V_VARIANTREF(v) = v;
-     },
-     kFailure, kUnsupported},
-    {"by-reference VARIANT pointing at a by-reference I4",
-     [](VARIANT* v) {
-       V_VT(&g_inner_reference) = VT_BYREF | VT_I4;
-       V_I4REF(&g_inner_reference) = &g_retained;
-       V_VT(v) = VT_BYREF | VT_VARIANT;
-       V_VARIANTREF(v) = &g_inner_reference;
-     },
-     kFailure, kUnsupported},
-    {"garbage kind with the by-reference bit",
-     [](VARIANT* v) {
-       V_VT(v) = kGarbageByReference;
-       V_BYREF(v) = &g_retained;
-     },
-     kFailure, kUnsupported},
-    {"bare VT_VARIANT", [](VARIANT* v) { V_VT(v) = VT_VARIANT; }, kFailure, kUnsupported},
-    {"by-reference I4 holding the retained code",
-     [](VARIANT* v) {
-       V_VT(v) = VT_BYREF | VT_I4;
-       V_I4REF(v) = &g_retained;
-     },
-     kRetained, nullptr},
-};
-
-std::string HostAnswers(const AnswerRow& row) {
+// The card reader answers what `make` makes; Cols must answer `expected`,
+// and its last trace line end in `traced` (null: not checked).
+std::string HostAnswers(void (*make)(VARIANT&, Pointee&), LONG expected, const char* traced) {
   Stage stage;
   if (!stage.component) return " no component";
-  stage.mks->Calls(L"CardReaderRetain", [&row](DISPPARAMS&, VARIANT* result, EXCEPINFO*) {
-    if (result) row.make(result);
+  Pointee pointee{};
+  pointee.number = kRetained;
+  stage.mks->Calls(L"CardReaderRetain", [&](DISPPARAMS&, VARIANT* result, EXCEPINFO*) {
+    if (result) make(*result, pointee);
     return S_OK;
   });
   stage.Assign();
   LONG result = 0;
   const HRESULT outcome = stage.component->Cols(&result);
   std::string wrong;
-  if (outcome != S_OK || result != row.expected) {
+  if (outcome != S_OK || result != expected) {
     wrong += " Cols answered " + Hex(outcome) + " " + std::to_string(result) + ";";
   }
-  if (row.last_trace_ends) {
+  if (traced) {
     const std::string last = stage.LastTrace();
-    const std::string end = row.last_trace_ends;
+    const std::string end = traced;
     if (last.size() < end.size() || last.compare(last.size() - end.size(), end.size(), end) != 0) {
       wrong += " the last trace line is \"" + last + "\";";
     }
@@ -128,10 +61,18 @@ std::string HeldOnce(bool extended, bool every_iid) {
 }  // namespace
 
 void AddHostAttacks(std::vector<Attack>& attacks) {
-  for (const AnswerRow& row : kAnswerRows) {
-    attacks.push_back(
-        {std::string("card reader answers ") + row.name, [&row] { return HostAnswers(row); }});
+  for (const BadValue& row : kBadValues) {
+    attacks.push_back({std::string("card reader answers ") + row.name,
+                       [&row] { return HostAnswers(row.make, kFailure, row.traced); }});
   }
+  attacks.push_back({"card reader answers by-reference I4 holding the retained code", [] {
+                       return HostAnswers(
+                           [](VARIANT& v, Pointee& p) {
+                             V_VT(&v) = VT_BYREF | VT_I4;
+                             V_I4REF(&v) = &p.number;
+                           },
+                           kRetained, nullptr);
+                     }});
   attacks.push_back({"display offers IDispatchEx", [] { return HeldOnce(true, false); }});
   attacks.push_back({"display offers IDispatch only", [] { return HeldOnce(false, false); }});
   attacks.push_back(
@@ -174,12 +115,10 @@ void AddHostAttacks(std::vector<Attack>& attacks) {
   attacks.push_back(
       {"display raises with a deferred EXCEPINFO", [] {
          Stage stage;
-         stage.disp->Calls(L"ScreenDisplay", [](DISPPARAMS&, VARIANT*, EXCEPINFO* info) {
-           if (!info) return E_FAIL;
-           info->scode = 0;
-           info->pfnDeferredFillIn = FillBoom;
-           return DISP_E_EXCEPTION;
-         });
+         constexpr WORD kBoom = 1234;
+         stage.disp->Calls(L"ScreenDisplay",
+                           RaiseDeferred(MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, kBoom),
+                                         L"boom"));
          stage.Assign();
          LONG result = 0;
          stage.component->Cols(&result);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "attacks.h"
+#include "bad_values.h"
 #include "host/failure.h"
 #include "host/host_value.h"
 #include "server/com/offered_dispatch.h"
@@ -46,6 +47,15 @@ HostObject MakeCoreHost(CoreHost::Body body) {
   return HostObject::Adopt(new CoreHost(std::move(body)));
 }
 
+// What is offered for a core host whose every member only counts its calls.
+ComPtr<IDispatchEx> OfferCounting(int& calls) {
+  const HostObject host = MakeCoreHost([&calls](std::u16string_view, std::span<const HostValue>) {
+    ++calls;
+    return HostValue();
+  });
+  return QueryAs<IDispatchEx>(DispatchOfHost(host).Get());
+}
+
 DISPID IdOf(IDispatchEx* object, const wchar_t* name) {
   Bstr text(reinterpret_cast<const char16_t*>(name));
   DISPID id = DISPID_UNKNOWN;
@@ -80,11 +90,7 @@ std::string NamesGrowDuringCall() {
 // either lookup, while the names already given keep their identifiers and work.
 std::string NamesStopAtTheBound() {
   int calls = 0;
-  const HostObject host = MakeCoreHost([&](std::u16string_view, std::span<const HostValue>) {
-    ++calls;
-    return HostValue();
-  });
-  const ComPtr<IDispatchEx> offered = QueryAs<IDispatchEx>(DispatchOfHost(host).Get());
+  const ComPtr<IDispatchEx> offered = OfferCounting(calls);
   if (!offered) return " no IDispatchEx offered";
   const DISPID first = IdOf(offered.Get(), L"Name0");
   for (std::size_t i = 1; i < kMostOfferedNames; ++i) {
@@ -140,40 +146,34 @@ struct MalformedRow {
   HRESULT expected;
 };
 
+HRESULT CallMember(IDispatchEx* offered, DISPID id, DISPPARAMS* params) {
+  return offered->InvokeEx(id, LOCALE_USER_DEFAULT, DISPATCH_METHOD, params, nullptr, nullptr,
+                           nullptr);
+}
+
+// Calls the member with one argument, made by `make`.
+HRESULT CallWith(IDispatchEx* offered, DISPID id, void (*make)(VARIANT&, Pointee&)) {
+  VARIANT arg{};
+  Pointee pointee{};
+  make(arg, pointee);
+  DISPPARAMS params{&arg, nullptr, 1, 0};
+  return CallMember(offered, id, &params);
+}
+
 const MalformedRow kMalformedRows[] = {
-    {"no DISPPARAMS",
-     [](IDispatchEx* o, DISPID id) {
-       return o->InvokeEx(id, LOCALE_USER_DEFAULT, DISPATCH_METHOD, nullptr, nullptr, nullptr,
-                          nullptr);
-     },
+    {"no DISPPARAMS", [](IDispatchEx* o, DISPID id) { return CallMember(o, id, nullptr); },
      E_INVALIDARG},
     {"arguments counted, no array",
      [](IDispatchEx* o, DISPID id) {
        DISPPARAMS params{nullptr, nullptr, 2, 0};
-       return o->InvokeEx(id, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, nullptr,
-                          nullptr);
+       return CallMember(o, id, &params);
      },
      E_INVALIDARG},
     {"by-reference BSTR, null pointer",
-     [](IDispatchEx* o, DISPID id) {
-       VARIANT arg;
-       V_VT(&arg) = VT_BYREF | VT_BSTR;
-       V_BSTRREF(&arg) = nullptr;
-       DISPPARAMS params{&arg, nullptr, 1, 0};
-       return o->InvokeEx(id, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, nullptr,
-                          nullptr);
-     },
+     [](IDispatchEx* o, DISPID id) { return CallWith(o, id, NullReference<VT_BSTR>); },
      E_POINTER},
     {"by-reference VARIANT pointing at itself",
-     [](IDispatchEx* o, DISPID id) {
-       VARIANT arg;
-       V_VT(&arg) = VT_BYREF | VT_VARIANT;
-       V_VARIANTREF(&arg) = &arg;
-       DISPPARAMS params{&arg, nullptr, 1, 0};
-       return o->InvokeEx(id, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, nullptr,
-                          nullptr);
-     },
-     DISP_E_BADVARTYPE},
+     [](IDispatchEx* o, DISPID id) { return CallWith(o, id, SelfReference); }, DISP_E_BADVARTYPE},
     {"GetIDsOfNames with a null name",
      [](IDispatchEx* o, DISPID) {
        LPOLESTR names[] = {nullptr};
@@ -185,11 +185,7 @@ const MalformedRow kMalformedRows[] = {
 
 std::string SendMalformed(const MalformedRow& row) {
   int calls = 0;
-  const HostObject host = MakeCoreHost([&](std::u16string_view, std::span<const HostValue>) {
-    ++calls;
-    return HostValue();
-  });
-  const ComPtr<IDispatchEx> offered = QueryAs<IDispatchEx>(DispatchOfHost(host).Get());
+  const ComPtr<IDispatchEx> offered = OfferCounting(calls);
   if (!offered) return " no IDispatchEx offered";
   const HRESULT outcome = row.send(offered.Get(), IdOf(offered.Get(), L"Member"));
   std::string wrong;

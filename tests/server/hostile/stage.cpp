@@ -50,13 +50,7 @@ ComPtr<_Holdfast> CreateComponent() {
 }
 
 Stage::Stage()
-    : log(std::make_shared<CallLog>()),
-      component(CreateComponent()),
-      disp(DispatchHost::Create("StepDisp", {Binding::kExtended, log})),
-      mks(DispatchHost::Create("StepMks", {Binding::kExtended, log})),
-      run(DispatchHost::Create("StepRunModul", {Binding::kExtended, log})),
-      trac(DispatchHost::Create("StepTrac", {Binding::kExtended, log})),
-      jour(DispatchHost::Create("StepJour", {Binding::kExtended, log})) {
+    : StepHosts({Binding::kExtended, std::make_shared<CallLog>()}), component(CreateComponent()) {
   mks->Returns(L"CardReaderRetain", MakeI4(kRetained).Get());
 }
 
@@ -70,12 +64,7 @@ void Stage::Assign() const {
 
 std::string Stage::Balanced() {
   component.Reset();
-  std::string wrong;
-  for (DispatchHost* host : {disp.Get(), mks.Get(), run.Get(), trac.Get(), jour.Get()}) {
-    if (host->RefCount() != 1) {
-      wrong += " a host holds " + std::to_string(host->RefCount()) + " counts;";
-    }
-  }
+  std::string wrong = CountsLeft();
   if (Module::Get().can_unload_now() != S_OK) wrong += " the module is still in use;";
   return wrong;
 }

@@ -5,7 +5,6 @@
 #include <windows.h>
 #include <oleauto.h>
 
-#include <memory>
 #include <string>
 
 #include "holdfast_idl.h"  // _Holdfast, generated from the server's IDL
@@ -19,6 +18,7 @@ using testing::CallLog;
 using testing::DispatchHost;
 using testing::MakeI4;
 using testing::MakeText;
+using testing::RaiseDeferred;
 
 // The members' dispatch identifiers, written out: attacks call by number
 // without asking for names first.
@@ -43,7 +43,7 @@ ComPtr<_Holdfast> CreateComponent();
 
 // A component and the five hosts of one attack, logging to one log. The hosts
 // answer Empty to everything except CardReaderRetain, which retains the card.
-struct Stage {
+struct Stage : testing::StepHosts {
   Stage();
   // Assigns the five hosts through the interface's table.
   void Assign() const;
@@ -53,9 +53,7 @@ struct Stage {
   // The text of the last trace line written, empty when there was none.
   std::string LastTrace() const;
 
-  std::shared_ptr<CallLog> log;
   ComPtr<_Holdfast> component;
-  ComPtr<DispatchHost> disp, mks, run, trac, jour;
 };
 
 // "0x80020008" and the like.

@@ -90,7 +90,7 @@ void RunComponent(int calls, Faults& faults) {
     if (FAILED(result)) faults.Add("component call failed with " + Hex(result));
     if (component) component->Release();
   }
-  if (!hosts.Balanced()) faults.Add("a host's reference count did not come back");
+  if (!hosts.CountsLeft().empty()) faults.Add("a host's reference count did not come back");
 }
 
 // Offers unused modules for unloading until told to stop.

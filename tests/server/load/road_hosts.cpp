@@ -29,14 +29,18 @@ HostAction KeepTraceLine(std::shared_ptr<std::wstring> last_trace) {
   };
 }
 
+// Each road's name and what Cols answers on it when nothing goes wrong, in
+// the order of RoadHosts::Road.
+constexpr struct {
+  const char* name;
+  LONG normal;
+} kRoads[] = {{"capture", kRetainedCode},     {"not retained", 0},
+              {"device fault", kDeviceFault}, {"display failure", kDisplayFailureCode},
+              {"failure path", kFailureCode}, {"failure in the failure path", 0}};
+
 }  // namespace
 
-RoadHosts::RoadHosts(Road road)
-    : disp(DispatchHost::Create("StepDisp")),
-      mks(DispatchHost::Create("StepMks")),
-      run(DispatchHost::Create("StepRunModul")),
-      trac(DispatchHost::Create("StepTrac")),
-      jour(DispatchHost::Create("StepJour")) {
+RoadHosts::RoadHosts(Road road) {
   disp->Returns(L"ScreenDisplay", MakeI4(0).Get())
       .Returns(L"ScreenNo", MakeI4(kScreenAnswer).Get());
   run->Returns(L"TransAction1", MakeText(L"0000").Get());
@@ -56,35 +60,8 @@ RoadHosts::RoadHosts(Road road)
   }
 }
 
-bool RoadHosts::Balanced() const {
-  for (const DispatchHost* host : {disp.Get(), mks.Get(), run.Get(), trac.Get(), jour.Get()}) {
-    if (host->RefCount() != 1) return false;
-  }
-  return true;
-}
+LONG NormalResult(RoadHosts::Road road) { return kRoads[static_cast<int>(road)].normal; }
 
-LONG NormalResult(RoadHosts::Road road) {
-  switch (road) {
-    case RoadHosts::Road::kCapture: return kRetainedCode;
-    case RoadHosts::Road::kNotRetained: return 0;
-    case RoadHosts::Road::kDeviceFault: return kDeviceFault;
-    case RoadHosts::Road::kDisplayFailure: return kDisplayFailureCode;
-    case RoadHosts::Road::kFailurePath: return kFailureCode;
-    case RoadHosts::Road::kFailureInFailurePath: return 0;
-  }
-  return 0;
-}
-
-const char* RoadName(RoadHosts::Road road) {
-  switch (road) {
-    case RoadHosts::Road::kCapture: return "capture";
-    case RoadHosts::Road::kNotRetained: return "not retained";
-    case RoadHosts::Road::kDeviceFault: return "device fault";
-    case RoadHosts::Road::kDisplayFailure: return "display failure";
-    case RoadHosts::Road::kFailurePath: return "failure path";
-    case RoadHosts::Road::kFailureInFailurePath: return "failure in the failure path";
-  }
-  return "?";
-}
+const char* RoadName(RoadHosts::Road road) { return kRoads[static_cast<int>(road)].name; }
 
 }  // namespace clasp::testing

@@ -18,17 +18,14 @@ inline constexpr LONG kRetainedCode = 10120011;
 inline constexpr LONG kDisplayFailureCode = 10140003;
 inline constexpr LONG kFailureCode = 10010003;
 
-struct RoadHosts {
+struct RoadHosts : StepHosts {
   enum class Road { kCapture, kNotRetained, kDeviceFault, kDisplayFailure, kFailurePath,
                     kFailureInFailurePath };
   explicit RoadHosts(Road road);
 
-  // True when every host is held by this set alone again.
-  bool Balanced() const;
   // The text of the last line handed to TraceWrite.
   const std::wstring& LastTrace() const { return *last_trace; }
 
-  ComPtr<DispatchHost> disp, mks, run, trac, jour;
   std::shared_ptr<std::wstring> last_trace = std::make_shared<std::wstring>();
 };
 
