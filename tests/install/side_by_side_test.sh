@@ -97,7 +97,11 @@ update_in_place() {
     grep -q holding "$work/host.out" && break
     sleep 1
   done
-  grep -q holding "$work/host.out" || { echo "the host did not create the component"; return 1; }
+  grep -q holding "$work/host.out" || {
+    echo "the host did not create the component; it wrote:"
+    sed 's/^/      /' "$work/host.out"
+    return 1
+  }
   # cmd reports the installer's whole exit code; a process status keeps only its low byte.
   local answer
   answer=$("${loader[$bits]}" cmd /v:on /c \
