@@ -1,7 +1,6 @@
 // The retain-card step component: the class a host creates and calls.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -29,7 +28,7 @@ class UnsetFields;  // unset_fields.h
 struct OwnFailure;  // own_failures.h
 
 // One retain-card step component. Reference counted; made only by Create.
-class Holdfast {
+class Holdfast : public RefCounted<Holdfast, NoInterface, SharedCount> {
  public:
   // The instance's state, in the order the host's tooling lists it.
   struct Fields {
@@ -45,9 +44,6 @@ class Holdfast {
 
   // A new instance with one count owned by the returned reference.
   static Ref<Holdfast> Create();
-
-  void AddRef() noexcept;
-  void Release() noexcept;
 
   // Host step objects; assigning never fails and calls nothing on the object.
   void StepDisp(const HostObject& object);
@@ -70,6 +66,7 @@ class Holdfast {
   std::int32_t Cols();
 
  private:
+  friend RefCounted;
   Holdfast();
   ~Holdfast();
   friend std::span<const OwnFailure> OwnFailuresOf(const Holdfast& holdfast) noexcept;
@@ -84,7 +81,6 @@ class Holdfast {
   // The host field, or its stand-in when the host never assigned it.
   const HostObject& Field(HostObject Fields::*field) const noexcept;
 
-  std::atomic<std::uint32_t> count_{1};
   Fields fields_;
   std::unique_ptr<detail::UnsetFields> unset_;
 };

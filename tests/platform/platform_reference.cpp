@@ -128,13 +128,9 @@ class AnswerObject final : public ComObject<AnswerObject, IDispatch> {
 };
 
 // The same, as a host object of the core's own.
-class AnswerHost final : public HostDispatch {
+class AnswerHost final : public RefCounted<AnswerHost, HostDispatch> {
  public:
   explicit AnswerHost(HostValue value) : value_(std::move(value)) {}
-  void AddRef() noexcept override { ++count_; }
-  void Release() noexcept override {
-    if (--count_ == 0) delete this;
-  }
   HostValue Invoke(std::u16string_view, std::span<const HostValue>) override {
     throw MemberMissingFailure();
   }
@@ -142,8 +138,8 @@ class AnswerHost final : public HostDispatch {
   HostValue DefaultValue() override { return value_; }
 
  private:
+  friend RefCounted;
   ~AnswerHost() = default;
-  std::uint32_t count_ = 1;
   HostValue value_;
 };
 
