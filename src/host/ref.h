@@ -1,6 +1,6 @@
 // A counted reference to an object with AddRef and Release of its own: core host
-// objects and, in the Windows binding, COM interfaces alike; and the one count
-// the core's own counted objects derive.
+// objects and, in the Windows binding, COM interfaces alike; and RefCounted,
+// the one count that the core's own counted objects derive from.
 #pragma once
 
 #include <atomic>
@@ -103,12 +103,13 @@ class RefCounted : public Interface {
     }
     if (left == 0) delete static_cast<Self*>(this);
   }
-  // The counts held now: tests check that every count taken came back.
-  std::uint32_t RefCount() const noexcept { return count_; }
 
  protected:
   RefCounted() = default;
   ~RefCounted() = default;
+  // The counts held now; a test double makes it public (using RefCounted::RefCount)
+  // so that a test can check every count taken came back.
+  std::uint32_t RefCount() const noexcept { return count_; }
 
  private:
   Count count_{1};

@@ -63,6 +63,7 @@ class RecordingHost final : public RefCounted<RecordingHost, HostDispatch> {
 
   // A counted reference for handing to the component.
   HostObject Object() { return HostObject(this); }
+  using RefCounted::RefCount;
 
   // Invoke answers `value` (every call).
   RecordingHost& Returns(const std::u16string& member, HostValue value);
