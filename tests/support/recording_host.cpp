@@ -1,5 +1,7 @@
 #include "support/recording_host.h"
 
+#include <cstring>
+
 #include "host/text.h"
 
 namespace clasp::testing {
@@ -56,8 +58,13 @@ std::optional<HostValue> RecordingHost::Property(const std::u16string& member) c
 }
 
 RecordingHost::Member* RecordingHost::Find(std::u16string_view name) {
+  // Compared as bytes: the same code units are the same bytes, and memcmp
+  // compares many at a time where char16_t's own compare takes one.
   for (const auto& m : members_) {
-    if (m->name == name) return m.get();
+    if (m->name.size() == name.size() &&
+        std::memcmp(m->name.data(), name.data(), name.size() * sizeof(char16_t)) == 0) {
+      return m.get();
+    }
   }
   return nullptr;
 }
