@@ -1,5 +1,5 @@
 // What Cols costs on top of the host accesses it makes. Each path is measured
-// twice in one run: Cols against hosts that do nothing, and the very same host
+// twice in one run: Cols against hosts that only answer, and the very same host
 // accesses made directly. The ratio of the two is the component's overhead.
 // A soak then runs a million calls and compares resident memory before and after.
 #include <benchmark/benchmark.h>
@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <string>
 #include <unistd.h>
 #include <valgrind/callgrind.h>
@@ -16,7 +17,7 @@
 
 #include "direct_sequence.h"
 #include "goals.h"
-#include "null_host.h"
+#include "path_hosts.h"
 
 namespace clasp::bench {
 namespace {
@@ -27,14 +28,14 @@ constexpr int kCountedCalls = 1000;
 constexpr int kUncountedCalls = 10;
 
 void ColsOn(benchmark::State& state, Path path) {
-  const Hosts hosts(path);
+  const HostSet hosts = HostsFor(path);
   const auto component = Holdfast::Create();
   hosts.GiveTo(*component);
   for (auto _ : state) benchmark::DoNotOptimize(component->Cols());
 }
 
-void DirectOn(benchmark::State& state, void (*direct)(const Hosts&), Path path) {
-  const Hosts hosts(path);
+void DirectOn(benchmark::State& state, void (*direct)(const HostSet&), Path path) {
+  const HostSet hosts = HostsFor(path);
   for (auto _ : state) {
     direct(hosts);
     benchmark::ClobberMemory();
@@ -51,16 +52,18 @@ BENCHMARK(FailureCols);
 BENCHMARK(FailureBare);
 
 // The comparison is only fair if the direct sequence is exactly what Cols does.
-bool SameAccesses(Path path, void (*direct)(const Hosts&), const char* name) {
-  std::vector<std::string> by_cols;
-  std::vector<std::string> by_hand;
+bool SameAccesses(Path path, void (*direct)(const HostSet&), const char* name) {
+  const auto cols_log = std::make_shared<testing::AccessLog>();
+  const auto hand_log = std::make_shared<testing::AccessLog>();
   {
-    const Hosts hosts(path, &by_cols);
+    const HostSet hosts = HostsFor(path, cols_log);
     const auto component = Holdfast::Create();
     hosts.GiveTo(*component);
     component->Cols();
   }
-  direct(Hosts(path, &by_hand));
+  direct(HostsFor(path, hand_log));
+  const std::vector<std::string>& by_cols = cols_log->Lines();
+  const std::vector<std::string>& by_hand = hand_log->Lines();
   if (by_cols == by_hand && !by_cols.empty()) return true;
   std::fprintf(stderr, "%s: the direct sequence differs from what Cols does\n", name);
   const std::size_t lines = std::max(by_cols.size(), by_hand.size());
@@ -146,10 +149,10 @@ bool CountInstructions(const std::string& name) {
     return false;
   }
   const Path path = name.rfind("Capture", 0) == 0 ? Path::kCapture : Path::kFailure;
-  const Hosts hosts(path);
+  const HostSet hosts = HostsFor(path);
   const auto component = Holdfast::Create();
   hosts.GiveTo(*component);
-  void (*direct)(const Hosts&) = path == Path::kCapture ? CaptureDirect : FailureDirect;
+  void (*direct)(const HostSet&) = path == Path::kCapture ? CaptureDirect : FailureDirect;
   const bool with_cols = name.find("Cols") != std::string::npos;
   auto once = [&] {
     if (with_cols) {
@@ -180,10 +183,10 @@ long ResidentBytes() {
 bool Soak(long calls) {
   const Path paths[] = {Path::kCapture, Path::kDeviceFault, Path::kFailure,
                         Path::kDisplayFailure};
-  std::vector<Hosts> hosts;
+  std::vector<HostSet> hosts;
   std::vector<Ref<Holdfast>> components;
   for (Path path : paths) {
-    hosts.emplace_back(path);
+    hosts.push_back(HostsFor(path));
     components.push_back(Holdfast::Create());
     hosts.back().GiveTo(*components.back());
   }
@@ -195,7 +198,7 @@ bool Soak(long calls) {
   const long after = ResidentBytes();
   components.clear();
   bool balanced = true;
-  for (const Hosts& h : hosts) balanced = balanced && h.Balanced(1);
+  for (const HostSet& h : hosts) balanced = balanced && h.Balanced(1);
   std::printf("soak: %ld Cols calls over four paths: resident %ld KiB before, %ld KiB after "
               "(ratio %.3f); host counts %s\n",
               calls, before / 1024, after / 1024,

@@ -24,7 +24,7 @@ void TraceLine(HostDispatch& trac, std::u16string_view path, std::u16string_view
   Call(trac, u"TraceWrite", {Text(path), HostValue::TextRef(line), Text(source)});
 }
 
-void ShowScreen(const Hosts& h, std::u16string_view trace_line) {
+void ShowScreen(const HostSet& h, std::u16string_view trace_line) {
   HostDispatch& disp = *h.disp;
   disp.Put(u"ScreenNo", HostValue::I2(kDefaultScreenNumber));
   Call(disp, u"ScreenDisplay");
@@ -36,7 +36,7 @@ void ShowScreen(const Hosts& h, std::u16string_view trace_line) {
   }
 }
 
-void JournalEntry(const Hosts& h, std::u16string_view chn, std::u16string_view eng) {
+void JournalEntry(const HostSet& h, std::u16string_view chn, std::u16string_view eng) {
   HostDispatch& jour = *h.jour;
   TraceLine(*h.trac, kPrintJournalLogPath, eng, u"");
   jour.Put(u"TimeSig", HostValue::I2(kTimeSig));
@@ -46,7 +46,7 @@ void JournalEntry(const Hosts& h, std::u16string_view chn, std::u16string_view e
   jour.Put(u"isjrn", Call(*h.run, u"IsJRNDevice"));
 }
 
-void Exchange(const Hosts& h, std::u16string_view trace_line) {
+void Exchange(const HostSet& h, std::u16string_view trace_line) {
   HostDispatch& run = *h.run;
   Call(run, u"ControlNum");
   std::u16string detail_flag = u"1";
@@ -73,7 +73,7 @@ void Exchange(const Hosts& h, std::u16string_view trace_line) {
 
 }  // namespace
 
-void CaptureDirect(const Hosts& h) {
+void CaptureDirect(const HostSet& h) {
   ShowScreen(h, u"Disp420: 0");
   Call(*h.mks, u"CardReaderRetain");
   TraceLine(*h.trac, kObjectLogPath, u"CardReaderRetain:10120011", kObjectLogSource);
@@ -87,7 +87,7 @@ void CaptureDirect(const Hosts& h) {
   Exchange(h, u"WD 吞卡成功");
 }
 
-void FailureDirect(const Hosts& h) {
+void FailureDirect(const HostSet& h) {
   ShowScreen(h, u"Disp420: 0");
   try {
     Call(*h.mks, u"CardReaderRetain");

@@ -2,14 +2,14 @@
 // answers in advance: what the host would pay without the component.
 #pragma once
 
-#include "null_host.h"
+#include "path_hosts.h"
 
 namespace clasp::bench {
 
 // The accesses of a Cols call that captures the card (hosts of Path::kCapture).
-void CaptureDirect(const Hosts& hosts);
+void CaptureDirect(const HostSet& hosts);
 
 // The accesses of a Cols call whose reader raises (hosts of Path::kFailure).
-void FailureDirect(const Hosts& hosts);
+void FailureDirect(const HostSet& hosts);
 
 }  // namespace clasp::bench

@@ -8,7 +8,7 @@
 
 #include "component/holdfast.h"
 #include "component/inspect.h"
-#include "fuzz_host.h"
+#include "fuzz_answers.h"
 #include "host/convert.h"
 #include "host/text.h"
 #include "report/send_oex.h"
@@ -36,7 +36,7 @@ bool FailurePathMember(std::u16string_view member) {
   std::abort();
 }
 
-void Wire(Session& s, const std::vector<Ref<FuzzHost>>& pool) {
+void Wire(Session& s, const std::vector<Ref<RecordingHost>>& pool) {
   Holdfast& c = *s.component;
   void (Holdfast::*setters[kFields])(const HostObject&) = {
       &Holdfast::StepDisp, &Holdfast::StepMks, &Holdfast::StepRunModul, &Holdfast::StepTrac,
@@ -136,9 +136,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FuzzInput in(data, size);
   Session s(in);
   {
-    std::vector<Ref<FuzzHost>> pool;
+    std::vector<Ref<RecordingHost>> pool;
     for (int i = 0; i < kPoolSize; ++i) {
-      pool.push_back(FuzzHost::Create(s));
+      pool.push_back(MakeHost(s));
       s.pool.push_back(pool.back().Get());
     }
     s.component = Holdfast::Create();

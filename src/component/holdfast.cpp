@@ -19,12 +19,6 @@ Ref<Holdfast> Holdfast::Create(Conversions conversions) {
   return Ref<Holdfast>::Adopt(new Holdfast(conversions));
 }
 
-void Holdfast::AddRef() noexcept { count_.fetch_add(1, std::memory_order_relaxed); }
-
-void Holdfast::Release() noexcept {
-  if (count_.fetch_sub(1, std::memory_order_acq_rel) == 1) delete this;
-}
-
 void Holdfast::Assign(HostObject Fields::*field, const HostObject& object) {
   const Ref<Holdfast> keep_alive(this);
   // Copy first: the field may be the caller's only path to the object.

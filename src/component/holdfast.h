@@ -1,7 +1,6 @@
 // The retain-card step component: the class a host creates and calls.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -30,7 +29,7 @@ class UnsetFields;  // unset_fields.h
 struct OwnFailure;  // own_failures.h
 
 // One retain-card step component. Reference counted; made only by Create.
-class Holdfast {
+class Holdfast : public RefCounted<Holdfast, NoInterface, SharedCount> {
  public:
   // The instance's state, in the order the host's tooling lists it.
   struct Fields {
@@ -48,9 +47,6 @@ class Holdfast {
   // hosts' answers with `conversions`: the core's own rules unless the platform
   // it runs on hands it its own.
   static Ref<Holdfast> Create(Conversions conversions = Conversions());
-
-  void AddRef() noexcept;
-  void Release() noexcept;
 
   // Host step objects; assigning never fails and calls nothing on the object.
   void StepDisp(const HostObject& object);
@@ -73,6 +69,7 @@ class Holdfast {
   std::int32_t Cols();
 
  private:
+  friend RefCounted;
   explicit Holdfast(Conversions conversions);
   ~Holdfast();
   friend std::span<const OwnFailure> OwnFailuresOf(const Holdfast& holdfast) noexcept;
@@ -87,7 +84,6 @@ class Holdfast {
   // The host field, or its stand-in when the host never assigned it.
   const HostObject& Field(HostObject Fields::*field) const noexcept;
 
-  std::atomic<std::uint32_t> count_{1};
   const Conversions convert_;
   Fields fields_;
   std::unique_ptr<detail::UnsetFields> unset_;

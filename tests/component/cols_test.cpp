@@ -56,11 +56,7 @@ struct Cols : ::testing::Test {
   Ref<Holdfast> holdfast = Holdfast::Create();
 
   Cols() {
-    holdfast->StepDisp(hosts.disp->Object());
-    holdfast->StepMks(hosts.mks->Object());
-    holdfast->StepRunModul(hosts.run->Object());
-    holdfast->StepTrac(hosts.trac->Object());
-    holdfast->StepJour(hosts.jour->Object());
+    hosts.GiveTo(*holdfast);
   }
   void Status(const std::u16string& status) {
     hosts.run->Put(u"TransAction1", HostValue::Text(status));

@@ -96,11 +96,7 @@ TEST(Holdfast, OutlivesAHostThatDropsItDuringAMember) {
   HostSet hosts;
   Ref<Holdfast> only = Holdfast::Create();
   Holdfast* raw = only.Get();
-  raw->StepDisp(hosts.disp->Object());
-  raw->StepMks(hosts.mks->Object());
-  raw->StepRunModul(hosts.run->Object());
-  raw->StepTrac(hosts.trac->Object());
-  raw->StepJour(hosts.jour->Object());
+  hosts.GiveTo(*raw);
   // The display drops the host's only reference to the component mid-call.
   hosts.disp->Calls(u"ScreenDisplay", [&only](std::span<const HostValue>) {
     only.Reset();

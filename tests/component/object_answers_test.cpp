@@ -21,11 +21,7 @@ struct ObjectAnswers : ::testing::Test {
   Ref<RecordingHost> answer = RecordingHost::Create("Answer", hosts.log);
 
   ObjectAnswers() {
-    holdfast->StepDisp(hosts.disp->Object());
-    holdfast->StepMks(hosts.mks->Object());
-    holdfast->StepRunModul(hosts.run->Object());
-    holdfast->StepTrac(hosts.trac->Object());
-    holdfast->StepJour(hosts.jour->Object());
+    hosts.GiveTo(*holdfast);
     hosts.run->Put(u"TransAction1", HostValue::Text(u"0000"));
     hosts.disp->Returns(u"ScreenDisplay", HostValue::I4(0));
     hosts.mks->Returns(u"CardReaderRetain", HostValue::Object(answer->Object()));

@@ -38,11 +38,7 @@ struct Worker {
       default: hosts.mks->Raises(u"CardReaderRetain", Failure(1234, u"boom")); break;
     }
     Ref<Holdfast> holdfast = Holdfast::Create();
-    holdfast->StepDisp(hosts.disp->Object());
-    holdfast->StepMks(hosts.mks->Object());
-    holdfast->StepRunModul(hosts.run->Object());
-    holdfast->StepTrac(hosts.trac->Object());
-    holdfast->StepJour(hosts.jour->Object());
+    hosts.GiveTo(*holdfast);
     start.arrive_and_wait();
     std::vector<std::string> first;
     for (int i = 0; i < kCallsPerThread; ++i) {

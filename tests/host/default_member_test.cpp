@@ -177,20 +177,16 @@ TEST(DefaultMember, ReadingItOnAnEmptyReferenceFailsAsNotSet) {
 }
 
 // A host written without a default member: what HostDispatch gives it.
-class PlainHost final : public HostDispatch {
+class PlainHost final : public RefCounted<PlainHost, HostDispatch> {
  public:
-  void AddRef() noexcept override { ++count_; }
-  void Release() noexcept override {
-    if (--count_ == 0) delete this;
-  }
   HostValue Invoke(std::u16string_view, std::span<const HostValue>) override {
     return HostValue::I4(1);
   }
   void Put(std::u16string_view, const HostValue&) override {}
 
  private:
+  friend RefCounted;
   ~PlainHost() = default;
-  int count_ = 1;
 };
 
 TEST(DefaultMember, AHostThatOffersNoneHasNoneAndDoesNotConvert) {

@@ -84,13 +84,9 @@ std::string FailureText(HRESULT hr) {
 std::string OrderText(int order) { return order < 0 ? "<" : (order > 0 ? ">" : "="); }
 
 // An object with nothing but a default member, as a host object of the core's own.
-class AnswerHost final : public HostDispatch {
+class AnswerHost final : public RefCounted<AnswerHost, HostDispatch> {
  public:
   explicit AnswerHost(HostValue value) : value_(std::move(value)) {}
-  void AddRef() noexcept override { ++count_; }
-  void Release() noexcept override {
-    if (--count_ == 0) delete this;
-  }
   HostValue Invoke(std::u16string_view, std::span<const HostValue>) override {
     throw MemberMissingFailure();
   }
@@ -98,8 +94,8 @@ class AnswerHost final : public HostDispatch {
   HostValue DefaultValue() override { return value_; }
 
  private:
+  friend RefCounted;
   ~AnswerHost() = default;
-  std::uint32_t count_ = 1;
   HostValue value_;
 };
 

@@ -1,5 +1,7 @@
 #include "support/recording_host.h"
 
+#include <cstring>
+
 #include "host/text.h"
 
 namespace clasp::testing {
@@ -22,99 +24,162 @@ RecordingHost& RecordingHost::Returns(const std::u16string& member, HostValue va
 
 RecordingHost& RecordingHost::ReturnsInOrder(const std::u16string& member,
                                              std::vector<HostValue> values) {
-  Behaviour& b = behaviours_[member];
-  b.answers = std::move(values);
-  b.next = 0;
+  Member& m = Told(member);
+  m.answers = std::move(values);
+  m.next = 0;
   return *this;
 }
 
 RecordingHost& RecordingHost::Raises(const std::u16string& member, Failure failure) {
-  behaviours_[member].failure = std::move(failure);
+  Told(member).failure = std::move(failure);
   return *this;
 }
 
 RecordingHost& RecordingHost::Lacks(const std::u16string& member) {
-  behaviours_[member].missing = true;
+  Told(member).missing = true;
   return *this;
 }
 
 RecordingHost& RecordingHost::Calls(const std::u16string& member, MemberAction action) {
-  behaviours_[member].action = std::move(action);
+  Told(member).action = std::move(action);
+  return *this;
+}
+
+RecordingHost& RecordingHost::AnswersFrom(AnswerSource source) {
+  source_ = std::move(source);
   return *this;
 }
 
 std::optional<HostValue> RecordingHost::Property(const std::u16string& member) const {
-  const auto it = properties_.find(member);
-  if (it == properties_.end()) return std::nullopt;
-  return it->second;
+  for (const auto& m : members_) {
+    if (m->name == member) return m->property;
+  }
+  return std::nullopt;
 }
 
-const RecordingHost::Behaviour* RecordingHost::Find(std::u16string_view member) const {
-  const auto it = behaviours_.find(member);
-  return it == behaviours_.end() ? nullptr : &it->second;
+RecordingHost::Member* RecordingHost::Find(std::u16string_view name) {
+  // Compared as bytes: the same code units are the same bytes, and memcmp
+  // compares many at a time where char16_t's own compare takes one.
+  for (const auto& m : members_) {
+    if (m->name.size() == name.size() &&
+        std::memcmp(m->name.data(), name.data(), name.size() * sizeof(char16_t)) == 0) {
+      return m.get();
+    }
+  }
+  return nullptr;
+}
+
+RecordingHost::Member& RecordingHost::Told(const std::u16string& name) {
+  Member* m = Find(name);
+  if (!m) m = members_.emplace_back(std::make_unique<Member>(name)).get();
+  m->told = true;
+  return *m;
 }
 
 HostValue RecordingHost::Invoke(std::u16string_view member, std::span<const HostValue> args) {
+  const std::size_t line = log_ ? LogCall(member, args) : 0;
+  Member* m = Find(member);
+  const bool told = m && m->told;
+  // A told failure is raised from this frame, before anything that would need
+  // undoing: without a log the host costs what one that only answers does.
+  if (told ? m->missing : member == kDefaultMember) {
+    if (log_) LogFailure(line, MemberMissingFailure());
+    throw MemberMissingFailure();
+  }
+  if (told && m->failure) {
+    if (log_) LogFailure(line, *m->failure);
+    throw *m->failure;
+  }
+  if (told ? static_cast<bool>(m->action) : static_cast<bool>(source_)) {
+    return Run(line, [&] { return told ? m->action(args) : source_(member, args, false); });
+  }
+  const HostValue* answer = nullptr;  // none: Empty
+  if (told && !m->answers.empty()) {
+    answer = &m->answers[std::min(m->next, m->answers.size() - 1)];
+    ++m->next;
+  } else if (!told && m && m->property && args.empty()) {
+    answer = &*m->property;
+  }
+  if (log_) log_->Append(line, " -> " + Show(answer ? *answer : HostValue()));
+  return answer ? *answer : HostValue();
+}
+
+HostValue RecordingHost::DefaultValue() { return Invoke(kDefaultMember, {}); }
+
+void RecordingHost::Put(std::u16string_view member, const HostValue& value) {
+  const std::size_t line = log_ ? log_->Add(name_ + "." + Utf8(member) + " = " + Show(value)) : 0;
+  Member* m = Find(member);
+  const bool told = m && m->told;
+  if (told && m->failure) {
+    if (log_) LogFailure(line, *m->failure);
+    throw *m->failure;
+  }
+  if (told && m->missing) {
+    if (log_) LogFailure(line, MemberMissingFailure());
+    throw MemberMissingFailure();
+  }
+  if (!told && source_) {
+    Run(line, [&] { return source_(member, std::span<const HostValue>(&value, 1), true); }, true);
+    return;
+  }
+  if (!m) m = members_.emplace_back(std::make_unique<Member>(std::u16string(member))).get();
+  // A copy of by-reference text is plain text: the caller's variable will not
+  // outlive the call.
+  m->property = value;
+}
+
+template <class Call>
+HostValue RecordingHost::Run(std::size_t line, Call call, bool put) {
+  // An action or the source may drop the last count on this host.
   const Ref<RecordingHost> keep(this);
+  try {
+    HostValue answer = call();
+    if (log_ && !put) log_->Append(line, " -> " + Show(answer));
+    return answer;
+  } catch (const Failure& failure) {
+    if (log_) LogFailure(line, failure);
+    throw;
+  }
+}
+
+std::size_t RecordingHost::LogCall(std::u16string_view member, std::span<const HostValue> args) {
   const bool default_member = member == kDefaultMember;
   std::string line = name_ + "." + (default_member ? "[default]" : Utf8(member) + "(");
   for (std::size_t i = 0; i < args.size(); ++i) {
     line += (i ? ", " : "") + Show(args[i]);
   }
   if (!default_member) line += ")";
-  const std::size_t index = log_->Add(std::move(line));
-  try {
-    HostValue answer;
-    auto it = behaviours_.find(member);
-    if (default_member && it == behaviours_.end()) throw MemberMissingFailure();
-    if (it != behaviours_.end()) {
-      Behaviour& b = it->second;
-      if (b.missing) throw MemberMissingFailure();
-      if (b.failure) throw *b.failure;
-      if (b.action) {
-        answer = b.action(args);
-      } else if (!b.answers.empty()) {
-        answer = b.answers[std::min(b.next, b.answers.size() - 1)];
-        ++b.next;
-      }
-    } else if (args.empty()) {
-      if (auto p = properties_.find(member); p != properties_.end()) answer = p->second;
-    }
-    log_->Append(index, " -> " + Show(answer));
-    return answer;
-  } catch (const Failure& failure) {
-    log_->Append(index, " !! " + std::to_string(failure.Number()) + " " +
-                            Utf8(failure.Description()));
-    throw;
-  }
+  return log_->Add(std::move(line));
 }
 
-HostValue RecordingHost::DefaultValue() { return Invoke(kDefaultMember, {}); }
-
-void RecordingHost::Put(std::u16string_view member, const HostValue& value) {
-  const Ref<RecordingHost> keep(this);
-  const std::size_t index = log_->Add(name_ + "." + Utf8(member) + " = " + Show(value));
-  if (const Behaviour* b = Find(member)) {
-    std::optional<Failure> failure;
-    if (b->missing) failure = MemberMissingFailure();
-    if (b->failure) failure = b->failure;
-    if (failure) {
-      log_->Append(index, " !! " + std::to_string(failure->Number()) + " " +
-                              Utf8(failure->Description()));
-      throw *failure;
-    }
-  }
-  // Keep a by-reference text as plain text: the caller's variable will not outlive the call.
-  properties_.insert_or_assign(std::u16string(member),
-                               value.IsByRef() ? HostValue::Text(value.AsText()) : value);
+void RecordingHost::LogFailure(std::size_t line, const Failure& failure) {
+  log_->Append(line, " !! " + std::to_string(failure.Number()) + " " +
+                         Utf8(failure.Description()));
 }
 
-HostSet::HostSet()
-    : log(std::make_shared<AccessLog>()),
+HostSet::HostSet() : HostSet(std::make_shared<AccessLog>()) {}
+
+HostSet::HostSet(std::shared_ptr<AccessLog> shared)
+    : log(std::move(shared)),
       disp(RecordingHost::Create("StepDisp", log)),
       mks(RecordingHost::Create("StepMks", log)),
       run(RecordingHost::Create("StepRunModul", log)),
       trac(RecordingHost::Create("StepTrac", log)),
       jour(RecordingHost::Create("StepJour", log)) {}
+
+void HostSet::GiveTo(Holdfast& component) const {
+  component.StepDisp(disp->Object());
+  component.StepMks(mks->Object());
+  component.StepRunModul(run->Object());
+  component.StepTrac(trac->Object());
+  component.StepJour(jour->Object());
+}
+
+bool HostSet::Balanced(std::uint32_t expected) const {
+  for (const RecordingHost* host : {disp.Get(), mks.Get(), run.Get(), trac.Get(), jour.Get()}) {
+    if (host->RefCount() != expected) return false;
+  }
+  return true;
+}
 
 }  // namespace clasp::testing

@@ -1,15 +1,17 @@
-// A host object for tests: answers from a table and logs every access in order.
+// The one native host double: answers from a table or from a source of its
+// own, fails on command, counts references and, given a log, logs every access
+// in order. The native tests, the benchmark and the fuzz targets all use it.
 #pragma once
 
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <memory>
 #include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
+#include "component/holdfast.h"
 #include "host/failure.h"
 #include "host/host_object.h"
 #include "host/host_value.h"
@@ -38,15 +40,19 @@ class AccessLog {
 
 // A member's behaviour, given the arguments of the call.
 using MemberAction = std::function<HostValue(std::span<const HostValue>)>;
+// The answer to any member without a behaviour of its own, given the member, the
+// arguments and whether it is a put (whose value is the one argument, and whose
+// answer is dropped). It may raise, as a member does.
+using AnswerSource =
+    std::function<HostValue(std::u16string_view member, std::span<const HostValue> args, bool put)>;
 
-class RecordingHost final : public HostDispatch {
+// A host object told what to answer, logging each access when it has a log.
+class RecordingHost final : public RefCounted<RecordingHost, HostDispatch> {
  public:
-  static Ref<RecordingHost> Create(std::string name, std::shared_ptr<AccessLog> log);
+  // Without a log the host only answers, writing no line per access: what a
+  // benchmark wants.
+  static Ref<RecordingHost> Create(std::string name, std::shared_ptr<AccessLog> log = nullptr);
 
-  void AddRef() noexcept override { ++count_; }
-  void Release() noexcept override {
-    if (--count_ == 0) delete this;
-  }
   HostValue Invoke(std::u16string_view member, std::span<const HostValue> args) override;
   void Put(std::u16string_view member, const HostValue& value) override;
   // Answers like Invoke of kDefaultMember; an object not told how has none (438).
@@ -57,6 +63,7 @@ class RecordingHost final : public HostDispatch {
 
   // A counted reference for handing to the component.
   HostObject Object() { return HostObject(this); }
+  using RefCounted::RefCount;
 
   // Invoke answers `value` (every call).
   RecordingHost& Returns(const std::u16string& member, HostValue value);
@@ -68,36 +75,59 @@ class RecordingHost final : public HostDispatch {
   RecordingHost& Lacks(const std::u16string& member);
   // Invoke runs `action`.
   RecordingHost& Calls(const std::u16string& member, MemberAction action);
+  // Every other member, read, called or put, goes to `source`; the default
+  // member still has none unless told. Such a host keeps no properties.
+  RecordingHost& AnswersFrom(AnswerSource source);
 
   // The last value put to `member`, if any. A property read without an answer
   // of its own returns it, so puts and reads behave like a real property.
   std::optional<HostValue> Property(const std::u16string& member) const;
-  std::uint32_t RefCount() const { return count_; }
 
  private:
+  friend RefCounted;
   RecordingHost(std::string name, std::shared_ptr<AccessLog> log)
       : name_(std::move(name)), log_(std::move(log)) {}
   ~RecordingHost() = default;
 
-  struct Behaviour {
+  struct Member {
+    explicit Member(std::u16string spelt) : name(std::move(spelt)) {}
+    std::u16string name;
+    bool told = false;  // given a behaviour by Returns, Raises, Lacks or Calls
     std::vector<HostValue> answers;
     std::size_t next = 0;
     std::optional<Failure> failure;
     bool missing = false;
     MemberAction action;
+    std::optional<HostValue> property;  // the last value put
   };
-  const Behaviour* Find(std::u16string_view member) const;
+  Member* Find(std::u16string_view name);
+  Member& Told(const std::u16string& name);
+  // Runs an action or the source, keeping the host and logging the outcome.
+  template <class Call>
+  HostValue Run(std::size_t line, Call call, bool put = false);
+  // Logs the start of a call; the outcome is appended to the line returned.
+  std::size_t LogCall(std::u16string_view member, std::span<const HostValue> args);
+  void LogFailure(std::size_t line, const Failure& failure);
 
-  std::uint32_t count_ = 1;
   std::string name_;
   std::shared_ptr<AccessLog> log_;
-  std::map<std::u16string, Behaviour, std::less<>> behaviours_;
-  std::map<std::u16string, HostValue, std::less<>> properties_;
+  AnswerSource source_;
+  // In the order first named, searched in that order: a handful per host, so
+  // a look along the list is the cheapest way. Each on its own, so that an
+  // action may name a new member while its own stays where it is.
+  std::vector<std::unique_ptr<Member>> members_;
 };
 
-// The five host objects of one component, sharing one log.
+// The five host objects of one component, sharing one log (or, given none,
+// logging nothing).
 struct HostSet {
   HostSet();
+  explicit HostSet(std::shared_ptr<AccessLog> shared);
+  // Assigns each host to its field of `component`.
+  void GiveTo(Holdfast& component) const;
+  // Whether every host holds `expected` counts.
+  bool Balanced(std::uint32_t expected) const;
+
   std::shared_ptr<AccessLog> log;
   Ref<RecordingHost> disp, mks, run, trac, jour;
 };

@@ -8,15 +8,11 @@
 namespace clasp::sim {
 namespace {
 
-class RecordingProxy final : public HostDispatch {
+class RecordingProxy final : public RefCounted<RecordingProxy, HostDispatch> {
  public:
   RecordingProxy(HostRole role, HostObject real, World& world)
       : role_(role), real_(std::move(real)), world_(world) {}
 
-  void AddRef() noexcept override { ++count_; }
-  void Release() noexcept override {
-    if (--count_ == 0) delete this;
-  }
 
   HostValue Invoke(std::u16string_view member, std::span<const HostValue> args) override {
     const Ref<RecordingProxy> keep(this);
@@ -45,6 +41,7 @@ class RecordingProxy final : public HostDispatch {
   }
 
  private:
+  friend RefCounted;
   ~RecordingProxy() = default;
 
   // Whether the host's contract reads `member` as a property; the real object
@@ -81,7 +78,6 @@ class RecordingProxy final : public HostDispatch {
     }
   }
 
-  std::uint32_t count_ = 1;
   HostRole role_;
   HostObject real_;
   World& world_;

@@ -35,15 +35,11 @@ struct World {
 
 // The common part of the five hosts: finding members, raising and leaving
 // out what the scenario says, properties that keep what is put, recording.
-class SimHost : public HostDispatch {
+class SimHost : public RefCounted<SimHost, HostDispatch> {
  public:
   // Makes the host for `role`, with one count owned by the returned reference.
   static Ref<SimHost> Create(HostRole role, World& world);
 
-  void AddRef() noexcept override { ++count_; }
-  void Release() noexcept override {
-    if (--count_ == 0) delete this;
-  }
   HostValue Invoke(std::u16string_view member, std::span<const HostValue> args) override;
   void Put(std::u16string_view member, const HostValue& value) override;
 
@@ -60,6 +56,7 @@ class SimHost : public HostDispatch {
   virtual std::vector<StateLine> State() const { return {}; }
 
  protected:
+  friend RefCounted;
   SimHost(HostRole role, World& world);
   virtual ~SimHost() = default;
 
@@ -81,7 +78,6 @@ class SimHost : public HostDispatch {
   Event NewEvent(std::string_view member, Access access) const;
   void Record(Event event);
 
-  std::uint32_t count_ = 1;
   HostRole role_;
   std::map<std::string, HostValue, std::less<>> properties_;
 };

@@ -18,45 +18,26 @@
 #include "sim/render.h"
 #include "sim/run.h"
 #include "sim/scenario.h"
+#include "support/recording_host.h"
 
 namespace clasp::sim {
 namespace {
 
 // A display written by an integrator: remembers what is put, answers its
-// screen number as an I4 it keeps, lacks everything else, and rewrites a
-// by-reference argument (to show the proxy records what went in).
-class OwnDisplay final : public HostDispatch {
- public:
-  void AddRef() noexcept override { ++count_; }
-  void Release() noexcept override {
-    if (--count_ == 0) delete this;
-  }
-  HostValue Invoke(std::u16string_view member, std::span<const HostValue> args) override {
-    ++calls;
-    if (member == u"ScreenDisplay") return HostValue::I2(0);
-    if (member == u"ScreenNo") return screen;
-    if (member == u"Probe" && args.size() == 1 && args[0].IsByRef()) {
-      args[0].RefTarget() = u"changed";
-      return HostValue::Text(u"probed");
-    }
-    throw MemberMissingFailure();
-  }
-  void Put(std::u16string_view member, const HostValue& value) override {
-    ++calls;
-    if (member == u"ScreenNo") {
-      screen = value;
-      return;
-    }
-    if (member.starts_with(u"DisapleVal0")) return;
-    throw Failure(1234, u"refused");
-  }
-  HostValue screen;
-  int calls = 0;
-
- private:
-  ~OwnDisplay() = default;
-  std::uint32_t count_ = 1;
-};
+// screen number with the I2 it was given, refuses a put of "Other", lacks the
+// reader's member, and rewrites a by-reference argument (to show the proxy
+// records what went in).
+Ref<testing::RecordingHost> OwnDisplay(std::shared_ptr<testing::AccessLog> log = nullptr) {
+  Ref<testing::RecordingHost> display = testing::RecordingHost::Create("Bank.Display", log);
+  display->Returns(u"ScreenDisplay", HostValue::I2(0))
+      .Raises(u"Other", Failure(1234, u"refused"))
+      .Lacks(u"CardReaderRetain")
+      .Calls(u"Probe", [](std::span<const HostValue> args) {
+        args[0].RefTarget() = u"changed";
+        return HostValue::Text(u"probed");
+      });
+  return display;
+}
 
 struct RealHostsTest : ::testing::Test {
   RealHostsTest() {
@@ -91,8 +72,8 @@ struct RealHostsTest : ::testing::Test {
 };
 
 TEST_F(RealHostsTest, AnOwnDisplayIsCalledAndRecordedLikeASimulatedOne) {
-  auto* display = new OwnDisplay;
-  const HostObject object = HostObject::Adopt(display);
+  const auto calls = std::make_shared<testing::AccessLog>();
+  const HostObject object = OwnDisplay(calls)->Object();
   Scenario scenario;
   scenario.raises.insert_or_assign(ParseMemberOption("t", "StepDisp.ScreenDisplay"),
                                    Failure(99, u"simulated only"));
@@ -107,16 +88,15 @@ TEST_F(RealHostsTest, AnOwnDisplayIsCalledAndRecordedLikeASimulatedOne) {
   EXPECT_TRUE(Has(lines, "     5  StepDisp.DisapleVal01 = Text \"\""));
   // --raise applies to simulated hosts only: the real display answered.
   EXPECT_EQ(report.outcome.result, kRetained);
-  EXPECT_EQ(display->calls, 7);
+  EXPECT_EQ(calls->Lines().size(), 7u);
   // Its state is its own: nothing of the display in "afterwards".
   for (const StateLine& line : report.state) EXPECT_FALSE(line.name.starts_with("StepDisp"));
 }
 
 TEST_F(RealHostsTest, FailuresAndByReferenceArgumentsAreRecordedAsTheyHappened) {
-  auto* display = new OwnDisplay;
   Scenario scenario;
   World world(scenario, LogFiles(folder.string(), *Clock::Fixed(kTime)));
-  const HostObject proxy = MakeRecordingProxy(HostRole::kDisp, HostObject::Adopt(display), world);
+  const HostObject proxy = MakeRecordingProxy(HostRole::kDisp, OwnDisplay()->Object(), world);
 
   std::u16string variable = u"before";
   EXPECT_EQ(proxy.Invoke(u"Probe", HostValue::TextRef(variable)).AsText(), u"probed");

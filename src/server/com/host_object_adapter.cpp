@@ -87,12 +87,6 @@ HostObject HostObjectAdapter::Wrap(IDispatch* dispatch) {
 HostObjectAdapter::HostObjectAdapter(ComPtr<IDispatch> dispatch, bool extended) noexcept
     : dispatch_(std::move(dispatch)), extended_(extended) {}
 
-void HostObjectAdapter::AddRef() noexcept { count_.fetch_add(1, std::memory_order_relaxed); }
-
-void HostObjectAdapter::Release() noexcept {
-  if (count_.fetch_sub(1, std::memory_order_acq_rel) == 1) delete this;
-}
-
 IDispatchEx* HostObjectAdapter::Extended() const noexcept {
   return extended_ ? static_cast<IDispatchEx*>(dispatch_.Get()) : nullptr;
 }

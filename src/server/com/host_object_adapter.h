@@ -5,7 +5,6 @@
 #include <oleauto.h>
 #include <dispex.h>
 
-#include <atomic>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -23,15 +22,14 @@ namespace clasp {
 // when the object offers it (script classes offer nothing else), otherwise
 // GetIDsOfNames; arguments positional; text by reference as a by-reference BSTR;
 // failures carry the number and description the member reported.
-class HostObjectAdapter final : public HostDispatch {
+class HostObjectAdapter final
+    : public RefCounted<HostObjectAdapter, HostDispatch, SharedCount> {
  public:
   // A new adapter owned by the returned reference. It holds one count on the
   // object: on its IDispatchEx when it offers one, else on `dispatch`. Asking
   // for IDispatchEx is all it does here.
   static HostObject Wrap(IDispatch* dispatch);
 
-  void AddRef() noexcept override;
-  void Release() noexcept override;
   HostValue Invoke(std::u16string_view member, std::span<const HostValue> args) override;
   // A failing member's HRESULT becomes the failure handed back: nothing is raised.
   Outcome<HostValue> TryInvoke(std::u16string_view member,
@@ -43,6 +41,7 @@ class HostObjectAdapter final : public HostDispatch {
   IDispatch* Dispatch() const noexcept { return dispatch_.Get(); }
 
  private:
+  friend RefCounted;
   HostObjectAdapter(ComPtr<IDispatch> dispatch, bool extended) noexcept;
   ~HostObjectAdapter() = default;
 
@@ -56,7 +55,6 @@ class HostObjectAdapter final : public HostDispatch {
                               Variant* result) const;
   IDispatchEx* Extended() const noexcept;
 
-  std::atomic<std::uint32_t> count_{1};
   ComPtr<IDispatch> dispatch_;
   bool extended_;
   // Name texts only, never identifiers: the host is asked for the identifier

@@ -64,15 +64,11 @@ struct Method {
 };
 
 // Properties keep what is put; the methods listed answer what they are given.
-class Step final : public HostDispatch {
+class Step final : public clasp::RefCounted<Step, HostDispatch> {
  public:
   Step(std::map<std::u16string, Method> methods, std::map<std::u16string, HostValue> properties)
       : methods_(std::move(methods)), properties_(std::move(properties)) {
     ++g_objects;
-  }
-  void AddRef() noexcept override { ++count_; }
-  void Release() noexcept override {
-    if (--count_ == 0) delete this;
   }
   HostValue Invoke(std::u16string_view member, std::span<const HostValue> args) override {
     if (auto m = methods_.find(std::u16string(member)); m != methods_.end()) {
@@ -91,21 +87,17 @@ class Step final : public HostDispatch {
   }
 
  private:
+  friend RefCounted;
   ~Step() { --g_objects; }
-  std::uint32_t count_ = 1;
   std::map<std::u16string, Method> methods_;
   std::map<std::u16string, HostValue> properties_;
 };
 
 // An answer that stands for a number through its default member, as script
 // hosts often answer.
-class Answer final : public HostDispatch {
+class Answer final : public clasp::RefCounted<Answer, HostDispatch> {
  public:
   explicit Answer(HostValue value) : value_(std::move(value)) { ++g_objects; }
-  void AddRef() noexcept override { ++count_; }
-  void Release() noexcept override {
-    if (--count_ == 0) delete this;
-  }
   HostValue Invoke(std::u16string_view, std::span<const HostValue>) override {
     throw clasp::MemberMissingFailure();
   }
@@ -113,8 +105,8 @@ class Answer final : public HostDispatch {
   HostValue DefaultValue() override { return value_; }
 
  private:
+  friend RefCounted;
   ~Answer() { --g_objects; }
-  std::uint32_t count_ = 1;
   HostValue value_;
 };
 

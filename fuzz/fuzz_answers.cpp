@@ -1,4 +1,4 @@
-#include "fuzz_host.h"
+#include "fuzz_answers.h"
 
 #include <memory>
 
@@ -40,36 +40,43 @@ void EmptyReference(Holdfast& component, std::uint8_t which) {
   }
 }
 
-}  // namespace
+// The answers of one host. Every copy counts itself live in the session, so a
+// host that outlives everyone who held it leaves its count behind.
+class Answers {
+ public:
+  explicit Answers(Session& session) : session_(&session) { ++session_->live_hosts; }
+  Answers(const Answers& other) : session_(other.session_) { ++session_->live_hosts; }
+  Answers& operator=(const Answers&) = delete;
+  ~Answers() { --session_->live_hosts; }
 
-Ref<FuzzHost> FuzzHost::Create(Session& session) {
-  return Ref<FuzzHost>::Adopt(new FuzzHost(session));
-}
-
-HostValue FuzzHost::Invoke(std::u16string_view member, std::span<const HostValue> args) {
-  const Ref<FuzzHost> keep(this);
-  HostValue answer = Act(member, args);
-  session_.last.answer_converts = true;
-  try {
-    ToInt32(answer);
-  } catch (const Failure&) {
-    session_.last.answer_converts = false;
+  HostValue operator()(std::u16string_view member, std::span<const HostValue> args, bool put) {
+    HostValue answer = Act(member, args);
+    if (put) return answer;
+    Session& s = *session_;
+    s.last.answer_converts = true;
+    try {
+      ToInt32(answer);
+    } catch (const Failure&) {
+      s.last.answer_converts = false;
+    }
+    if (member == u"CardReaderRetain") {
+      s.reader_called = true;
+      s.reader_code.reset();
+      if (s.last.answer_converts) s.reader_code = ToInt32(answer);
+    }
+    return answer;
   }
-  if (member == u"CardReaderRetain") {
-    session_.reader_called = true;
-    session_.reader_code.reset();
-    if (session_.last.answer_converts) session_.reader_code = ToInt32(answer);
-  }
-  return answer;
-}
 
-void FuzzHost::Put(std::u16string_view member, const HostValue& value) {
-  const Ref<FuzzHost> keep(this);
-  Act(member, std::span<const HostValue>(&value, 1));
-}
+ private:
+  // Runs the side effects the input asks for, then answers or raises.
+  HostValue Act(std::u16string_view member, std::span<const HostValue> args);
+  HostValue Answer(std::uint8_t choice);
 
-HostValue FuzzHost::Act(std::u16string_view member, std::span<const HostValue> args) {
-  Session& s = session_;
+  Session* session_;
+};
+
+HostValue Answers::Act(std::u16string_view member, std::span<const HostValue> args) {
+  Session& s = *session_;
   FuzzInput& in = s.input;
   s.last = {std::u16string(member), std::nullopt, true};
   for (int side = 0; side <= kMaxSideEffects; ++side) {
@@ -102,8 +109,8 @@ HostValue FuzzHost::Act(std::u16string_view member, std::span<const HostValue> a
   return HostValue::I4(0);
 }
 
-HostValue FuzzHost::Answer(std::uint8_t choice) {
-  FuzzInput& in = session_.input;
+HostValue Answers::Answer(std::uint8_t choice) {
+  FuzzInput& in = session_->input;
   switch (choice) {
     case kZero: return HostValue::I4(0);
     case kRetainedCode: return HostValue::I4(kRetained);
@@ -117,10 +124,10 @@ HostValue FuzzHost::Answer(std::uint8_t choice) {
     case kObject: {
       const std::uint8_t which = in.Byte();
       if (which == 0) return HostValue::Object(HostObject());
-      if (which == 1 || session_.pool.empty()) {
-        return HostValue::Object(HostObject::Adopt(new FuzzHost(session_)));
+      if (which == 1 || session_->pool.empty()) {
+        return HostValue::Object(HostObject::Adopt(MakeHost(*session_).Detach()));
       }
-      return HostValue::Object(HostObject(session_.pool[which % session_.pool.size()]));
+      return HostValue::Object(HostObject(session_->pool[which % session_->pool.size()]));
     }
     default:
       break;
@@ -140,8 +147,16 @@ HostValue FuzzHost::Answer(std::uint8_t choice) {
     default:
       return HostValue::Opaque(static_cast<Kind>(static_cast<std::uint16_t>(Kind::kArray) |
                                                  static_cast<std::uint16_t>(Kind::kI4)),
-                               std::make_shared<Payload>(session_));
+                               std::make_shared<Payload>(*session_));
   }
+}
+
+}  // namespace
+
+Ref<RecordingHost> MakeHost(Session& session) {
+  Ref<RecordingHost> host = RecordingHost::Create("Fuzz");
+  host->AnswersFrom(Answers(session));
+  return host;
 }
 
 }  // namespace clasp::fuzz
