@@ -213,16 +213,9 @@ bool LeftToPlatform(const HostValue& value) noexcept {
 namespace {
 
 // `platform` is null when the conversions were made without the platform's.
+// Integers and Empty answered directly never get here (Conversions::ToInt32
+// takes them inline); a default member's answer does, and is read in full.
 std::int32_t PlainToInt32(const HostValue& value, const PlatformConversions* platform) {
-  switch (value.GetKind()) {
-    case Kind::kI4:
-    case Kind::kI2:
-      return static_cast<std::int32_t>(value.AsInteger());
-    case Kind::kEmpty:
-      return 0;
-    default:
-      break;
-  }
   if (platform && LeftToPlatform(value)) return platform->ToInt32(value);
   if (value.GetKind() == Kind::kText) {
     const detail::TextNumber text = ReadText(value.AsText());
