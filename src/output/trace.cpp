@@ -7,23 +7,30 @@ namespace clasp {
 using namespace std::literals;
 namespace {
 
-std::int32_t WriteTrace(const HostObject& step_trac, std::u16string_view path,
-                        std::u16string& log_text, std::u16string_view source) {
+// The writer's constant arguments, made once: a line then copies neither.
+const std::u16string kObjectLogPathText(kObjectLogPath);
+const std::u16string kPrintJournalLogPathText(kPrintJournalLogPath);
+const std::u16string kObjectLogSourceText(kObjectLogSource);
+const std::u16string kNoSource;
+
+std::int32_t WriteTrace(const HostObject& step_trac, const std::u16string& path,
+                        std::u16string& log_text, const std::u16string& source) {
   // Path first, the line by reference, the source last: the writer's own order.
   // Each argument is made where the call reads it: on a line as short as ours,
   // copies on the way cost as much as the writer's own work.
-  return ToInt32(step_trac.Invoke(u"TraceWrite", {HostValue::Text(path), HostValue::TextRef(log_text),
-                                                  HostValue::Text(source)}));
+  return ToInt32(step_trac.Invoke(u"TraceWrite", {HostValue::BorrowedText(path),
+                                                  HostValue::TextRef(log_text),
+                                                  HostValue::BorrowedText(source)}));
 }
 
 }  // namespace
 
 std::int32_t WriteObjectLog(const HostObject& step_trac, std::u16string log_text) {
-  return WriteTrace(step_trac, kObjectLogPath, log_text, kObjectLogSource);
+  return WriteTrace(step_trac, kObjectLogPathText, log_text, kObjectLogSourceText);
 }
 
 std::int32_t WritePrintLog(const HostObject& step_trac, std::u16string log_text) {
-  return WriteTrace(step_trac, kPrintJournalLogPath, log_text, {});
+  return WriteTrace(step_trac, kPrintJournalLogPathText, log_text, kNoSource);
 }
 
 }  // namespace clasp
