@@ -62,7 +62,7 @@ std::int32_t Holdfast::FailurePath(const Failure& failure) {
   return kFailure;
 }
 
-void Holdfast::Journal(std::u16string_view chn_prompt, std::u16string_view eng_prompt) {
+void Holdfast::Journal(const std::u16string& chn_prompt, const std::u16string& eng_prompt) {
   std::int16_t time_sig = kTimeSigStandard;
   WriteJournal({Field(&Fields::StepTrac), Field(&Fields::StepJour), Field(&Fields::StepRunModul)},
                chn_prompt, eng_prompt, time_sig);
@@ -115,13 +115,13 @@ Outcome<std::int32_t> Holdfast::RetainCard() {
 
   const HostObject& run = Field(&Fields::StepRunModul);
   if (fields_.RetCode == kNotRetained) {
-    Journal(u"未吞卡"sv, u"Take  Card"sv);
+    Journal(u"未吞卡"s, u"Take  Card"s);
     SetStatusCharacter(kOutcomeNotRetained);
   } else if (fields_.RetCode == kRetained) {
     SetStatusCharacter(kOutcomeRetained);
     ToInt32(run.Invoke(u"RecordMessage"sv,
                        {HostValue::Text(u"CIN"), HostValue::I2(kRecordMessageCount)}));
-    Journal(u"吞卡成功"sv, u"Card  retained"sv);
+    Journal(u"吞卡成功"s, u"Card  retained"s);
     run.Put(u"ExcepCode"sv, HostValue::Text(u"1004"));
     SendOex(run, Field(&Fields::StepTrac), u"吞卡成功"sv);
   } else {
@@ -129,7 +129,7 @@ Outcome<std::int32_t> Holdfast::RetainCard() {
     const NullableText status = ToNullableText(run.Invoke(u"TransAction1"sv));
     const bool again = TextEquals(Mid(status, kStatusOutcome, 1), u"2");
     SetStatusCharacter(again ? kOutcomeFaultAgain : kOutcomeFault);
-    Journal(u"吞卡时设备错"sv, u"RetractCard Dev Err"sv);
+    Journal(u"吞卡时设备错"s, u"RetractCard Dev Err"s);
     run.Put(u"ExcepCode"sv, HostValue::Text(u"1002"));
     SendOex(run, Field(&Fields::StepTrac), u"吞卡时设备错"sv);
   }

@@ -79,7 +79,7 @@ class Holdfast {
   void PutDisplayValue(std::u16string_view member, const HostValue& value);
   Outcome<std::int32_t> RetainCard();
   void SetStatusCharacter(char16_t outcome);
-  void Journal(std::u16string_view chn_prompt, std::u16string_view eng_prompt);
+  void Journal(const std::u16string& chn_prompt, const std::u16string& eng_prompt);
   std::int32_t FailurePath(const class Failure& failure);
   // The host field, or its stand-in when the host never assigned it.
   const HostObject& Field(HostObject Fields::*field) const noexcept;

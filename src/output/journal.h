@@ -24,7 +24,8 @@ struct JournalHosts {
 // Writes one entry and sets isjrn again from the run-time module's IsJRNDevice.
 // Rewrites 11 to 1 in the caller's `time_sig`. Failures pass to the caller with
 // whatever was done before them left done. Returns JournalWriteMsg's answer.
-std::int32_t WriteJournal(const JournalHosts& hosts, std::u16string_view chn_prompt,
-                          std::u16string_view eng_prompt, std::int16_t& time_sig);
+// The prompts are lent to the puts as they are, never copied for them.
+std::int32_t WriteJournal(const JournalHosts& hosts, const std::u16string& chn_prompt,
+                          const std::u16string& eng_prompt, std::int16_t& time_sig);
 
 }  // namespace clasp
