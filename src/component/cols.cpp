@@ -25,6 +25,19 @@ constexpr char16_t kOutcomeFaultAgain = u'2';
 constexpr char16_t kOutcomeFault = u'3';
 constexpr std::int16_t kRecordMessageCount = 5;
 
+// Marks the kept line copy lent for as long as it lives: a line written from
+// inside another write (a host calling back in) gets a copy of its own.
+class Lending {
+ public:
+  explicit Lending(bool& lent) noexcept : lent_(lent) { lent_ = true; }
+  ~Lending() { lent_ = false; }
+  Lending(const Lending&) = delete;
+  Lending& operator=(const Lending&) = delete;
+
+ private:
+  bool& lent_;
+};
+
 std::u16string FailureChn(std::int32_t ret_code) {
   return Concat({u"回收卡出错,出错代码为:"sv, DecimalDigits(ret_code)});
 }
@@ -56,16 +69,36 @@ std::int32_t Holdfast::Cols() {
 
 std::int32_t Holdfast::FailurePath(const Failure& failure) {
   Journal(FailureChn(fields_.RetCode), FailureEng(fields_.RetCode));
-  WriteObjectLog(Field(&Fields::StepTrac), Concat({DecimalDigits(fields_.RetCode),
-                                           DecimalDigits(failure.Number()),
-                                           failure.Description()}));
+  ObjectLog({DecimalDigits(fields_.RetCode), DecimalDigits(failure.Number()),
+             failure.Description()});
   return kFailure;
+}
+
+void Holdfast::ObjectLog(std::initializer_list<std::u16string_view> parts) {
+  const HostObject& trac = Field(&Fields::StepTrac);
+  if (line_lent_) {
+    WriteObjectLog(trac, Concat(parts));
+    return;
+  }
+  std::size_t size = 0;
+  for (const std::u16string_view part : parts) size += part.size();
+  line_.clear();
+  line_.reserve(size);  // the only step that may allocate, before anything is lent
+  for (const std::u16string_view part : parts) line_.append(part);
+  const Lending lending(line_lent_);
+  WriteObjectLogFrom(trac, line_);
 }
 
 void Holdfast::Journal(const std::u16string& chn_prompt, const std::u16string& eng_prompt) {
   std::int16_t time_sig = kTimeSigStandard;
-  WriteJournal({Field(&Fields::StepTrac), Field(&Fields::StepJour), Field(&Fields::StepRunModul)},
-               chn_prompt, eng_prompt, time_sig);
+  const JournalHosts hosts{Field(&Fields::StepTrac), Field(&Fields::StepJour),
+                           Field(&Fields::StepRunModul)};
+  if (line_lent_) {
+    WriteJournal(hosts, chn_prompt, eng_prompt, time_sig);
+    return;
+  }
+  const Lending lending(line_lent_);
+  WriteJournal(hosts, chn_prompt, eng_prompt, time_sig, &line_);
 }
 
 Outcome<std::int32_t> Holdfast::RetainCard() {
@@ -94,7 +127,7 @@ Outcome<std::int32_t> Holdfast::RetainCard() {
                  std::u16string_view(ret_code).size());
     line.assign(kBefore).append(screen).append(kBetween).append(ret_code);
   }
-  WriteObjectLog(Field(&Fields::StepTrac), fields_.TraceText);
+  ObjectLog({fields_.TraceText});
 
   // The values were meant for this screen only; blank them whatever it answered.
   const HostValue blank = HostValue::Text(u"");
@@ -110,8 +143,7 @@ Outcome<std::int32_t> Holdfast::RetainCard() {
   Outcome<HostValue> retained = Field(&Fields::StepMks).TryInvoke(u"CardReaderRetain"sv);
   if (retained.Failed()) return retained.GetFailure();
   fields_.RetCode = ToInt32(retained.Value());
-  WriteObjectLog(Field(&Fields::StepTrac),
-                 Concat({u"CardReaderRetain:"sv, DecimalDigits(fields_.RetCode)}));
+  ObjectLog({u"CardReaderRetain:"sv, DecimalDigits(fields_.RetCode)});
 
   const HostObject& run = Field(&Fields::StepRunModul);
   if (fields_.RetCode == kNotRetained) {

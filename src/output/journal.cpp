@@ -8,10 +8,14 @@ namespace clasp {
 using namespace std::literals;
 
 std::int32_t WriteJournal(const JournalHosts& hosts, const std::u16string& chn_prompt,
-                          const std::u16string& eng_prompt, std::int16_t& time_sig) {
+                          const std::u16string& eng_prompt, std::int16_t& time_sig,
+                          std::u16string* print_copy) {
   if (time_sig == kTimeSigWithoutPrintLog) {
     time_sig = kTimeSigStandard;
     hosts.StepJour.Put(u"isjrn"sv, HostValue::I2(0));
+  } else if (print_copy) {
+    print_copy->assign(eng_prompt);
+    WritePrintLogFrom(hosts.StepTrac, *print_copy);
   } else {
     WritePrintLog(hosts.StepTrac, eng_prompt);
   }

@@ -26,11 +26,19 @@ std::int32_t WriteTrace(const HostObject& step_trac, const std::u16string& path,
 }  // namespace
 
 std::int32_t WriteObjectLog(const HostObject& step_trac, std::u16string log_text) {
-  return WriteTrace(step_trac, kObjectLogPathText, log_text, kObjectLogSourceText);
+  return WriteObjectLogFrom(step_trac, log_text);
+}
+
+std::int32_t WriteObjectLogFrom(const HostObject& step_trac, std::u16string& copy) {
+  return WriteTrace(step_trac, kObjectLogPathText, copy, kObjectLogSourceText);
 }
 
 std::int32_t WritePrintLog(const HostObject& step_trac, std::u16string log_text) {
-  return WriteTrace(step_trac, kPrintJournalLogPathText, log_text, kNoSource);
+  return WritePrintLogFrom(step_trac, log_text);
+}
+
+std::int32_t WritePrintLogFrom(const HostObject& step_trac, std::u16string& copy) {
+  return WriteTrace(step_trac, kPrintJournalLogPathText, copy, kNoSource);
 }
 
 }  // namespace clasp
