@@ -143,9 +143,9 @@ class HostValue {
   std::int64_t AsInteger() const { return std::get<std::int64_t>(data_); }
   double AsReal() const { return std::get<double>(data_); }
   const std::u16string& AsText() const {
+    if (auto* own = std::get_if<std::u16string>(&data_)) return *own;
     if (auto* ref = std::get_if<std::u16string*>(&data_)) return **ref;
-    if (auto* borrowed = std::get_if<const std::u16string*>(&data_)) return **borrowed;
-    return std::get<std::u16string>(data_);
+    return *std::get<const std::u16string*>(data_);
   }
   // The caller's variable behind a text by reference.
   std::u16string& RefTarget() const { return *std::get<std::u16string*>(data_); }
