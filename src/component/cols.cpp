@@ -25,6 +25,15 @@ constexpr char16_t kOutcomeFaultAgain = u'2';
 constexpr char16_t kOutcomeFault = u'3';
 constexpr std::int16_t kRecordMessageCount = 5;
 
+// The journal prompts of the roads, made once: the journal lends them to its
+// puts, so that an entry copies only the line its log writer may change.
+const std::u16string kNotRetainedChn = u"未吞卡";
+const std::u16string kNotRetainedEng = u"Take  Card";
+const std::u16string kRetainedChn = u"吞卡成功";
+const std::u16string kRetainedEng = u"Card  retained";
+const std::u16string kFaultChn = u"吞卡时设备错";
+const std::u16string kFaultEng = u"RetractCard Dev Err";
+
 // Marks the kept line copy lent for as long as it lives: a line written from
 // inside another write (a host calling back in) gets a copy of its own.
 class Lending {
@@ -147,13 +156,13 @@ Outcome<std::int32_t> Holdfast::RetainCard() {
 
   const HostObject& run = Field(&Fields::StepRunModul);
   if (fields_.RetCode == kNotRetained) {
-    Journal(u"未吞卡"s, u"Take  Card"s);
+    Journal(kNotRetainedChn, kNotRetainedEng);
     SetStatusCharacter(kOutcomeNotRetained);
   } else if (fields_.RetCode == kRetained) {
     SetStatusCharacter(kOutcomeRetained);
     ToInt32(run.Invoke(u"RecordMessage"sv,
                        {HostValue::Text(u"CIN"), HostValue::I2(kRecordMessageCount)}));
-    Journal(u"吞卡成功"s, u"Card  retained"s);
+    Journal(kRetainedChn, kRetainedEng);
     run.Put(u"ExcepCode"sv, HostValue::Text(u"1004"));
     SendOex(run, Field(&Fields::StepTrac), u"吞卡成功"sv);
   } else {
@@ -161,7 +170,7 @@ Outcome<std::int32_t> Holdfast::RetainCard() {
     const NullableText status = ToNullableText(run.Invoke(u"TransAction1"sv));
     const bool again = TextEquals(Mid(status, kStatusOutcome, 1), u"2");
     SetStatusCharacter(again ? kOutcomeFaultAgain : kOutcomeFault);
-    Journal(u"吞卡时设备错"s, u"RetractCard Dev Err"s);
+    Journal(kFaultChn, kFaultEng);
     run.Put(u"ExcepCode"sv, HostValue::Text(u"1002"));
     SendOex(run, Field(&Fields::StepTrac), u"吞卡时设备错"sv);
   }
