@@ -24,6 +24,28 @@ constexpr char16_t kOutcomeFaultAgain = u'2';
 constexpr char16_t kOutcomeFault = u'3';
 constexpr std::int16_t kRecordMessageCount = 5;
 
+// The journal prompts of the roads, made once: the journal lends them to its
+// puts, so that an entry copies only the line its log writer may change.
+const std::u16string kNotRetainedChn = u"未吞卡";
+const std::u16string kNotRetainedEng = u"Take  Card";
+const std::u16string kRetainedChn = u"吞卡成功";
+const std::u16string kRetainedEng = u"Card  retained";
+const std::u16string kFaultChn = u"吞卡时设备错";
+const std::u16string kFaultEng = u"RetractCard Dev Err";
+
+// Marks the kept line copy lent for as long as it lives: a line written from
+// inside another write (a host calling back in) gets a copy of its own.
+class Lending {
+ public:
+  explicit Lending(bool& lent) noexcept : lent_(lent) { lent_ = true; }
+  ~Lending() { lent_ = false; }
+  Lending(const Lending&) = delete;
+  Lending& operator=(const Lending&) = delete;
+
+ private:
+  bool& lent_;
+};
+
 std::u16string FailureChn(std::int32_t ret_code) {
   return Concat({u"回收卡出错,出错代码为:"sv, DecimalDigits(ret_code)});
 }
@@ -55,16 +77,36 @@ std::int32_t Holdfast::Cols() {
 
 std::int32_t Holdfast::FailurePath(const Failure& failure) {
   Journal(FailureChn(fields_.RetCode), FailureEng(fields_.RetCode));
-  WriteObjectLog(Field(&Fields::StepTrac), convert_,
-                 Concat({DecimalDigits(fields_.RetCode), DecimalDigits(failure.Number()),
-                         failure.Description()}));
+  ObjectLog({DecimalDigits(fields_.RetCode), DecimalDigits(failure.Number()),
+             failure.Description()});
   return kFailure;
 }
 
-void Holdfast::Journal(std::u16string_view chn_prompt, std::u16string_view eng_prompt) {
+void Holdfast::ObjectLog(std::initializer_list<std::u16string_view> parts) {
+  const HostObject& trac = Field(&Fields::StepTrac);
+  if (line_lent_) {
+    WriteObjectLog(trac, convert_, Concat(parts));
+    return;
+  }
+  std::size_t size = 0;
+  for (const std::u16string_view part : parts) size += part.size();
+  line_.clear();
+  line_.reserve(size);  // the only step that may allocate, before anything is lent
+  for (const std::u16string_view part : parts) line_.append(part);
+  const Lending lending(line_lent_);
+  WriteObjectLogFrom(trac, convert_, line_);
+}
+
+void Holdfast::Journal(const std::u16string& chn_prompt, const std::u16string& eng_prompt) {
   std::int16_t time_sig = kTimeSigStandard;
-  WriteJournal({Field(&Fields::StepTrac), Field(&Fields::StepJour), Field(&Fields::StepRunModul)},
-               convert_, chn_prompt, eng_prompt, time_sig);
+  const JournalHosts hosts{Field(&Fields::StepTrac), Field(&Fields::StepJour),
+                           Field(&Fields::StepRunModul)};
+  if (line_lent_) {
+    WriteJournal(hosts, convert_, chn_prompt, eng_prompt, time_sig);
+    return;
+  }
+  const Lending lending(line_lent_);
+  WriteJournal(hosts, convert_, chn_prompt, eng_prompt, time_sig, &line_);
 }
 
 Outcome<std::int32_t> Holdfast::RetainCard() {
@@ -93,7 +135,7 @@ Outcome<std::int32_t> Holdfast::RetainCard() {
                  std::u16string_view(ret_code).size());
     line.assign(kBefore).append(screen).append(kBetween).append(ret_code);
   }
-  WriteObjectLog(Field(&Fields::StepTrac), convert_, fields_.TraceText);
+  ObjectLog({fields_.TraceText});
 
   // The values were meant for this screen only; blank them whatever it answered.
   const HostValue blank = HostValue::Text(u"");
@@ -109,18 +151,17 @@ Outcome<std::int32_t> Holdfast::RetainCard() {
   Outcome<HostValue> retained = Field(&Fields::StepMks).TryInvoke(u"CardReaderRetain"sv);
   if (retained.Failed()) return retained.GetFailure();
   fields_.RetCode = convert_.ToInt32(retained.Value());
-  WriteObjectLog(Field(&Fields::StepTrac), convert_,
-                 Concat({u"CardReaderRetain:"sv, DecimalDigits(fields_.RetCode)}));
+  ObjectLog({u"CardReaderRetain:"sv, DecimalDigits(fields_.RetCode)});
 
   const HostObject& run = Field(&Fields::StepRunModul);
   if (fields_.RetCode == kNotRetained) {
-    Journal(u"未吞卡"sv, u"Take  Card"sv);
+    Journal(kNotRetainedChn, kNotRetainedEng);
     SetStatusCharacter(kOutcomeNotRetained);
   } else if (fields_.RetCode == kRetained) {
     SetStatusCharacter(kOutcomeRetained);
     convert_.ToInt32(run.Invoke(u"RecordMessage"sv,
                                 {HostValue::Text(u"CIN"), HostValue::I2(kRecordMessageCount)}));
-    Journal(u"吞卡成功"sv, u"Card  retained"sv);
+    Journal(kRetainedChn, kRetainedEng);
     run.Put(u"ExcepCode"sv, HostValue::Text(u"1004"));
     SendOex(run, Field(&Fields::StepTrac), convert_, u"吞卡成功"sv);
   } else {
@@ -128,7 +169,7 @@ Outcome<std::int32_t> Holdfast::RetainCard() {
     const NullableText status = convert_.ToNullableText(run.Invoke(u"TransAction1"sv));
     const bool again = TextEquals(Mid(status, kStatusOutcome, 1), u"2");
     SetStatusCharacter(again ? kOutcomeFaultAgain : kOutcomeFault);
-    Journal(u"吞卡时设备错"sv, u"RetractCard Dev Err"sv);
+    Journal(kFaultChn, kFaultEng);
     run.Put(u"ExcepCode"sv, HostValue::Text(u"1002"));
     SendOex(run, Field(&Fields::StepTrac), convert_, u"吞卡时设备错"sv);
   }

@@ -2,9 +2,11 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <span>
 #include <string>
+#include <string_view>
 
 #include "host/convert.h"
 #include "host/host_object.h"
@@ -79,14 +81,20 @@ class Holdfast : public RefCounted<Holdfast, NoInterface, SharedCount> {
   void PutDisplayValue(std::u16string_view member, const HostValue& value);
   Outcome<std::int32_t> RetainCard();
   void SetStatusCharacter(char16_t outcome);
-  void Journal(std::u16string_view chn_prompt, std::u16string_view eng_prompt);
+  void Journal(const std::u16string& chn_prompt, const std::u16string& eng_prompt);
   std::int32_t FailurePath(const class Failure& failure);
+  // Writes the object-log line made of `parts` through the kept copy below.
+  void ObjectLog(std::initializer_list<std::u16string_view> parts);
   // The host field, or its stand-in when the host never assigned it.
   const HostObject& Field(HostObject Fields::*field) const noexcept;
 
   const Conversions convert_;
   Fields fields_;
   std::unique_ptr<detail::UnsetFields> unset_;
+  // The trace writer's copy of each object-log line, its buffer kept from
+  // line to line; lent to one write at a time.
+  std::u16string line_;
+  bool line_lent_ = false;
 };
 
 }  // namespace clasp

@@ -63,7 +63,8 @@ void HostValue::RequireKind(bool matches) {
 
 bool operator==(const HostValue& a, const HostValue& b) {
   if (a.kind_ != b.kind_ || a.IsByRef() != b.IsByRef()) return false;
-  if (a.IsByRef()) return a.AsText() == b.AsText();
+  // Text compares by its text, whether held, borrowed or by reference.
+  if (a.kind_ == Kind::kText) return a.AsText() == b.AsText();
   return a.data_ == b.data_;
 }
 

@@ -106,6 +106,11 @@ class HostValue {
     return HostValue(Kind::kText, std::in_place_type<std::u16string>, v);
   }
   static HostValue Text(const char16_t* v) { return Text(std::u16string_view(v)); }
+  // Text that is not copied for the value: the argument form of a constant
+  // the caller keeps for longer than the call. A copy of it holds its own text.
+  static HostValue BorrowedText(const std::u16string& text) {
+    return HostValue(Kind::kText, std::in_place_type<const std::u16string*>, &text);
+  }
   // Text by reference: the callee sees and may change `variable` during the call.
   static HostValue TextRef(std::u16string& variable) { return HostValue(clasp::TextRef(variable)); }
   static HostValue Object(HostObject v) { return HostValue(Kind::kObject, std::move(v)); }
@@ -138,8 +143,9 @@ class HostValue {
   std::int64_t AsInteger() const { return std::get<std::int64_t>(data_); }
   double AsReal() const { return std::get<double>(data_); }
   const std::u16string& AsText() const {
+    if (auto* own = std::get_if<std::u16string>(&data_)) return *own;
     if (auto* ref = std::get_if<std::u16string*>(&data_)) return **ref;
-    return std::get<std::u16string>(data_);
+    return *std::get<const std::u16string*>(data_);
   }
   // The caller's variable behind a text by reference.
   std::u16string& RefTarget() const { return *std::get<std::u16string*>(data_); }
@@ -159,14 +165,16 @@ class HostValue {
 
  private:
   using Data = std::variant<std::monostate, std::int64_t, double, std::u16string,
-                            std::u16string*, HostObject, Decimal,
+                            std::u16string*, const std::u16string*, HostObject, Decimal,
                             std::shared_ptr<const OpaqueValue>>;
   HostValue(Kind kind, Data data) : kind_(kind), data_(std::move(data)) {}
   template <class T, class... From>
   HostValue(Kind kind, std::in_place_type_t<T> type, From&&... from)
       : kind_(kind), data_(type, std::forward<From>(from)...) {}
   static Data CopyOf(const HostValue& value) {
-    if (value.IsByRef()) return Data(std::in_place_type<std::u16string>, value.AsText());
+    if (value.IsByRef() || std::holds_alternative<const std::u16string*>(value.data_)) {
+      return Data(std::in_place_type<std::u16string>, value.AsText());
+    }
     return value.data_;
   }
   static bool IsIntegerKind(Kind kind) noexcept;

@@ -7,17 +7,20 @@ namespace clasp {
 using namespace std::literals;
 
 std::int32_t WriteJournal(const JournalHosts& hosts, Conversions convert,
-                          std::u16string_view chn_prompt, std::u16string_view eng_prompt,
-                          std::int16_t& time_sig) {
+                          const std::u16string& chn_prompt, const std::u16string& eng_prompt,
+                          std::int16_t& time_sig, std::u16string* print_copy) {
   if (time_sig == kTimeSigWithoutPrintLog) {
     time_sig = kTimeSigStandard;
     hosts.StepJour.Put(u"isjrn"sv, HostValue::I2(0));
+  } else if (print_copy) {
+    print_copy->assign(eng_prompt);
+    WritePrintLogFrom(hosts.StepTrac, convert, *print_copy);
   } else {
-    WritePrintLog(hosts.StepTrac, convert, std::u16string(eng_prompt));
+    WritePrintLog(hosts.StepTrac, convert, eng_prompt);
   }
   hosts.StepJour.Put(u"TimeSig"sv, HostValue::I2(time_sig));
-  hosts.StepJour.Put(u"ChnPromptString"sv, HostValue::Text(chn_prompt));
-  hosts.StepJour.Put(u"EngPromptString"sv, HostValue::Text(eng_prompt));
+  hosts.StepJour.Put(u"ChnPromptString"sv, HostValue::BorrowedText(chn_prompt));
+  hosts.StepJour.Put(u"EngPromptString"sv, HostValue::BorrowedText(eng_prompt));
   const std::int32_t result = convert.ToInt32(hosts.StepJour.Invoke(u"JournalWriteMsg"sv));
   // isjrn goes back to what the module says, whatever kind it answers in.
   hosts.StepJour.Put(u"isjrn"sv, hosts.StepRunModul.Invoke(u"IsJRNDevice"sv));

@@ -25,9 +25,12 @@ struct JournalHosts {
 // Writes one entry and sets isjrn again from the run-time module's IsJRNDevice.
 // Rewrites 11 to 1 in the caller's `time_sig`. Failures pass to the caller with
 // whatever was done before them left done. Returns JournalWriteMsg's answer,
-// and the trace writer's, converted with `convert`.
+// and the trace writer's, converted with `convert`. The prompts are lent to the
+// puts as they are, never copied for them. The print-journal log's writer gets
+// a copy of the English prompt: made in `print_copy` when given (a buffer the
+// caller keeps for reuse), else anew.
 std::int32_t WriteJournal(const JournalHosts& hosts, Conversions convert,
-                          std::u16string_view chn_prompt, std::u16string_view eng_prompt,
-                          std::int16_t& time_sig);
+                          const std::u16string& chn_prompt, const std::u16string& eng_prompt,
+                          std::int16_t& time_sig, std::u16string* print_copy = nullptr);
 
 }  // namespace clasp

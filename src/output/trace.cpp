@@ -5,26 +5,43 @@ namespace clasp {
 using namespace std::literals;
 namespace {
 
+// The writer's constant arguments, made once: a line then copies neither.
+const std::u16string kObjectLogPathText(kObjectLogPath);
+const std::u16string kPrintJournalLogPathText(kPrintJournalLogPath);
+const std::u16string kObjectLogSourceText(kObjectLogSource);
+const std::u16string kNoSource;
+
 std::int32_t WriteTrace(const HostObject& step_trac, Conversions convert,
-                        std::u16string_view path, std::u16string& log_text,
-                        std::u16string_view source) {
+                        const std::u16string& path, std::u16string& log_text,
+                        const std::u16string& source) {
   // Path first, the line by reference, the source last: the writer's own order.
   // Each argument is made where the call reads it: on a line as short as ours,
   // copies on the way cost as much as the writer's own work.
-  return convert.ToInt32(step_trac.Invoke(
-      u"TraceWrite", {HostValue::Text(path), HostValue::TextRef(log_text), HostValue::Text(source)}));
+  return convert.ToInt32(step_trac.Invoke(u"TraceWrite", {HostValue::BorrowedText(path),
+                                                          HostValue::TextRef(log_text),
+                                                          HostValue::BorrowedText(source)}));
 }
 
 }  // namespace
 
 std::int32_t WriteObjectLog(const HostObject& step_trac, Conversions convert,
                             std::u16string log_text) {
-  return WriteTrace(step_trac, convert, kObjectLogPath, log_text, kObjectLogSource);
+  return WriteObjectLogFrom(step_trac, convert, log_text);
+}
+
+std::int32_t WriteObjectLogFrom(const HostObject& step_trac, Conversions convert,
+                                std::u16string& copy) {
+  return WriteTrace(step_trac, convert, kObjectLogPathText, copy, kObjectLogSourceText);
 }
 
 std::int32_t WritePrintLog(const HostObject& step_trac, Conversions convert,
                            std::u16string log_text) {
-  return WriteTrace(step_trac, convert, kPrintJournalLogPath, log_text, {});
+  return WritePrintLogFrom(step_trac, convert, log_text);
+}
+
+std::int32_t WritePrintLogFrom(const HostObject& step_trac, Conversions convert,
+                               std::u16string& copy) {
+  return WriteTrace(step_trac, convert, kPrintJournalLogPathText, copy, kNoSource);
 }
 
 }  // namespace clasp

@@ -22,9 +22,16 @@ inline constexpr std::u16string_view kObjectLogSource = u"Clench";
 // though callers ignore it.
 std::int32_t WriteObjectLog(const HostObject& step_trac, Conversions convert,
                             std::u16string log_text);
+// The same with the writer's copy made by the caller, who may keep it (and
+// its buffer) for the next line: whatever the writer does to it stays there.
+std::int32_t WriteObjectLogFrom(const HostObject& step_trac, Conversions convert,
+                                std::u16string& copy);
 
 // Hands one line to the print-journal log, with an empty source name.
 std::int32_t WritePrintLog(const HostObject& step_trac, Conversions convert,
                            std::u16string log_text);
+// The same with the writer's copy made by the caller, as WriteObjectLogFrom.
+std::int32_t WritePrintLogFrom(const HostObject& step_trac, Conversions convert,
+                               std::u16string& copy);
 
 }  // namespace clasp

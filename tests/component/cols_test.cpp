@@ -278,6 +278,21 @@ TEST_F(Cols, TraceWriterRewritingItsTextLeavesTraceTextAlone) {
   EXPECT_EQ(FieldsOf(*holdfast).TraceText, u"Disp420: 0");
 }
 
+TEST_F(Cols, ATraceWriterCallingColsBackStillReadsItsOwnLine) {
+  bool nested = false;
+  std::u16string line_after;
+  hosts.trac->Calls(u"TraceWrite", [&](std::span<const HostValue> args) {
+    if (!nested) {
+      nested = true;
+      holdfast->Cols();
+      line_after = args[1].AsText();
+    }
+    return HostValue();
+  });
+  holdfast->Cols();
+  EXPECT_EQ(line_after, u"Disp420: 0");
+}
+
 TEST_F(Cols, RetainedAnswersThatDoNotConvertTakeTheFailurePath) {
   Reader(HostValue::I4(kRetained));
   hosts.run->Returns(u"RecordMessage", HostValue::Text(u"x"));

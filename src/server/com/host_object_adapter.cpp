@@ -3,6 +3,8 @@
 #include <dispex.h>
 
 #include <array>
+#include <cstdint>
+#include <cstring>
 #include <optional>
 #include <vector>
 
@@ -73,6 +75,28 @@ class Arguments {
   std::span<Reference> used_;
 };
 
+// Whether `text` starts with the units of `member`. Read a word at a time: it
+// runs before every lookup, and a unit at a time costs as much as the rest
+// of the adapter's work on a name.
+bool SameUnits(const char16_t* text, std::u16string_view member) noexcept {
+  const auto* a = reinterpret_cast<const unsigned char*>(text);
+  const auto* b = reinterpret_cast<const unsigned char*>(member.data());
+  std::size_t left = member.size() * sizeof(char16_t);
+  for (; left >= sizeof(std::uint64_t); left -= sizeof(std::uint64_t)) {
+    std::uint64_t x;
+    std::uint64_t y;
+    std::memcpy(&x, a, sizeof x);
+    std::memcpy(&y, b, sizeof y);
+    if (x != y) return false;
+    a += sizeof x;
+    b += sizeof y;
+  }
+  for (; left > 0; --left) {
+    if (*a++ != *b++) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 HostObject HostObjectAdapter::Wrap(IDispatch* dispatch) {
@@ -91,23 +115,25 @@ IDispatchEx* HostObjectAdapter::Extended() const noexcept {
   return extended_ ? static_cast<IDispatchEx*>(dispatch_.Get()) : nullptr;
 }
 
-BSTR HostObjectAdapter::NameText(std::u16string_view member) {
+inline BSTR HostObjectAdapter::NameText(std::u16string_view member) {
   // The component spells its members with literals, so the text's address
   // finds the name at once; a text elsewhere with the same content is found
   // by its content. Either way the lent text must still read as the member:
   // a host that wrote into it gets a fresh copy rather than spoiling every
   // later lookup.
-  const auto lent_reads = [member](const KeptName& kept) {
-    return std::char_traits<char16_t>::compare(
-               reinterpret_cast<const char16_t*>(kept.text.Get()), member.data(),
-               member.size()) == 0;
-  };
-  for (KeptName& kept : names_) {
+  for (const KeptName& kept : names_) {
     if (kept.spelled_at == member.data() && kept.name.size() == member.size() &&
-        lent_reads(kept)) {
+        SameUnits(reinterpret_cast<const char16_t*>(kept.text.Get()), member)) {
       return kept.text.Get();
     }
   }
+  return NameTextByContent(member);
+}
+
+BSTR HostObjectAdapter::NameTextByContent(std::u16string_view member) {
+  const auto lent_reads = [member](const KeptName& kept) {
+    return SameUnits(reinterpret_cast<const char16_t*>(kept.text.Get()), member);
+  };
   for (KeptName& kept : names_) {
     if (kept.name != member) continue;
     if (!lent_reads(kept)) kept.text = Bstr(member);
@@ -119,7 +145,7 @@ BSTR HostObjectAdapter::NameText(std::u16string_view member) {
   return names_.back().text.Get();
 }
 
-std::optional<DISPID> HostObjectAdapter::Resolve(std::u16string_view member) {
+inline std::optional<DISPID> HostObjectAdapter::Resolve(std::u16string_view member) {
   // The name's text is kept; its identifier never is: asked for at every access.
   Bstr unkept;
   BSTR name = NameText(member);
@@ -160,8 +186,9 @@ std::optional<Failure> HostObjectAdapter::Call(DISPID id, WORD flags, DISPPARAMS
 
 // No count of our own is taken for a call: the HostObject that calls holds
 // one until the call returns, whatever the host does to the component.
-Outcome<HostValue> HostObjectAdapter::TryInvoke(std::u16string_view member,
-                                                std::span<const HostValue> args) {
+inline std::optional<Failure> HostObjectAdapter::CallMember(std::u16string_view member,
+                                                            std::span<const HostValue> args,
+                                                            HostValue& answer) {
   const std::optional<DISPID> id = Resolve(member);
   if (!id) return MemberMissingFailure();
   Arguments arguments(args);
@@ -171,15 +198,28 @@ Outcome<HostValue> HostObjectAdapter::TryInvoke(std::u16string_view member,
       Call(*id, DISPATCH_METHOD | DISPATCH_PROPERTYGET, params, &result);
   // Copied back on either road: the callee may have written before failing.
   arguments.CopyBack();
-  if (failure) return std::move(*failure);
-  return ToHostValue(result.Get());
+  if (!failure) answer = ToHostValue(result.Get());
+  return failure;
+}
+
+Outcome<HostValue> HostObjectAdapter::TryInvoke(std::u16string_view member,
+                                                std::span<const HostValue> args) {
+  HostValue answer;
+  if (std::optional<Failure> failure = CallMember(member, args, answer)) {
+    return std::move(*failure);
+  }
+  return answer;
 }
 
 HostValue HostObjectAdapter::Invoke(std::u16string_view member,
                                     std::span<const HostValue> args) {
   // The failure is made once and raised once, here, for the callers that
   // cannot take it handed back.
-  return TryInvoke(member, args).ValueOrRaise();
+  HostValue answer;
+  if (std::optional<Failure> failure = CallMember(member, args, answer)) {
+    throw std::move(*failure);
+  }
+  return answer;
 }
 
 void HostObjectAdapter::Put(std::u16string_view member, const HostValue& value) {

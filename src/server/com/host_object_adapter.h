@@ -50,6 +50,12 @@ class HostObjectAdapter final
   // The member's name as a BSTR of ours, made at its first use; null once
   // kKeptNames names are kept.
   BSTR NameText(std::u16string_view member);
+  // NameText for a text not found by where it is spelled.
+  BSTR NameTextByContent(std::u16string_view member);
+  // Calls `member` as a method or property read: the failure when it failed,
+  // else nothing, with its answer in `answer`.
+  std::optional<Failure> CallMember(std::u16string_view member, std::span<const HostValue> args,
+                                    HostValue& answer);
   // The member's failure when the call failed, nothing when it succeeded.
   std::optional<Failure> Call(DISPID id, WORD flags, DISPPARAMS& params,
                               Variant* result) const;

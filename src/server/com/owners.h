@@ -61,7 +61,10 @@ class Bstr {
     return result;
   }
 
-  void Reset() noexcept { SysFreeString(std::exchange(text_, nullptr)); }
+  // Nothing to free is the usual case, and costs no call into the platform.
+  void Reset() noexcept {
+    if (text_) SysFreeString(std::exchange(text_, nullptr));
+  }
   void Swap(Bstr& other) noexcept { std::swap(text_, other.text_); }
   BSTR* Put() noexcept {
     Reset();
@@ -75,31 +78,46 @@ class Bstr {
   BSTR text_ = nullptr;
 };
 
+// Empties a VARIANT as VariantClear does. Kinds that hold nothing to free
+// are emptied here; only the rest (and kinds VariantClear refuses) cost a
+// call into the platform, which most values of a call never need.
+inline void ClearVariant(VARIANT& value) noexcept {
+  switch (V_VT(&value)) {
+    case VT_EMPTY: case VT_NULL: case VT_I2: case VT_I4: case VT_R4: case VT_R8:
+    case VT_CY: case VT_DATE: case VT_ERROR: case VT_BOOL: case VT_I1: case VT_UI1:
+    case VT_UI2: case VT_UI4: case VT_I8: case VT_UI8: case VT_INT: case VT_UINT:
+      V_VT(&value) = VT_EMPTY;
+      return;
+    default:
+      VariantClear(&value);
+  }
+}
+
 // An owned VARIANT; cleared on destruction and before every Put().
 class Variant {
  public:
-  Variant() noexcept { VariantInit(&value_); }
-  Variant(Variant&& other) noexcept : value_(other.value_) { VariantInit(&other.value_); }
+  Variant() noexcept { V_VT(&value_) = VT_EMPTY; }
+  Variant(Variant&& other) noexcept : value_(other.value_) { V_VT(&other.value_) = VT_EMPTY; }
   Variant& operator=(Variant&& other) noexcept {
     if (this != &other) {
-      VariantClear(&value_);
+      ClearVariant(value_);
       value_ = other.value_;
-      VariantInit(&other.value_);
+      V_VT(&other.value_) = VT_EMPTY;
     }
     return *this;
   }
   Variant(const Variant&) = delete;
   Variant& operator=(const Variant&) = delete;
-  ~Variant() { VariantClear(&value_); }
+  ~Variant() { ClearVariant(value_); }
 
   VARIANT* Put() noexcept {
-    VariantClear(&value_);
+    ClearVariant(value_);
     return &value_;
   }
   // Hands the contents to the caller, who must clear them.
   VARIANT Detach() noexcept {
     VARIANT result = value_;
-    VariantInit(&value_);
+    V_VT(&value_) = VT_EMPTY;
     return result;
   }
   const VARIANT& Get() const noexcept { return value_; }
@@ -118,12 +136,12 @@ class VariantArray {
       : heap_(count > kInline ? new VARIANTARG[count] : nullptr),
         data_(heap_ ? heap_.get() : inline_.data()),
         count_(count) {
-    for (std::size_t i = 0; i < count_; ++i) VariantInit(&data_[i]);
+    for (std::size_t i = 0; i < count_; ++i) V_VT(&data_[i]) = VT_EMPTY;
   }
   VariantArray(const VariantArray&) = delete;
   VariantArray& operator=(const VariantArray&) = delete;
   ~VariantArray() {
-    for (std::size_t i = 0; i < count_; ++i) VariantClear(&data_[i]);
+    for (std::size_t i = 0; i < count_; ++i) ClearVariant(data_[i]);
   }
 
   VARIANTARG* Data() noexcept { return count_ ? data_ : nullptr; }
@@ -146,10 +164,12 @@ class ExcepInfo {
   ExcepInfo& operator=(const ExcepInfo&) = delete;
   ~ExcepInfo() { Reset(); }
 
+  // Most calls succeed and leave the three strings null: then no call into
+  // the platform is made.
   void Reset() noexcept {
-    SysFreeString(info_.bstrSource);
-    SysFreeString(info_.bstrDescription);
-    SysFreeString(info_.bstrHelpFile);
+    if (info_.bstrSource) SysFreeString(info_.bstrSource);
+    if (info_.bstrDescription) SysFreeString(info_.bstrDescription);
+    if (info_.bstrHelpFile) SysFreeString(info_.bstrHelpFile);
     info_ = EXCEPINFO{};
   }
   EXCEPINFO* Put() noexcept {
