@@ -24,19 +24,9 @@ std::int32_t WriteTrace(const HostObject& step_trac, Conversions convert,
 
 }  // namespace
 
-std::int32_t WriteObjectLog(const HostObject& step_trac, Conversions convert,
-                            std::u16string log_text) {
-  return WriteObjectLogFrom(step_trac, convert, log_text);
-}
-
 std::int32_t WriteObjectLogFrom(const HostObject& step_trac, Conversions convert,
                                 std::u16string& copy) {
   return WriteTrace(step_trac, convert, kObjectLogPathText, copy, kObjectLogSourceText);
-}
-
-std::int32_t WritePrintLog(const HostObject& step_trac, Conversions convert,
-                           std::u16string log_text) {
-  return WritePrintLogFrom(step_trac, convert, log_text);
 }
 
 std::int32_t WritePrintLogFrom(const HostObject& step_trac, Conversions convert,

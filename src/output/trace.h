@@ -20,18 +20,22 @@ inline constexpr std::u16string_view kObjectLogSource = u"Clench";
 // a reference to our private copy, so whatever it does to it stays here.
 // Failures pass to the caller; the answer is converted with `convert` even
 // though callers ignore it.
-std::int32_t WriteObjectLog(const HostObject& step_trac, Conversions convert,
-                            std::u16string log_text);
-// The same with the writer's copy made by the caller, who may keep it (and
-// its buffer) for the next line: whatever the writer does to it stays there.
+// WriteObjectLogFrom takes the writer's copy made by the caller, who may keep
+// it (and its buffer) for the next line: whatever the writer does to it stays there.
 std::int32_t WriteObjectLogFrom(const HostObject& step_trac, Conversions convert,
                                 std::u16string& copy);
+inline std::int32_t WriteObjectLog(const HostObject& step_trac, Conversions convert,
+                                   std::u16string log_text) {
+  return WriteObjectLogFrom(step_trac, convert, log_text);
+}
 
-// Hands one line to the print-journal log, with an empty source name.
-std::int32_t WritePrintLog(const HostObject& step_trac, Conversions convert,
-                           std::u16string log_text);
-// The same with the writer's copy made by the caller, as WriteObjectLogFrom.
+// Hands one line to the print-journal log, with an empty source name; the
+// copy as in WriteObjectLogFrom.
 std::int32_t WritePrintLogFrom(const HostObject& step_trac, Conversions convert,
                                std::u16string& copy);
+inline std::int32_t WritePrintLog(const HostObject& step_trac, Conversions convert,
+                                  std::u16string log_text) {
+  return WritePrintLogFrom(step_trac, convert, log_text);
+}
 
 }  // namespace clasp
