@@ -13,15 +13,27 @@ constexpr std::int16_t kCinCount = 5;
 
 HostValue Text(std::u16string_view text) { return HostValue::Text(std::u16string(text)); }
 
+// What a careful caller keeps rather than copies for every call, as Cols does:
+// the trace writer's constant arguments and the journal's prompts.
+const std::u16string kObjectLog(kObjectLogPath);
+const std::u16string kPrintJournalLog(kPrintJournalLogPath);
+const std::u16string kObjectSource(kObjectLogSource);
+const std::u16string kNoSource;
+const std::u16string kRetainedChn = u"吞卡成功";
+const std::u16string kRetainedEng = u"Card  retained";
+const std::u16string kFailureChn = u"回收卡出错,出错代码为:0";
+const std::u16string kFailureEng = u"ClaspErr:0";
+
 HostValue Call(HostDispatch& host, std::u16string_view member,
                std::initializer_list<HostValue> args = {}) {
   return host.Invoke(member, std::span<const HostValue>(args.begin(), args.size()));
 }
 
-void TraceLine(HostDispatch& trac, std::u16string_view path, std::u16string_view text,
-               std::u16string_view source) {
+void TraceLine(HostDispatch& trac, const std::u16string& path, std::u16string_view text,
+               const std::u16string& source) {
   std::u16string line(text);
-  Call(trac, u"TraceWrite", {Text(path), HostValue::TextRef(line), Text(source)});
+  Call(trac, u"TraceWrite",
+       {HostValue::BorrowedText(path), HostValue::TextRef(line), HostValue::BorrowedText(source)});
 }
 
 void ShowScreen(const HostSet& h, std::u16string_view trace_line) {
@@ -29,19 +41,19 @@ void ShowScreen(const HostSet& h, std::u16string_view trace_line) {
   disp.Put(u"ScreenNo", HostValue::I2(kDefaultScreenNumber));
   Call(disp, u"ScreenDisplay");
   Call(disp, u"ScreenNo");
-  TraceLine(*h.trac, kObjectLogPath, trace_line, kObjectLogSource);
+  TraceLine(*h.trac, kObjectLog, trace_line, kObjectSource);
   for (std::u16string_view member :
        {u"DisapleVal01", u"DisapleVal02", u"DisapleVal03", u"DisapleVal04"}) {
     disp.Put(member, Text(u""));
   }
 }
 
-void JournalEntry(const HostSet& h, std::u16string_view chn, std::u16string_view eng) {
+void JournalEntry(const HostSet& h, const std::u16string& chn, const std::u16string& eng) {
   HostDispatch& jour = *h.jour;
-  TraceLine(*h.trac, kPrintJournalLogPath, eng, u"");
+  TraceLine(*h.trac, kPrintJournalLog, eng, kNoSource);
   jour.Put(u"TimeSig", HostValue::I2(kTimeSig));
-  jour.Put(u"ChnPromptString", Text(chn));
-  jour.Put(u"EngPromptString", Text(eng));
+  jour.Put(u"ChnPromptString", HostValue::BorrowedText(chn));
+  jour.Put(u"EngPromptString", HostValue::BorrowedText(eng));
   Call(jour, u"JournalWriteMsg");
   jour.Put(u"isjrn", Call(*h.run, u"IsJRNDevice"));
 }
@@ -68,7 +80,7 @@ void Exchange(const HostSet& h, std::u16string_view trace_line) {
     Call(run, u"StepCommRead", {std::move(time_out), std::move(message), std::move(length)});
   }
   Call(run, u"UnpackMessage", {Text(u"OEX")});
-  TraceLine(*h.trac, kObjectLogPath, trace_line, kObjectLogSource);
+  TraceLine(*h.trac, kObjectLog, trace_line, kObjectSource);
 }
 
 }  // namespace
@@ -76,13 +88,13 @@ void Exchange(const HostSet& h, std::u16string_view trace_line) {
 void CaptureDirect(const HostSet& h) {
   ShowScreen(h, u"Disp420: 0");
   Call(*h.mks, u"CardReaderRetain");
-  TraceLine(*h.trac, kObjectLogPath, u"CardReaderRetain:10120011", kObjectLogSource);
+  TraceLine(*h.trac, kObjectLog, u"CardReaderRetain:10120011", kObjectSource);
   HostDispatch& run = *h.run;
   Call(run, u"TransAction1");
   Call(run, u"TransAction1");
   run.Put(u"TransAction1", Text(u"0010"));
   Call(run, u"RecordMessage", {Text(u"CIN"), HostValue::I2(kCinCount)});
-  JournalEntry(h, u"吞卡成功", u"Card  retained");
+  JournalEntry(h, kRetainedChn, kRetainedEng);
   run.Put(u"ExcepCode", Text(u"1004"));
   Exchange(h, u"WD 吞卡成功");
 }
@@ -92,8 +104,8 @@ void FailureDirect(const HostSet& h) {
   try {
     Call(*h.mks, u"CardReaderRetain");
   } catch (const Failure&) {
-    JournalEntry(h, u"回收卡出错,出错代码为:0", u"ClaspErr:0");
-    TraceLine(*h.trac, kObjectLogPath, u"01234Card jammed", kObjectLogSource);
+    JournalEntry(h, kFailureChn, kFailureEng);
+    TraceLine(*h.trac, kObjectLog, u"01234Card jammed", kObjectSource);
   }
 }
 
