@@ -88,11 +88,7 @@ void Holdfast::ObjectLog(std::initializer_list<std::u16string_view> parts) {
     WriteObjectLog(trac, convert_, Concat(parts));
     return;
   }
-  std::size_t size = 0;
-  for (const std::u16string_view part : parts) size += part.size();
-  line_.clear();
-  line_.reserve(size);  // the only step that may allocate, before anything is lent
-  for (const std::u16string_view part : parts) line_.append(part);
+  ConcatInto(line_, parts);  // the only step that may allocate, before anything is lent
   const Lending lending(line_lent_);
   WriteObjectLogFrom(trac, convert_, line_);
 }

@@ -26,12 +26,17 @@ std::u16string DecimalText(std::int64_t number) {
 }
 
 std::u16string Concat(std::initializer_list<std::u16string_view> parts) {
+  std::u16string text;
+  ConcatInto(text, parts);
+  return text;
+}
+
+void ConcatInto(std::u16string& text, std::initializer_list<std::u16string_view> parts) {
   std::size_t size = 0;
   for (const auto part : parts) size += part.size();
-  std::u16string text;
+  text.clear();
   text.reserve(size);
   for (const auto part : parts) text += part;
-  return text;
 }
 
 std::u16string Trim(std::u16string_view text) { return std::u16string(TrimmedPart(text)); }

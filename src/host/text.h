@@ -34,6 +34,9 @@ class DecimalDigits {
 
 // Joins the parts into one text, sized once.
 std::u16string Concat(std::initializer_list<std::u16string_view> parts);
+// The same into `text`, whose buffer is kept when it is large enough; no part
+// may be `text` itself.
+void ConcatInto(std::u16string& text, std::initializer_list<std::u16string_view> parts);
 
 // Text that may be the platform's null value; operations on null give null.
 using NullableText = std::optional<std::u16string>;
