@@ -11,6 +11,10 @@ if(CMAKE_CROSSCOMPILING)
   set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
   # Its own targets are not ours: they keep their own flags and warnings.
   add_subdirectory(${CLASP_GOOGLETEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+  # Like our test programs, built without optimisation: only tests use it.
+  foreach(library gtest gtest_main gmock gmock_main)
+    target_compile_options(${library} PRIVATE -O0)
+  endforeach()
 else()
   find_package(GTest REQUIRED)
 endif()

@@ -90,7 +90,7 @@ std::vector<std::int32_t> ConstantsFor(const Case& c) {
   return constants;
 }
 
-class PlatformAgreement : public testing::Test {
+class PlatformAgreement : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     corpus_ = new std::vector<Case>(ReadCorpus(g_corpus_dir));

@@ -18,12 +18,12 @@ namespace {
 constexpr LCID kEnglishUs = 0x409;
 
 // Owns a VARIANT for the length of one conversion.
-class Variant {
+class OwnedVariant {
  public:
-  Variant() { VariantInit(&value_); }
-  ~Variant() { VariantClear(&value_); }
-  Variant(const Variant&) = delete;
-  Variant& operator=(const Variant&) = delete;
+  OwnedVariant() { VariantInit(&value_); }
+  ~OwnedVariant() { VariantClear(&value_); }
+  OwnedVariant(const OwnedVariant&) = delete;
+  OwnedVariant& operator=(const OwnedVariant&) = delete;
   VARIANT* get() { return &value_; }
   const VARIANT& operator*() const { return value_; }
 
@@ -31,7 +31,7 @@ class Variant {
   VARIANT value_;
 };
 
-void Build(const Case& c, Variant& out) {
+void Build(const Case& c, OwnedVariant& out) {
   VARIANT& v = *out.get();
   switch (c.kind) {
     case Kind::kEmpty: V_VT(&v) = VT_EMPTY; break;
@@ -101,8 +101,8 @@ class AnswerHost final : public RefCounted<AnswerHost, HostDispatch> {
 
 // A VARIANT holding a new automation object whose default member answers the
 // case's value to every read, as a script class with a default property does.
-void BuildObject(const Case& c, Variant& out) {
-  Variant value;
+void BuildObject(const Case& c, OwnedVariant& out) {
+  OwnedVariant value;
   Build(c, value);
   ComPtr<testing::DispatchHost> answer = testing::DispatchHost::Create("Answer");
   answer->Defaults(*value);
@@ -110,8 +110,8 @@ void BuildObject(const Case& c, Variant& out) {
   V_VT(out.get()) = VT_DISPATCH;
 }
 
-std::string PlatformChange(Variant& in, VARTYPE type) {
-  Variant out;
+std::string PlatformChange(OwnedVariant& in, VARTYPE type) {
+  OwnedVariant out;
   const HRESULT hr = VariantChangeTypeEx(out.get(), in.get(), kEnglishUs, 0, type);
   if (FAILED(hr)) return FailureText(hr);
   if (type == VT_I4) return std::to_string(V_I4(&*out));
@@ -119,7 +119,7 @@ std::string PlatformChange(Variant& in, VARTYPE type) {
   return Quote(std::u16string_view(reinterpret_cast<const char16_t*>(text), SysStringLen(text)));
 }
 
-HostValue ObjectValue(const Case& c, ObjectPath path, Variant& keep) {
+HostValue ObjectValue(const Case& c, ObjectPath path, OwnedVariant& keep) {
   if (path == ObjectPath::kCore) {
     return HostValue::Object(HostObject::Adopt(new AnswerHost(ToHostValue(c))));
   }
@@ -130,13 +130,13 @@ HostValue ObjectValue(const Case& c, ObjectPath path, Variant& keep) {
 }  // namespace
 
 std::string PlatformObjectToInt32(const Case& c) {
-  Variant in;
+  OwnedVariant in;
   BuildObject(c, in);
   return PlatformChange(in, VT_I4);
 }
 
 std::string PlatformObjectToText(const Case& c) {
-  Variant in;
+  OwnedVariant in;
   BuildObject(c, in);
   return PlatformChange(in, VT_BSTR);
 }
@@ -147,21 +147,21 @@ std::string PlatformObjectCompare(const Case& c, std::int32_t constant) {
 
 std::string CoreObjectToInt32(const Case& c, ObjectPath path) {
   return testing::TextOrFailure([&] {
-    Variant keep;
+    OwnedVariant keep;
     return std::to_string(ToInt32(ObjectValue(c, path, keep)));
   });
 }
 
 std::string CoreObjectToText(const Case& c, ObjectPath path) {
   return testing::TextOrFailure([&] {
-    Variant keep;
+    OwnedVariant keep;
     return Quote(ToText(ObjectValue(c, path, keep)));
   });
 }
 
 std::string CoreObjectCompare(const Case& c, std::int32_t constant, ObjectPath path) {
   return testing::TextOrFailure([&]() -> std::string {
-    Variant keep;
+    OwnedVariant keep;
     const auto order = CompareWith(ObjectValue(c, path, keep), constant);
     return order ? OrderText(*order) : "null";
   });
@@ -182,7 +182,7 @@ std::string Quote(std::u16string_view text) {
 }
 
 std::string PlatformToInt32(const Case& c) {
-  Variant in, out;
+  OwnedVariant in, out;
   Build(c, in);
   const HRESULT hr = VariantChangeTypeEx(out.get(), in.get(), kEnglishUs, 0, VT_I4);
   if (FAILED(hr)) return FailureText(hr);
@@ -190,7 +190,7 @@ std::string PlatformToInt32(const Case& c) {
 }
 
 std::string PlatformToText(const Case& c) {
-  Variant in, out;
+  OwnedVariant in, out;
   Build(c, in);
   const HRESULT hr = VariantChangeTypeEx(out.get(), in.get(), kEnglishUs, 0, VT_BSTR);
   if (FAILED(hr)) return FailureText(hr);
@@ -199,7 +199,7 @@ std::string PlatformToText(const Case& c) {
 }
 
 std::string PlatformCompare(const Case& c, std::int32_t constant) {
-  Variant in, number, right;
+  OwnedVariant in, number, right;
   Build(c, in);
   VARIANT* left = in.get();
   if (c.kind == Kind::kText) {

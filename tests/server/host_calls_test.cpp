@@ -13,7 +13,6 @@ namespace {
 
 using ::testing::ElementsAreArray;
 
-constexpr LONG kRetained = 10120011;
 constexpr LONG kFailure = 10010003;
 
 // What every host sees in one capture when all of them answer Empty except

@@ -11,8 +11,6 @@
 namespace clasp::testing {
 namespace {
 
-constexpr LONG kRetained = 10120011;
-
 // A byte array is text to the platform (its bytes taken two to a character)
 // and a type mismatch to the core's own rules, which would send Cols down the
 // failure path. The screen number read back shows which of the two read it.

@@ -22,6 +22,8 @@ inline constexpr wchar_t kIidText[] = L"{9973A428-EA4E-45BA-9393-22DEADA18D8E}";
 inline constexpr wchar_t kIidV0Text[] = L"{44965D7D-2220-4EAA-8C31-9F194DF3F3C8}";
 inline constexpr wchar_t kIidV1Text[] = L"{7ED3A0C2-565A-4A1A-A832-84156A9CC18F}";
 inline constexpr wchar_t kProgId[] = L"Clasp.Holdfast";
+// What Cols answers when the card was captured.
+inline constexpr LONG kRetained = 10120011;
 
 GUID GuidOf(const wchar_t* text);
 std::wstring TextOfGuid(REFGUID guid);

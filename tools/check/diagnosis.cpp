@@ -12,8 +12,6 @@ namespace {
 // Shown for a failure that follows from one reported before it.
 constexpr char kFollows[] = "follows from the failure above";
 
-constexpr int kBitsOf32 = 32;
-constexpr int kBitsOf64 = 64;
 // Answers of WinVerifyTrust that mean it found no signature to judge.
 constexpr std::uint32_t kNoSignature = 0x800B0100;         // TRUST_E_NOSIGNATURE
 constexpr std::uint32_t kSubjectFormUnknown = 0x800B0003;  // TRUST_E_SUBJECT_FORM_UNKNOWN

@@ -10,6 +10,10 @@
 
 namespace clasp::check {
 
+// The two bitnesses of a module, a process and a registry view.
+constexpr int kBitsOf32 = 32;
+constexpr int kBitsOf64 = 64;
+
 // The state of the type library registration against the DLL's own library.
 enum class TypeLibState {
   kMatches,        // registered for this platform and the same as the DLL's own

@@ -5,11 +5,11 @@
 #include <fstream>
 #include <vector>
 
+#include "facts.h"
+
 namespace clasp::check {
 namespace {
 
-constexpr int kBitsOf32 = 32;
-constexpr int kBitsOf64 = 64;
 constexpr int kShiftHigh = 16;
 constexpr WORD kLowWord = 0xFFFF;
 

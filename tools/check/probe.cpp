@@ -24,8 +24,6 @@ namespace reg = registration;
 
 constexpr int kBitsPerByte = 8;
 constexpr int kProcessBits = static_cast<int>(sizeof(void*)) * kBitsPerByte;
-constexpr int kBitsOf32 = 32;
-constexpr int kBitsOf64 = 64;
 constexpr reg::Platform kPlatform =
     kProcessBits == kBitsOf64 ? reg::Platform::kWin64 : reg::Platform::kWin32;
 // Longest registry key name.

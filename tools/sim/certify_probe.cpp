@@ -10,17 +10,12 @@
 #include "host/text.h"
 #include "server/com/com_object.h"
 #include "server/com/error.h"
+#include "sim/com_support.h"
 
 namespace clasp::sim {
 namespace {
 
 constexpr VARTYPE kTextByRef = VT_BYREF | VT_BSTR;
-
-std::string Hex(HRESULT result) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%08lX", static_cast<unsigned long>(result));
-  return text;
-}
 
 bool MeansNoMember(HRESULT result) {
   return result == DISP_E_UNKNOWNNAME || result == DISP_E_MEMBERNOTFOUND;

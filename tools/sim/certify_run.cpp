@@ -12,6 +12,7 @@
 #include "server/com/host_object_adapter.h"
 #include "sim/certify_main.h"
 #include "sim/certify_probe.h"
+#include "sim/com_support.h"
 #include "sim/component.h"
 #include "sim/real_host.h"
 #include "sim/recording_proxy.h"
@@ -27,18 +28,6 @@ struct Candidate {
   std::string name;
   ComPtr<IDispatch> object;
   ScriptHost* script = nullptr;  // the script that made it, if one did
-};
-
-class ComInit {
- public:
-  ComInit() {
-    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
-      throw std::runtime_error("COM could not start");
-    }
-  }
-  ComInit(const ComInit&) = delete;
-  ComInit& operator=(const ComInit&) = delete;
-  ~ComInit() { CoUninitialize(); }
 };
 
 ComPtr<IDispatch> Created(const std::string& prog_id) {

@@ -15,17 +15,12 @@
 #include "server/com/value.h"
 #include "server/com/owners.h"
 #include "sim/component.h"
+#include "sim/com_support.h"
 
 namespace clasp::sim {
 namespace {
 
 constexpr wchar_t kProgId[] = L"Clasp.Holdfast";
-
-std::string Hex(HRESULT result) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%08lX", static_cast<unsigned long>(result));
-  return text;
-}
 
 // The number a host of this kind would see for a failed call. Not the
 // server's reading of its own hosts' failures (FailureOfCall): here a code
@@ -45,17 +40,6 @@ Failure FailureOf(HRESULT result, ExcepInfo& excep_info) {
   if (description.empty()) description = Utf16("Automation error " + Hex(code));
   return Failure(static_cast<std::int32_t>(code), description);
 }
-
-class ComInit {
- public:
-  ComInit() {
-    const HRESULT result = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    if (FAILED(result)) throw std::runtime_error("COM could not start: " + Hex(result));
-  }
-  ComInit(const ComInit&) = delete;
-  ComInit& operator=(const ComInit&) = delete;
-  ~ComInit() { CoUninitialize(); }
-};
 
 class ComComponent final : public Component {
  public:

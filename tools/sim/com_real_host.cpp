@@ -9,17 +9,12 @@
 #include "host/text.h"
 #include "server/com/host_object_adapter.h"
 #include "server/com/owners.h"
+#include "sim/com_support.h"
 #include "sim/real_host.h"
 #include "sim/scenario.h"
 
 namespace clasp::sim {
 namespace {
-
-std::string Hex(HRESULT result) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%08lX", static_cast<unsigned long>(result));
-  return text;
-}
 
 }  // namespace
 

@@ -1,5 +1,8 @@
 // The five simulated hosts: what each member does besides answering.
 #include <cstdint>
+#include <memory>
+
+#include <nlohmann/json.hpp>
 
 #include "component/holdfast.h"
 #include "host/convert.h"
@@ -38,6 +41,11 @@ std::string ShownText(const HostValue* value) {
 
 bool Succeeds(const HostValue& answer) { return CodeOf(answer) == kSuccess; }
 
+StateLine Line(std::string name, std::string shown, nlohmann::ordered_json values) {
+  return {std::move(name), std::move(shown),
+          std::make_shared<const nlohmann::ordered_json>(std::move(values))};
+}
+
 std::string AnswerWords(const HostValue& answer) {
   const auto code = CodeOf(answer);
   return code ? "answer " + std::to_string(*code) : "an answer that is not a number";
@@ -54,8 +62,9 @@ class Display final : public SimHost {
       shown += (shown.empty() ? "" : " ") + Show(member);
       values[std::string("StepDisp.") + member] = ValueJson(Property(member));
     }
-    return {{"StepDisp.ScreenNo", Show("ScreenNo"), {{"StepDisp.ScreenNo", ValueJson(Property("ScreenNo"))}}},
-            {"StepDisp.DisapleVal01..04", shown, values}};
+    return {Line("StepDisp.ScreenNo", Show("ScreenNo"),
+                 {{"StepDisp.ScreenNo", ValueJson(Property("ScreenNo"))}}),
+            Line("StepDisp.DisapleVal01..04", shown, values)};
   }
 
  private:
@@ -124,13 +133,13 @@ class RunModul final : public SimHost {
   }
 
   std::vector<StateLine> State() const override {
-    return {{"StepRunModul.TransAction1", Show("TransAction1"),
-             {{"StepRunModul.TransAction1", ValueJson(Property("TransAction1"))}}},
-            {"StepRunModul.ExcepCode", Show("ExcepCode"),
-             {{"StepRunModul.ExcepCode", ValueJson(Property("ExcepCode"))}}},
-            {"RecordMessage calls", records_.empty() ? "none" : records_,
-             {{"RecordMessage calls", record_values_}}},
-            {"OEX message", oex_.empty() ? "not packed" : oex_, {{"OEX message", oex_values_}}}};
+    return {Line("StepRunModul.TransAction1", Show("TransAction1"),
+                 {{"StepRunModul.TransAction1", ValueJson(Property("TransAction1"))}}),
+            Line("StepRunModul.ExcepCode", Show("ExcepCode"),
+                 {{"StepRunModul.ExcepCode", ValueJson(Property("ExcepCode"))}}),
+            Line("RecordMessage calls", records_.empty() ? "none" : records_,
+                 {{"RecordMessage calls", record_values_}}),
+            Line("OEX message", oex_.empty() ? "not packed" : oex_, {{"OEX message", oex_values_}})};
   }
 
  private:
@@ -269,8 +278,8 @@ class JournalPrinter final : public SimHost {
 
   std::vector<StateLine> State() const override {
     const HostValue* isjrn = Property("isjrn");
-    return {{"StepJour.isjrn", isjrn ? ShowTyped(*isjrn) : "not set",
-             {{"StepJour.isjrn", ValueJson(isjrn)}}}};
+    return {Line("StepJour.isjrn", isjrn ? ShowTyped(*isjrn) : "not set",
+                 {{"StepJour.isjrn", ValueJson(isjrn)}})};
   }
 
  private:

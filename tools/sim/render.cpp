@@ -212,7 +212,9 @@ std::string RenderJson(const Report& report) {
                        {"description", Utf8(report.outcome.failure->Description())}}}};
   }
   out["afterwards"] = nlohmann::ordered_json::object();
-  for (const StateLine& line : report.state) out["afterwards"].update(line.values);
+  for (const StateLine& line : report.state) {
+    if (line.values) out["afterwards"].update(*line.values);
+  }
   out["files"] = nlohmann::ordered_json::array();
   for (const FileWritten& file : report.files) {
     out["files"].push_back({{"path", file.path}, {"lines", file.lines}});

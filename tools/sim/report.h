@@ -3,11 +3,12 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include <nlohmann/json.hpp>
+#include <nlohmann/json_fwd.hpp>
 
 #include "host/failure.h"
 #include "host/host_value.h"
@@ -61,7 +62,9 @@ struct FileWritten {
 struct StateLine {
   std::string name;
   std::string shown;
-  nlohmann::ordered_json values;
+  // Only declared here, so that the many files that include this header do not
+  // each compile the JSON library: those that fill or read it include it.
+  std::shared_ptr<const nlohmann::ordered_json> values;
 };
 
 // Everything a transcript shows, in the order it shows it.

@@ -12,6 +12,7 @@
 #include "host/text.h"
 #include "server/com/com_object.h"
 #include "server/com/error.h"
+#include "sim/com_support.h"
 #include "sim/scenario.h"
 
 namespace clasp::sim {
@@ -21,12 +22,6 @@ constexpr wchar_t kEngine[] = L"VBScript";
 constexpr unsigned char kUtf16Mark[] = {0xFF, 0xFE};
 // Script lines count from 0 in the engine's report, from 1 for a reader.
 constexpr ULONG kFirstLine = 1;
-
-std::string Hex(HRESULT result) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%08lX", static_cast<unsigned long>(result));
-  return text;
-}
 
 // The script's text as the engine wants it.
 std::wstring ReadScript(const std::string& path) {

@@ -1,5 +1,7 @@
 #include "sim/sim_host.h"
 
+#include <nlohmann/json.hpp>
+
 #include "host/convert.h"
 #include "host/failure.h"
 #include "host/text.h"

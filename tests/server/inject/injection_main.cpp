@@ -23,7 +23,6 @@ namespace {
 using Road = RoadHosts::Road;
 
 constexpr SCODE kOutOfMemoryNumber = static_cast<SCODE>(0x800A0007);
-constexpr SCODE kHostRaise = static_cast<SCODE>(0x800A04D2);
 constexpr ULONG kMostPoints = 10000;
 constexpr CLSID kClsidHoldfast = {
     0x5D3B8000, 0xFB87, 0x4881, {0xA3, 0x17, 0xF7, 0x16, 0x83, 0x9E, 0x71, 0xF7}};

@@ -10,8 +10,6 @@ constexpr LONG kDeviceFault = 5;
 // A display answer other than 0 stops the step.
 constexpr LONG kDisplayRefused = 1;
 constexpr SHORT kScreenAnswer = 420;
-// What a raising host member reports: an automation error number.
-constexpr SCODE kHostRaise = static_cast<SCODE>(0x800A04D2);
 constexpr wchar_t kRaised[] = L"host raised";
 
 // Remembers the line of each TraceWrite(path, line, source); DISPPARAMS holds

@@ -17,6 +17,8 @@ namespace clasp::testing {
 inline constexpr LONG kRetainedCode = 10120011;
 inline constexpr LONG kDisplayFailureCode = 10140003;
 inline constexpr LONG kFailureCode = 10010003;
+// What a raising host member reports: an automation error number.
+inline constexpr SCODE kHostRaise = static_cast<SCODE>(0x800A04D2);
 
 struct RoadHosts : StepHosts {
   enum class Road { kCapture, kNotRetained, kDeviceFault, kDisplayFailure, kFailurePath,
