@@ -229,7 +229,8 @@ TEST(HostLifetime, CountsOnHostsBalanceAfterRelease) {
 
   // Nothing assigned: the field empties and its object loses the count.
   Variant nothing;
-  V_VT(nothing.Put()) = VT_DISPATCH;
+  V_DISPATCH(nothing.Put()) = nullptr;  // the owner leaves the value's bytes as they were
+  V_VT(nothing.Address()) = VT_DISPATCH;
   ASSERT_EQ(PutByName(component.Get(), L"StepDisp", nothing.Get()), S_OK);
   EXPECT_EQ(hosts.disp->RefCount(), 1u);
 
