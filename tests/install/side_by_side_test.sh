@@ -89,17 +89,22 @@ update_in_place() {
   local bits=$1 installed=$WINEPREFIX/drive_c/${folder[$1]}/Holdfast.dll
   msi_install "$bits" || { echo "the current package did not install"; return 1; }
   rm -f "$release_file"
+  # Each case's host writes to a file of its own, made afresh: the redirection
+  # below happens in the background, so a wait begun on a file an earlier
+  # host wrote could read that host's "holding" and stop at once.
+  local out=$work/host-$bits.out
+  rm -f "$out"
   "${loader[$bits]}" cscript //nologo "$(windows_path "$root/tests/install/holding_host.vbs")" \
-    </dev/null >"$work/host.out" 2>&1 &
+    </dev/null >"$out" 2>&1 &
   local host=$! waited
   # A minute on an idle machine, stretched like every other time limit.
   for waited in $(seq $((60 * ${CLASP_TIMEOUT_FACTOR:-2}))); do
-    grep -q holding "$work/host.out" && break
+    grep -qs holding "$out" && break
     sleep 1
   done
-  grep -q holding "$work/host.out" || {
+  grep -qs holding "$out" || {
     echo "the host did not create the component; it wrote:"
-    sed 's/^/      /' "$work/host.out"
+    sed 's/^/      /' "$out" 2>/dev/null
     return 1
   }
   # cmd reports the installer's whole exit code; a process status keeps only its low byte.
@@ -112,7 +117,7 @@ update_in_place() {
     { echo "the file in use was replaced at once"; return 1; }
   touch "$release_file"
   wait "$host"
-  grep -q released "$work/host.out" || { echo "the host did not end as it should"; return 1; }
+  grep -q released "$out" || { echo "the host did not end as it should"; return 1; }
   "${loader[64]}" wineboot -r </dev/null >/dev/null 2>&1
   cmp -s "$installed" "${newer_bundle[$bits]}/Holdfast.dll" ||
     { echo "after the restart the newer file is not in place"; return 1; }
