@@ -163,13 +163,8 @@ TEST(Holdfast, ReadsEveryAnswerWithTheConversionsItWasMadeWith) {
   const UnwrappingPlatform platform;
   const auto made_with_platform = Holdfast::Create(Conversions(platform));
   const auto made_without = Holdfast::Create();
-  for (Holdfast* holdfast : {made_with_platform.Get(), made_without.Get()}) {
-    holdfast->StepDisp(hosts.disp->Object());
-    holdfast->StepMks(hosts.mks->Object());
-    holdfast->StepRunModul(hosts.run->Object());
-    holdfast->StepTrac(hosts.trac->Object());
-    holdfast->StepJour(hosts.jour->Object());
-  }
+  hosts.GiveTo(*made_with_platform);
+  hosts.GiveTo(*made_without);
 
   EXPECT_EQ(made_with_platform->Cols(), kRetained);
   ASSERT_FALSE(hosts.log->Lines().empty());

@@ -21,11 +21,7 @@ std::vector<std::string> DirectRun(const Configure& configure, std::int32_t& res
   HostSet hosts;
   configure(hosts);
   const Ref<Holdfast> component = Holdfast::Create();
-  component->StepDisp(hosts.disp->Object());
-  component->StepMks(hosts.mks->Object());
-  component->StepRunModul(hosts.run->Object());
-  component->StepTrac(hosts.trac->Object());
-  component->StepJour(hosts.jour->Object());
+  hosts.GiveTo(*component);
   result = component->Cols();
   return hosts.log->Lines();
 }
