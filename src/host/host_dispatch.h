@@ -43,6 +43,14 @@ class HostDispatch {
 
 // A counted reference to a host object, or empty. Using a member of an empty
 // reference fails with "Object variable or With block variable not set".
+//
+// A call through it takes no count for itself: a step makes dozens of them,
+// and two calls through the object's table to count each one cost more than
+// the rest of the component's work on it. So the caller keeps the object for
+// the length of the call. A reference the host cannot reach (a local, an
+// argument) does that already; one the host can drop while the call runs (a
+// step object it may assign again from inside the call) must be held by its
+// owner until the call returns, as Holdfast holds the step objects it replaces.
 class HostObject {
  public:
   HostObject() = default;
@@ -77,6 +85,8 @@ class HostObject {
   }
 
  private:
+  [[noreturn]] static void RaiseNotSet();
+
   Ref<HostDispatch> ref_;
 };
 

@@ -4,31 +4,8 @@
 #include "host/host_value.h"
 
 namespace clasp {
-namespace {
 
-[[noreturn]] void RaiseNotSet() { throw ObjectNotSetFailure(); }
-
-}  // namespace
-
-HostValue HostObject::InvokeArgs(std::u16string_view member,
-                                 std::span<const HostValue> args) const {
-  if (!ref_) RaiseNotSet();
-  // Hold our own count: the host may drop the reference we were called through.
-  const Ref<HostDispatch> keep = ref_;
-  return keep->Invoke(member, args);
-}
-
-Outcome<HostValue> HostObject::TryInvoke(std::u16string_view member) const {
-  if (!ref_) return ObjectNotSetFailure();
-  const Ref<HostDispatch> keep = ref_;
-  return keep->TryInvoke(member, {});
-}
-
-void HostObject::Put(std::u16string_view member, const HostValue& value) const {
-  if (!ref_) RaiseNotSet();
-  const Ref<HostDispatch> keep = ref_;
-  keep->Put(member, value);
-}
+void HostObject::RaiseNotSet() { throw ObjectNotSetFailure(); }
 
 HostValue HostObject::DefaultValue() const {
   if (!ref_) RaiseNotSet();

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <utility>
 
+#include "host/failure.h"
 #include "host/host_dispatch.h"
 #include "host/host_value.h"
 
@@ -20,6 +21,25 @@ HostValue HostObject::Invoke(std::u16string_view member, Args&&... args) const {
     const HostValue values[] = {HostValue(std::forward<Args>(args))...};
     return InvokeArgs(member, values);
   }
+}
+
+// The accesses every step makes by the dozen: defined here so that the call
+// reaches the host's own Invoke or Put with nothing in between. They take no
+// count of their own (see HostObject).
+inline HostValue HostObject::InvokeArgs(std::u16string_view member,
+                                        std::span<const HostValue> args) const {
+  if (!ref_) RaiseNotSet();
+  return ref_->Invoke(member, args);
+}
+
+inline Outcome<HostValue> HostObject::TryInvoke(std::u16string_view member) const {
+  if (!ref_) return ObjectNotSetFailure();
+  return ref_->TryInvoke(member, {});
+}
+
+inline void HostObject::Put(std::u16string_view member, const HostValue& value) const {
+  if (!ref_) RaiseNotSet();
+  ref_->Put(member, value);
 }
 
 inline HostValue HostObject::Invoke(std::u16string_view member,

@@ -5,8 +5,8 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <optional>
-#include <vector>
 
 #include "host/failure.h"
 #include "server/com/default_member.h"
@@ -16,8 +16,9 @@
 namespace clasp {
 namespace {
 
-// A host that keeps inventing names gets no more of them kept than this.
-constexpr std::size_t kKeptNames = 64;
+// Fibonacci hashing: the high bits of the product spread addresses that
+// differ only in their low bits, as literals in one file do.
+constexpr std::uint64_t kAddressHashFactor = 0x9E3779B97F4A7C15;
 
 // The VARIANTARGs of one call, last argument first as DISPPARAMS wants them.
 // Text by reference points at a BSTR of ours; whatever the callee leaves
@@ -30,33 +31,30 @@ class Arguments {
     std::size_t references = 0;
     for (const HostValue& arg : args) references += arg.IsByRef() ? 1 : 0;
     // Sized once, so that each BSTR's address stays put for the call.
-    if (references > inline_.size()) heap_.resize(references);
-    Reference* next = references > inline_.size() ? heap_.data() : inline_.data();
+    if (references > inline_.size()) heap_ = std::make_unique<Reference[]>(references);
+    references_ = heap_ ? heap_.get() : inline_.data();
     for (std::size_t i = 0; i < args.size(); ++i) {
       const HostValue& arg = args[i];
       VARIANTARG& slot = values_[args.size() - 1 - i];
       if (arg.IsByRef()) {
-        Reference& reference = *next++;
+        Reference& reference = references_[used_++];
         reference.target = &arg.RefTarget();
         BSTR* text = reference.text.Put();
         *text = Bstr(arg.AsText()).Detach();
         V_BSTRREF(&slot) = text;
         V_VT(&slot) = VT_BYREF | VT_BSTR;
       } else {
-        slot = ToVariant(arg).Detach();
+        PutVariant(arg, &slot);
       }
     }
-    used_ = std::span<Reference>(references > inline_.size() ? heap_.data() : inline_.data(),
-                                 references);
   }
 
   // The callee may have changed the text; the caller's variable follows.
   // Most leave it as it was: then nothing is copied, and nothing allocated.
   void CopyBack() const {
-    for (const Reference& reference : used_) {
-      const BSTR text = reference.text.Get();
-      const std::u16string_view now(reinterpret_cast<const char16_t*>(text),
-                                    text ? SysStringLen(text) : 0);
+    for (std::size_t i = 0; i < used_; ++i) {
+      const Reference& reference = references_[i];
+      const std::u16string_view now = ViewOf(reference.text.Get());
       if (now != *reference.target) reference.target->assign(now);
     }
   }
@@ -71,8 +69,9 @@ class Arguments {
   };
   VariantArray values_;
   std::array<Reference, 1> inline_;
-  std::vector<Reference> heap_;
-  std::span<Reference> used_;
+  std::unique_ptr<Reference[]> heap_;
+  Reference* references_ = nullptr;
+  std::size_t used_ = 0;
 };
 
 // Whether `text` starts with the units of `member`. Read a word at a time: it
@@ -115,13 +114,20 @@ IDispatchEx* HostObjectAdapter::Extended() const noexcept {
   return extended_ ? static_cast<IDispatchEx*>(dispatch_.Get()) : nullptr;
 }
 
+std::size_t HostObjectAdapter::NameSlot(const char16_t* spelled_at) noexcept {
+  const auto address = static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(spelled_at));
+  return static_cast<std::size_t>((address * kAddressHashFactor) >> (64 - kNameSlotBits));
+}
+
 inline BSTR HostObjectAdapter::NameText(std::u16string_view member) {
   // The component spells its members with literals, so the text's address
   // finds the name at once; a text elsewhere with the same content is found
   // by its content. Either way the lent text must still read as the member:
   // a host that wrote into it gets a fresh copy rather than spoiling every
   // later lookup.
-  for (const KeptName& kept : names_) {
+  for (std::size_t slot = NameSlot(member.data()); name_slots_[slot] != 0;
+       slot = (slot + 1) % kNameSlots) {
+    const KeptName& kept = names_[name_slots_[slot] - 1];
     if (kept.spelled_at == member.data() && kept.name.size() == member.size() &&
         SameUnits(reinterpret_cast<const char16_t*>(kept.text.Get()), member)) {
       return kept.text.Get();
@@ -134,15 +140,37 @@ BSTR HostObjectAdapter::NameTextByContent(std::u16string_view member) {
   const auto lent_reads = [member](const KeptName& kept) {
     return SameUnits(reinterpret_cast<const char16_t*>(kept.text.Get()), member);
   };
-  for (KeptName& kept : names_) {
+  for (std::size_t index = 0; index < names_.size(); ++index) {
+    KeptName& kept = names_[index];
     if (kept.name != member) continue;
     if (!lent_reads(kept)) kept.text = Bstr(member);
     kept.spelled_at = member.data();
+    IndexName(index);
     return kept.text.Get();
   }
   if (names_.size() == kKeptNames) return nullptr;
   names_.push_back(KeptName{member.data(), std::u16string(member), Bstr(member)});
+  IndexName(names_.size() - 1);
   return names_.back().text.Get();
+}
+
+void HostObjectAdapter::IndexName(std::size_t index) {
+  const auto place = [this](std::size_t kept) {
+    std::size_t slot = NameSlot(names_[kept].spelled_at);
+    while (name_slots_[slot] != 0) slot = (slot + 1) % kNameSlots;
+    name_slots_[slot] = static_cast<std::uint8_t>(kept + 1);
+    ++used_name_slots_;
+  };
+  // Slots of names since spelled elsewhere are only found to differ; when
+  // they pile up, the index starts again from where each name is now.
+  if (used_name_slots_ == kNameSlotsUsedAtMost) {
+    name_slots_.fill(0);
+    used_name_slots_ = 0;
+    for (std::size_t kept = 0; kept < names_.size(); ++kept) {
+      if (kept != index) place(kept);
+    }
+  }
+  place(index);
 }
 
 inline std::optional<DISPID> HostObjectAdapter::Resolve(std::u16string_view member) {
@@ -187,39 +215,39 @@ std::optional<Failure> HostObjectAdapter::Call(DISPID id, WORD flags, DISPPARAMS
 // No count of our own is taken for a call: the HostObject that calls holds
 // one until the call returns, whatever the host does to the component.
 inline std::optional<Failure> HostObjectAdapter::CallMember(std::u16string_view member,
-                                                            std::span<const HostValue> args,
-                                                            HostValue& answer) {
+                                                            const HostValue* args,
+                                                            std::size_t count, Variant& answer) {
   const std::optional<DISPID> id = Resolve(member);
   if (!id) return MemberMissingFailure();
-  Arguments arguments(args);
+  Arguments arguments(std::span<const HostValue>(args, count));
   DISPPARAMS params{arguments.Data(), nullptr, arguments.Count(), 0};
-  Variant result;
   std::optional<Failure> failure =
-      Call(*id, DISPATCH_METHOD | DISPATCH_PROPERTYGET, params, &result);
+      Call(*id, DISPATCH_METHOD | DISPATCH_PROPERTYGET, params, &answer);
   // Copied back on either road: the callee may have written before failing.
   arguments.CopyBack();
-  if (!failure) answer = ToHostValue(result.Get());
   return failure;
 }
 
+// Both entries convert the answer straight into the value they return, with
+// no value in between to move from.
 Outcome<HostValue> HostObjectAdapter::TryInvoke(std::u16string_view member,
                                                 std::span<const HostValue> args) {
-  HostValue answer;
-  if (std::optional<Failure> failure = CallMember(member, args, answer)) {
+  Variant answer;
+  if (std::optional<Failure> failure = CallMember(member, args.data(), args.size(), answer)) {
     return std::move(*failure);
   }
-  return answer;
+  return ToHostValue(answer.Get());
 }
 
 HostValue HostObjectAdapter::Invoke(std::u16string_view member,
                                     std::span<const HostValue> args) {
   // The failure is made once and raised once, here, for the callers that
   // cannot take it handed back.
-  HostValue answer;
-  if (std::optional<Failure> failure = CallMember(member, args, answer)) {
+  Variant answer;
+  if (std::optional<Failure> failure = CallMember(member, args.data(), args.size(), answer)) {
     throw std::move(*failure);
   }
-  return answer;
+  return ToHostValue(answer.Get());
 }
 
 void HostObjectAdapter::Put(std::u16string_view member, const HostValue& value) {

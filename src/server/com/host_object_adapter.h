@@ -5,6 +5,8 @@
 #include <oleauto.h>
 #include <dispex.h>
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -22,8 +24,14 @@ namespace clasp {
 // when the object offers it (script classes offer nothing else), otherwise
 // GetIDsOfNames; arguments positional; text by reference as a by-reference BSTR;
 // failures carry the number and description the member reported.
+//
+// An adapter never leaves its component's apartment: the host's interface
+// pointer it holds is valid on that thread only, and only that thread copies,
+// calls or lets go of it. So its count is a plain one. Every access takes a
+// count for the length of the call, and on a busy terminal an atomic one
+// there cost more than all the rest of the adapter's work on a call.
 class HostObjectAdapter final
-    : public RefCounted<HostObjectAdapter, HostDispatch, SharedCount> {
+    : public RefCounted<HostObjectAdapter, HostDispatch, LocalCount> {
  public:
   // A new adapter owned by the returned reference. It holds one count on the
   // object: on its IDispatchEx when it offers one, else on `dispatch`. Asking
@@ -45,6 +53,15 @@ class HostObjectAdapter final
   HostObjectAdapter(ComPtr<IDispatch> dispatch, bool extended) noexcept;
   ~HostObjectAdapter() = default;
 
+  // A host that keeps inventing names gets no more of them kept than this.
+  static constexpr std::size_t kKeptNames = 64;
+  // Slots of the index by spelling address; at most three quarters used, so
+  // that a search always meets a free one soon.
+  static constexpr std::size_t kNameSlotBits = 7;
+  static constexpr std::size_t kNameSlots = std::size_t{1} << kNameSlotBits;
+  static constexpr std::size_t kNameSlotsUsedAtMost = kNameSlots / 4 * 3;
+  static_assert(kKeptNames < kNameSlotsUsedAtMost && kKeptNames < UINT8_MAX);
+
   // The member's identifier, looked up now; a name the host lacks gives nothing.
   std::optional<DISPID> Resolve(std::u16string_view member);
   // The member's name as a BSTR of ours, made at its first use; null once
@@ -52,10 +69,16 @@ class HostObjectAdapter final
   BSTR NameText(std::u16string_view member);
   // NameText for a text not found by where it is spelled.
   BSTR NameTextByContent(std::u16string_view member);
-  // Calls `member` as a method or property read: the failure when it failed,
-  // else nothing, with its answer in `answer`.
-  std::optional<Failure> CallMember(std::u16string_view member, std::span<const HostValue> args,
-                                    HostValue& answer);
+  // Files the kept name `index` under the address it was last spelled at.
+  void IndexName(std::size_t index);
+  static std::size_t NameSlot(const char16_t* spelled_at) noexcept;
+  // Calls `member` as a method or property read, its answer left in `answer`:
+  // the failure when it failed, else nothing. The arguments come as their
+  // two halves: a copy of the span reads the caller's halves as one, which
+  // the processor cannot forward from the two writes that made them, and
+  // that stall cost more than the rest of the call's bookkeeping.
+  std::optional<Failure> CallMember(std::u16string_view member, const HostValue* args,
+                                    std::size_t count, Variant& answer);
   // The member's failure when the call failed, nothing when it succeeded.
   std::optional<Failure> Call(DISPID id, WORD flags, DISPPARAMS& params,
                               Variant* result) const;
@@ -71,6 +94,9 @@ class HostObjectAdapter final
     Bstr text;
   };
   std::vector<KeptName> names_;
+  // Index into names_ plus one by the address a name was spelled at; 0 is free.
+  std::array<std::uint8_t, kNameSlots> name_slots_{};
+  std::size_t used_name_slots_ = 0;
 };
 
 }  // namespace clasp

@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -30,11 +31,19 @@ ComPtr<U> QueryAs(T* object) noexcept {
   return result;
 }
 
-// Text of a BSTR; a null BSTR is the empty text, as automation treats it.
-inline std::u16string TextOf(BSTR text) {
+// The units of a BSTR, read from its length prefix as SysStringLen reads it:
+// every answer and every text by reference is measured, and the call into
+// the platform cost more than the reading. A null BSTR is the empty text, as
+// automation treats it.
+inline std::u16string_view ViewOf(BSTR text) noexcept {
   if (!text) return {};
-  return std::u16string(reinterpret_cast<const char16_t*>(text), SysStringLen(text));
+  UINT bytes = 0;
+  std::memcpy(&bytes, reinterpret_cast<const unsigned char*>(text) - sizeof bytes, sizeof bytes);
+  return {reinterpret_cast<const char16_t*>(text), bytes / sizeof(OLECHAR)};
 }
+
+// Text of a BSTR.
+inline std::u16string TextOf(BSTR text) { return std::u16string(ViewOf(text)); }
 
 inline const wchar_t* WideOf(std::u16string_view text) {
   return reinterpret_cast<const wchar_t*>(text.data());
@@ -162,14 +171,10 @@ class ExcepInfo {
   ExcepInfo() noexcept = default;
   ExcepInfo(const ExcepInfo&) = delete;
   ExcepInfo& operator=(const ExcepInfo&) = delete;
-  ~ExcepInfo() { Reset(); }
+  ~ExcepInfo() { FreeStrings(); }
 
-  // Most calls succeed and leave the three strings null: then no call into
-  // the platform is made.
   void Reset() noexcept {
-    if (info_.bstrSource) SysFreeString(info_.bstrSource);
-    if (info_.bstrDescription) SysFreeString(info_.bstrDescription);
-    if (info_.bstrHelpFile) SysFreeString(info_.bstrHelpFile);
+    FreeStrings();
     info_ = EXCEPINFO{};
   }
   EXCEPINFO* Put() noexcept {
@@ -183,6 +188,14 @@ class ExcepInfo {
   const EXCEPINFO& Get() const noexcept { return info_; }
 
  private:
+  // Most calls succeed and leave the three strings null: then no call into
+  // the platform is made.
+  void FreeStrings() noexcept {
+    if (info_.bstrSource) SysFreeString(info_.bstrSource);
+    if (info_.bstrDescription) SysFreeString(info_.bstrDescription);
+    if (info_.bstrHelpFile) SysFreeString(info_.bstrHelpFile);
+  }
+
   EXCEPINFO info_{};
 };
 

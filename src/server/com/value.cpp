@@ -75,7 +75,7 @@ HostValue Plain(const VARIANT& value) {
     case VT_R8: return HostValue::R8(V_R8(&value));
     case VT_CY: return HostValue::Integer(Kind::kCurrency, V_CY(&value).int64);
     case VT_DATE: return HostValue::Real(Kind::kDate, V_DATE(&value));
-    case VT_BSTR: return HostValue::Text(TextOf(V_BSTR(&value)));
+    case VT_BSTR: return HostValue::Text(ViewOf(V_BSTR(&value)));
     case VT_DISPATCH: return HostValue::Object(HostOfDispatch(V_DISPATCH(&value)));
     case VT_ERROR: return HostValue::Integer(Kind::kError, V_ERROR(&value));
     case VT_BOOL: return HostValue::Bool(V_BOOL(&value) != VARIANT_FALSE);
@@ -140,6 +140,9 @@ HRESULT CheckValue(const VARIANT& value) noexcept {
 }
 
 HostValue ToHostValue(const VARIANT& value) {
+  // The kinds up to Boolean are plain values whatever they hold: what hosts
+  // answer nearly always, and read without the full check.
+  if (V_VT(&value) <= VT_BOOL) return Plain(value);
   if (const HRESULT bad = CheckValue(value); FAILED(bad)) {
     // A host's unreadable answer raises numbers its own runtime knows.
     if (bad == E_POINTER) throw InvalidArgumentFailure();
@@ -158,13 +161,17 @@ HostValue ToHostValue(const VARIANT& value) {
 
 Variant ToVariant(const HostValue& value) {
   Variant result;
-  VARIANT* out = result.Put();
+  PutVariant(value, result.Put());
+  return result;
+}
+
+void PutVariant(const HostValue& value, VARIANT* out) {
   if (value.HasOpaque()) {
     const auto* payload = dynamic_cast<const VariantPayload*>(value.AsOpaque().get());
     // A value some other binding carries has no automation form.
     if (!payload) throw TypeMismatchFailure();
     Check(VariantCopy(out, const_cast<VARIANT*>(&payload->Value())));
-    return result;
+    return;
   }
   const Kind kind = value.GetKind();
   VARTYPE type = static_cast<VARTYPE>(kind);
@@ -181,7 +188,7 @@ Variant ToVariant(const HostValue& value) {
     case Kind::kObject: V_DISPATCH(out) = DispatchOfHost(value.AsObject()).Detach(); break;
     case Kind::kError: V_ERROR(out) = static_cast<SCODE>(value.AsInteger()); break;
     case Kind::kBool: V_BOOL(out) = value.AsInteger() ? VARIANT_TRUE : VARIANT_FALSE; break;
-    case Kind::kDecimal: PutDecimal(value.AsDecimal(), out); return result;
+    case Kind::kDecimal: PutDecimal(value.AsDecimal(), out); return;
     case Kind::kI1: V_I1(out) = static_cast<CHAR>(value.AsInteger()); break;
     case Kind::kUI1: V_UI1(out) = static_cast<BYTE>(value.AsInteger()); break;
     case Kind::kUI2: V_UI2(out) = static_cast<USHORT>(value.AsInteger()); break;
@@ -193,7 +200,6 @@ Variant ToVariant(const HostValue& value) {
     default: throw TypeMismatchFailure();
   }
   V_VT(out) = type;
-  return result;
 }
 
 HostObject HostOfDispatch(IDispatch* dispatch) {

@@ -37,6 +37,9 @@ HostValue ToHostValue(const VARIANT& value);
 // The VARIANT for a host value. Text by reference gives plain text here; calls
 // that pass it by reference build the reference themselves.
 Variant ToVariant(const HostValue& value);
+// The same, written into `out`, which holds nothing to free; on failure it
+// still holds nothing to free.
+void PutVariant(const HostValue& value, VARIANT* out);
 
 // The host object behind an IDispatch: the original host when the IDispatch is
 // one we offered, an adapter otherwise, empty for null.
