@@ -1,6 +1,7 @@
 // The body of Cols: show the retain screen, capture the card, classify, record,
 // journal, report, trace.
 #include <optional>
+#include <utility>
 
 #include "component/holdfast.h"
 #include "component/unset_fields.h"
@@ -69,7 +70,7 @@ std::int32_t Holdfast::Cols() {
   try {
     Outcome<std::int32_t> outcome = RetainCard();
     if (!outcome.Failed()) return outcome.Value();
-    failure.emplace(outcome.GetFailure());
+    failure.emplace(std::move(outcome).TakeFailure());
   } catch (...) {
     failure.emplace(CurrentFailure());
   }
@@ -116,7 +117,7 @@ Outcome<std::int32_t> Holdfast::RetainCard() {
   // The two devices hand their failures back: a device that raises is an
   // everyday road, not an accident.
   Outcome<HostValue> shown = disp.TryInvoke(u"ScreenDisplay"sv);
-  if (shown.Failed()) return shown.GetFailure();
+  if (shown.Failed()) return std::move(shown).TakeFailure();
   fields_.RetCode = convert_.ToInt32(shown.Value());
 
   {
@@ -146,7 +147,7 @@ Outcome<std::int32_t> Holdfast::RetainCard() {
   }
 
   Outcome<HostValue> retained = Field(&Fields::StepMks).TryInvoke(u"CardReaderRetain"sv);
-  if (retained.Failed()) return retained.GetFailure();
+  if (retained.Failed()) return std::move(retained).TakeFailure();
   fields_.RetCode = convert_.ToInt32(retained.Value());
   ObjectLog({u"CardReaderRetain:"sv, DecimalDigits(fields_.RetCode)});
 

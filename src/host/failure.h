@@ -66,6 +66,8 @@ class Outcome {
   T& Value() noexcept { return *std::get_if<0>(&state_); }
   // Valid only when it failed.
   const Failure& GetFailure() const noexcept { return *std::get_if<1>(&state_); }
+  // The same, moved out: a copy counts its shared texts up and down again.
+  Failure TakeFailure() && noexcept { return std::move(*std::get_if<1>(&state_)); }
   T ValueOrRaise() && {
     if (Failed()) throw GetFailure();
     return std::move(Value());

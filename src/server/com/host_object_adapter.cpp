@@ -74,26 +74,25 @@ class Arguments {
   std::size_t used_ = 0;
 };
 
-// Whether `text` starts with the units of `member`. Read a word at a time: it
-// runs before every lookup, and a unit at a time costs as much as the rest
-// of the adapter's work on a name.
+// Whether `text` starts with the units of `member`. Read a word at a time,
+// the last word overlapping the one before when the length is not a whole
+// number of words: it runs before every lookup, and a unit at a time cost as
+// much as the rest of the adapter's work on a name.
 bool SameUnits(const char16_t* text, std::u16string_view member) noexcept {
   const auto* a = reinterpret_cast<const unsigned char*>(text);
   const auto* b = reinterpret_cast<const unsigned char*>(member.data());
-  std::size_t left = member.size() * sizeof(char16_t);
-  for (; left >= sizeof(std::uint64_t); left -= sizeof(std::uint64_t)) {
-    std::uint64_t x;
-    std::uint64_t y;
-    std::memcpy(&x, a, sizeof x);
-    std::memcpy(&y, b, sizeof y);
-    if (x != y) return false;
-    a += sizeof x;
-    b += sizeof y;
+  const std::size_t bytes = member.size() * sizeof(char16_t);
+  const auto word_at = [](const unsigned char* at) {
+    std::uint64_t word;
+    std::memcpy(&word, at, sizeof word);
+    return word;
+  };
+  if (bytes < sizeof(std::uint64_t)) return std::memcmp(a, b, bytes) == 0;
+  for (std::size_t at = 0; at + sizeof(std::uint64_t) < bytes; at += sizeof(std::uint64_t)) {
+    if (word_at(a + at) != word_at(b + at)) return false;
   }
-  for (; left > 0; --left) {
-    if (*a++ != *b++) return false;
-  }
-  return true;
+  const std::size_t last = bytes - sizeof(std::uint64_t);
+  return word_at(a + last) == word_at(b + last);
 }
 
 }  // namespace
@@ -199,11 +198,11 @@ std::optional<Failure> HostObjectAdapter::Call(DISPID id, WORD flags, DISPPARAMS
   VARIANT* answer = result ? result->Put() : nullptr;
   if (IDispatchEx* extended = Extended()) {
     outcome = extended->InvokeEx(id, LOCALE_USER_DEFAULT, flags, &params, answer,
-                                 excep_info.Put(), nullptr);
+                                 excep_info.Address(), nullptr);
   } else {
     UINT argument_error = 0;
     outcome = dispatch_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, answer,
-                                excep_info.Put(), &argument_error);
+                                excep_info.Address(), &argument_error);
   }
   if (FAILED(outcome)) {
     return FailureOfCall(outcome, excep_info, dispatch_.Get(),
@@ -219,6 +218,11 @@ inline std::optional<Failure> HostObjectAdapter::CallMember(std::u16string_view 
                                                             std::size_t count, Variant& answer) {
   const std::optional<DISPID> id = Resolve(member);
   if (!id) return MemberMissingFailure();
+  if (count == 0) {
+    // Most accesses are reads: nothing to build, nothing to copy back.
+    DISPPARAMS none{nullptr, nullptr, 0, 0};
+    return Call(*id, DISPATCH_METHOD | DISPATCH_PROPERTYGET, none, &answer);
+  }
   Arguments arguments(std::span<const HostValue>(args, count));
   DISPPARAMS params{arguments.Data(), nullptr, arguments.Count(), 0};
   std::optional<Failure> failure =

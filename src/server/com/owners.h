@@ -181,6 +181,9 @@ class ExcepInfo {
     Reset();
     return &info_;
   }
+  // The address of a new owner's EXCEPINFO, which holds nothing yet: Put()
+  // without emptying it again, for the calls made by the dozen.
+  EXCEPINFO* Address() noexcept { return &info_; }
   // Runs a deferred fill-in once, so that the fields are complete.
   void FillIn() {
     if (auto fill = std::exchange(info_.pfnDeferredFillIn, nullptr)) fill(&info_);
