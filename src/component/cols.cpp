@@ -47,11 +47,11 @@ class Lending {
   bool& lent_;
 };
 
-std::u16string FailureChn(std::int32_t ret_code) {
-  return Concat({u"回收卡出错,出错代码为:"sv, DecimalDigits(ret_code)});
-}
-std::u16string FailureEng(std::int32_t ret_code) {
-  return Concat({kFailurePromptPrefix, DecimalDigits(ret_code)});
+// The failure prompts, written into the caller's buffers.
+void FailurePrompts(std::int32_t ret_code, std::u16string& chn, std::u16string& eng) {
+  const DecimalDigits digits(ret_code);
+  ConcatInto(chn, {u"回收卡出错,出错代码为:"sv, digits});
+  ConcatInto(eng, {kFailurePromptPrefix, digits});
 }
 
 }  // namespace
@@ -78,7 +78,7 @@ std::int32_t Holdfast::Cols() {
 }
 
 std::int32_t Holdfast::FailurePath(const Failure& failure) {
-  Journal(FailureChn(fields_.RetCode), FailureEng(fields_.RetCode));
+  FailureJournal();
   ObjectLog({DecimalDigits(fields_.RetCode), DecimalDigits(failure.Number()),
              failure.Description()});
   return kFailure;
@@ -93,6 +93,21 @@ void Holdfast::ObjectLog(std::initializer_list<std::u16string_view> parts) {
   ConcatInto(line_, parts);  // the only step that may allocate, before anything is lent
   const Lending lending(line_lent_);
   WriteObjectLogFrom(trac, convert_, line_);
+}
+
+void Holdfast::FailureJournal() {
+  if (prompts_lent_) {
+    std::u16string chn;
+    std::u16string eng;
+    FailurePrompts(fields_.RetCode, chn, eng);
+    Journal(chn, eng);
+    return;
+  }
+  // Kept from failure to failure like the line copy: a heap block made and
+  // freed for each prompt cost more than the rest of the road's own work.
+  FailurePrompts(fields_.RetCode, failure_chn_, failure_eng_);
+  const Lending lending(prompts_lent_);
+  Journal(failure_chn_, failure_eng_);
 }
 
 void Holdfast::Journal(const std::u16string& chn_prompt, const std::u16string& eng_prompt) {
@@ -142,7 +157,7 @@ Outcome<std::int32_t> Holdfast::RetainCard() {
     disp.Put(member, blank);
   }
   if (fields_.RetCode != 0) {
-    Journal(FailureChn(fields_.RetCode), FailureEng(fields_.RetCode));
+    FailureJournal();
     return kDisplayFailure;
   }
 

@@ -97,6 +97,8 @@ class Holdfast : public RefCounted<Holdfast, NoInterface, SharedCount> {
   Outcome<std::int32_t> RetainCard();
   void SetStatusCharacter(char16_t outcome);
   void Journal(const std::u16string& chn_prompt, const std::u16string& eng_prompt);
+  // The failure entry for the device result in RetCode.
+  void FailureJournal();
   std::int32_t FailurePath(const class Failure& failure);
   // Writes the object-log line made of `parts` through the kept copy below.
   void ObjectLog(std::initializer_list<std::u16string_view> parts);
@@ -110,6 +112,10 @@ class Holdfast : public RefCounted<Holdfast, NoInterface, SharedCount> {
   // line to line; lent to one write at a time.
   std::u16string line_;
   bool line_lent_ = false;
+  // The failure entry's prompts, kept and lent the same way.
+  std::u16string failure_chn_;
+  std::u16string failure_eng_;
+  bool prompts_lent_ = false;
   // Calls through a step object take no count (see HostObject), and the host
   // may assign a field again from inside one: the object it replaces is held
   // here until the outermost of our running calls returns.

@@ -154,6 +154,12 @@ class HoldfastObject final
   template <class Body>
   HRESULT Member(Body&& body) noexcept {
     const ComPtr<HoldfastObject> keep_alive(this);
+    return Run(body);
+  }
+
+  // Member for a caller that already holds a count for the whole call.
+  template <class Body>
+  HRESULT Run(Body&& body) noexcept {
     try {
       body();
       return S_OK;
@@ -185,12 +191,16 @@ HRESULT HoldfastObject::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARA
   if (const HRESULT bad = CheckRequest(flags, params); FAILED(bad)) return bad;
   const ComPtr<HoldfastObject> keep_alive(this);
   return Guarded([&] {
-    const ComPtr<ITypeInfo> info = HoldfastTypeInfo();
+    // Loaded before any call is served, so that a call fails alike whichever
+    // way it is served; fetched (and counted) only for the dispatcher.
+    RequireHoldfastTypeInfo();
     SetErrorInfo(0, nullptr);
     last_failure_ = S_OK;
     if (IsPlainColsCall(id, flags, *params)) {
       LONG answer = 0;
-      const HRESULT called = Cols(&answer);
+      // Cols' own body: this call already holds a count, and nothing can be
+      // left to replay at its start.
+      const HRESULT called = Run([&] { answer = core_->Cols(); });
       if (SUCCEEDED(called)) {
         // As the dispatcher hands a result back: initialised, then the value.
         if (result) {
@@ -204,8 +214,9 @@ HRESULT HoldfastObject::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARA
       // (EXCEPINFO from our error object): it calls Cols again, which replays it.
       replayed_ = called;
     }
-    const HRESULT outcome = info->Invoke(static_cast<_Holdfast*>(this), id, flags, params,
-                                         result, excep_info, argument_error);
+    const HRESULT outcome = HoldfastTypeInfo()->Invoke(static_cast<_Holdfast*>(this), id, flags,
+                                                       params, result, excep_info,
+                                                       argument_error);
     replayed_ = S_OK;  // not left for a later call should the dispatcher not have called
     // Script hosts read the number from scode only; make sure it is there even
     // if the type library's dispatcher filled just the description.

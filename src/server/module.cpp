@@ -47,6 +47,10 @@ ComPtr<ITypeInfo> HoldfastTypeInfo() {
   return ComPtr<ITypeInfo>(expected);
 }
 
+void RequireHoldfastTypeInfo() {
+  if (!g_type_info.load()) HoldfastTypeInfo();
+}
+
 void ReleaseHoldfastTypeInfo() noexcept {
   if (ITypeInfo* cached = g_type_info.exchange(nullptr)) cached->Release();
 }

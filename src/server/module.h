@@ -20,6 +20,9 @@ std::u16string ModulePath();
 ComPtr<ITypeLib> LoadOwnTypeLibrary();
 // Type information of _Holdfast, loaded once and shared by all instances.
 ComPtr<ITypeInfo> HoldfastTypeInfo();
+// Loads it as HoldfastTypeInfo does, raising the same failure, but hands out
+// no count: for a call that needs it only when something goes wrong.
+void RequireHoldfastTypeInfo();
 // Drops the shared type information when the module is unloaded.
 void ReleaseHoldfastTypeInfo() noexcept;
 

@@ -28,9 +28,9 @@ constexpr std::int32_t kDescribedNumbers[] = {kOverflow,         kTypeMismatch, 
                                               kInvalidUseOfNull, kMemberMissing, kWrongArgumentCount};
 
 // The description the host's runtime would show for a number nobody described.
-std::u16string StandardDescription(std::int32_t number) {
+std::u16string_view StandardDescription(std::int32_t number) {
   for (const std::int32_t known : kDescribedNumbers) {
-    if (known == number) return std::u16string(DescriptionOf(number));
+    if (known == number) return DescriptionOf(number);
   }
   return {};
 }
@@ -39,7 +39,7 @@ std::u16string StandardDescription(std::int32_t number) {
 // for it: only a host that says it leaves error objects for the interface it
 // was called through made this one. Any other was left by someone else's
 // call (one the host made itself, say) and is not this failure's.
-std::u16string ErrorObjectDescription(IUnknown* host, REFIID called) {
+Bstr ErrorObjectDescription(IUnknown* host, REFIID called) {
   // Always taken, so that a stale error object never describes a later failure.
   ComPtr<IErrorInfo> error;
   if (GetErrorInfo(0, error.Put()) != S_OK || !error || !host) return {};
@@ -51,7 +51,7 @@ std::u16string ErrorObjectDescription(IUnknown* host, REFIID called) {
   if (support->InterfaceSupportsErrorInfo(asked) != S_OK) return {};
   Bstr description;
   if (FAILED(error->GetDescription(description.Put()))) return {};
-  return description.Text();
+  return description;
 }
 
 }  // namespace
@@ -81,9 +81,10 @@ std::int32_t NumberOf(HRESULT result) noexcept {
   return static_cast<std::int32_t>(result);
 }
 
-Failure FailureOfCall(HRESULT result, ExcepInfo& excep_info, IUnknown* host, REFIID called) {
+Failure FailureOfCall(HRESULT result, ExcepInfo& excep_info, IUnknown* host, REFIID called,
+                      std::optional<Failure>& previous) {
   std::int32_t number = NumberOf(result);
-  std::u16string description;
+  std::u16string_view description;
   if (result == DISP_E_EXCEPTION) {
     excep_info.FillIn();
     const EXCEPINFO& info = excep_info.Get();
@@ -92,17 +93,22 @@ Failure FailureOfCall(HRESULT result, ExcepInfo& excep_info, IUnknown* host, REF
     } else if (info.wCode != 0) {
       number = info.wCode;
     }
-    description = TextOf(info.bstrDescription);
+    description = ViewOf(info.bstrDescription);
   }
   // Hosts may describe the failure through an error object instead.
-  std::u16string from_object = ErrorObjectDescription(host, called);
-  if (description.empty()) description = std::move(from_object);
+  const Bstr from_object = ErrorObjectDescription(host, called);
+  if (description.empty()) description = ViewOf(from_object.Get());
   if (description.empty()) description = StandardDescription(number);
-  return Failure(number, std::move(description));
+  if (!previous || previous->Number() != number || previous->Description() != description) {
+    previous.emplace(number, std::u16string(description));
+  }
+  return *previous;
 }
 
 void Check(HRESULT result) {
-  if (FAILED(result)) throw Failure(NumberOf(result), StandardDescription(NumberOf(result)));
+  if (FAILED(result)) {
+    throw Failure(NumberOf(result), std::u16string(StandardDescription(NumberOf(result))));
+  }
 }
 
 HRESULT ToHresult() noexcept {

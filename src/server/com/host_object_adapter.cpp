@@ -190,7 +190,7 @@ inline std::optional<DISPID> HostObjectAdapter::Resolve(std::u16string_view memb
 }
 
 std::optional<Failure> HostObjectAdapter::Call(DISPID id, WORD flags, DISPPARAMS& params,
-                                               Variant* result) const {
+                                               Variant* result) {
   // An error object left by an earlier call must not describe this one.
   SetErrorInfo(0, nullptr);
   ExcepInfo excep_info;
@@ -206,7 +206,7 @@ std::optional<Failure> HostObjectAdapter::Call(DISPID id, WORD flags, DISPPARAMS
   }
   if (FAILED(outcome)) {
     return FailureOfCall(outcome, excep_info, dispatch_.Get(),
-                         Extended() ? __uuidof(IDispatchEx) : __uuidof(IDispatch));
+                         Extended() ? __uuidof(IDispatchEx) : __uuidof(IDispatch), last_failure_);
   }
   return std::nullopt;
 }

@@ -80,8 +80,7 @@ class HostObjectAdapter final
   std::optional<Failure> CallMember(std::u16string_view member, const HostValue* args,
                                     std::size_t count, Variant& answer);
   // The member's failure when the call failed, nothing when it succeeded.
-  std::optional<Failure> Call(DISPID id, WORD flags, DISPPARAMS& params,
-                              Variant* result) const;
+  std::optional<Failure> Call(DISPID id, WORD flags, DISPPARAMS& params, Variant* result);
   IDispatchEx* Extended() const noexcept;
 
   ComPtr<IDispatch> dispatch_;
@@ -97,6 +96,8 @@ class HostObjectAdapter final
   // Index into names_ plus one by the address a name was spelled at; 0 is free.
   std::array<std::uint8_t, kNameSlots> name_slots_{};
   std::size_t used_name_slots_ = 0;
+  // The failure this host reported last, handed out again while it reads the same.
+  std::optional<Failure> last_failure_;
 };
 
 }  // namespace clasp
