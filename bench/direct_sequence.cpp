@@ -11,7 +11,8 @@ constexpr std::int16_t kDefaultScreenNumber = 420;
 constexpr std::int16_t kTimeSig = 1;
 constexpr std::int16_t kCinCount = 5;
 
-HostValue Text(std::u16string_view text) { return HostValue::Text(std::u16string(text)); }
+// Made in place, as Cols makes its texts.
+HostValue Text(std::u16string_view text) { return HostValue::Text(text); }
 
 // What a careful caller keeps rather than copies for every call, as Cols does:
 // the trace writer's constant arguments and the journal's prompts.
@@ -29,11 +30,15 @@ HostValue Call(HostDispatch& host, std::u16string_view member,
   return host.Invoke(member, std::span<const HostValue>(args.begin(), args.size()));
 }
 
+// The line handed by reference, written into one kept buffer as Cols writes
+// its lines: a string made for each line would put the floor above Cols.
+std::u16string g_line;
+
 void TraceLine(HostDispatch& trac, const std::u16string& path, std::u16string_view text,
                const std::u16string& source) {
-  std::u16string line(text);
+  g_line.assign(text);
   Call(trac, u"TraceWrite",
-       {HostValue::BorrowedText(path), HostValue::TextRef(line), HostValue::BorrowedText(source)});
+       {HostValue::BorrowedText(path), HostValue::TextRef(g_line), HostValue::BorrowedText(source)});
 }
 
 void ShowScreen(const HostSet& h, std::u16string_view trace_line) {
