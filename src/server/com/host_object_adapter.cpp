@@ -3,6 +3,7 @@
 #include <dispex.h>
 
 #include <array>
+#include <climits>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -17,8 +18,34 @@ namespace clasp {
 namespace {
 
 // Fibonacci hashing: the high bits of the product spread addresses that
-// differ only in their low bits, as literals in one file do.
-constexpr std::uint64_t kAddressHashFactor = 0x9E3779B97F4A7C15;
+// differ only in their low bits, as literals in one file do. In the width of
+// an address, so that a 32-bit build multiplies once.
+constexpr std::uintptr_t kAddressHashFactor =
+    sizeof(std::uintptr_t) == sizeof(std::uint64_t)
+        ? static_cast<std::uintptr_t>(0x9E3779B97F4A7C15ull)
+        : static_cast<std::uintptr_t>(0x9E3779B9u);
+constexpr std::size_t kAddressBits = sizeof(std::uintptr_t) * CHAR_BIT;
+
+// Whether `text` starts with the units of `member`. Read a word at a time,
+// the last word overlapping the one before when the length is not a whole
+// number of words: it runs before every lookup, and a unit at a time cost as
+// much as the rest of the adapter's work on a name.
+bool SameUnits(const char16_t* text, std::u16string_view member) noexcept {
+  const auto* a = reinterpret_cast<const unsigned char*>(text);
+  const auto* b = reinterpret_cast<const unsigned char*>(member.data());
+  const std::size_t bytes = member.size() * sizeof(char16_t);
+  const auto word_at = [](const unsigned char* at) {
+    std::uint64_t word;
+    std::memcpy(&word, at, sizeof word);
+    return word;
+  };
+  if (bytes < sizeof(std::uint64_t)) return std::memcmp(a, b, bytes) == 0;
+  for (std::size_t at = 0; at + sizeof(std::uint64_t) < bytes; at += sizeof(std::uint64_t)) {
+    if (word_at(a + at) != word_at(b + at)) return false;
+  }
+  const std::size_t last = bytes - sizeof(std::uint64_t);
+  return word_at(a + last) == word_at(b + last);
+}
 
 // The VARIANTARGs of one call, last argument first as DISPPARAMS wants them.
 // Text by reference points at a BSTR of ours; whatever the callee leaves
@@ -55,7 +82,8 @@ class Arguments {
     for (std::size_t i = 0; i < used_; ++i) {
       const Reference& reference = references_[i];
       const std::u16string_view now = ViewOf(reference.text.Get());
-      if (now != *reference.target) reference.target->assign(now);
+      std::u16string& target = *reference.target;
+      if (now.size() != target.size() || !SameUnits(now.data(), target)) target.assign(now);
     }
   }
 
@@ -73,27 +101,6 @@ class Arguments {
   Reference* references_ = nullptr;
   std::size_t used_ = 0;
 };
-
-// Whether `text` starts with the units of `member`. Read a word at a time,
-// the last word overlapping the one before when the length is not a whole
-// number of words: it runs before every lookup, and a unit at a time cost as
-// much as the rest of the adapter's work on a name.
-bool SameUnits(const char16_t* text, std::u16string_view member) noexcept {
-  const auto* a = reinterpret_cast<const unsigned char*>(text);
-  const auto* b = reinterpret_cast<const unsigned char*>(member.data());
-  const std::size_t bytes = member.size() * sizeof(char16_t);
-  const auto word_at = [](const unsigned char* at) {
-    std::uint64_t word;
-    std::memcpy(&word, at, sizeof word);
-    return word;
-  };
-  if (bytes < sizeof(std::uint64_t)) return std::memcmp(a, b, bytes) == 0;
-  for (std::size_t at = 0; at + sizeof(std::uint64_t) < bytes; at += sizeof(std::uint64_t)) {
-    if (word_at(a + at) != word_at(b + at)) return false;
-  }
-  const std::size_t last = bytes - sizeof(std::uint64_t);
-  return word_at(a + last) == word_at(b + last);
-}
 
 }  // namespace
 
@@ -114,8 +121,8 @@ IDispatchEx* HostObjectAdapter::Extended() const noexcept {
 }
 
 std::size_t HostObjectAdapter::NameSlot(const char16_t* spelled_at) noexcept {
-  const auto address = static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(spelled_at));
-  return static_cast<std::size_t>((address * kAddressHashFactor) >> (64 - kNameSlotBits));
+  const auto address = reinterpret_cast<std::uintptr_t>(spelled_at);
+  return static_cast<std::size_t>((address * kAddressHashFactor) >> (kAddressBits - kNameSlotBits));
 }
 
 inline BSTR HostObjectAdapter::NameText(std::u16string_view member) {
