@@ -218,8 +218,8 @@ std::optional<Failure> HostObjectAdapter::Call(DISPID id, WORD flags, DISPPARAMS
   return std::nullopt;
 }
 
-// No count of our own is taken for a call: the HostObject that calls holds
-// one until the call returns, whatever the host does to the component.
+// No count of our own is taken for a call: the caller holds the adapter until
+// the call returns, whatever the host does to the component (see HostObject).
 inline std::optional<Failure> HostObjectAdapter::CallMember(std::u16string_view member,
                                                             const HostValue* args,
                                                             std::size_t count, Variant& answer) {
