@@ -58,7 +58,6 @@ void FailurePrompts(std::int32_t ret_code, std::u16string& chn, std::u16string& 
 
 std::int32_t Holdfast::Cols() {
   const Ref<Holdfast> keep_alive(this);
-  const Running running(*this);
   // A failure before the display answers must not report the previous call's
   // device result, so every call starts from 0.
   fields_.RetCode = 0;

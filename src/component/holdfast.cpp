@@ -19,26 +19,11 @@ Ref<Holdfast> Holdfast::Create(Conversions conversions) {
   return Ref<Holdfast>::Adopt(new Holdfast(conversions));
 }
 
-Holdfast::Running::Running(Holdfast& holdfast) noexcept : holdfast_(holdfast) {
-  ++holdfast_.calls_running_;
-}
-
-Holdfast::Running::~Running() {
-  if (--holdfast_.calls_running_ != 0 || holdfast_.replaced_.empty()) return;
-  // Let go outside the list: a host's release may run its code, and that
-  // code may call us again.
-  std::vector<HostObject> released = std::move(holdfast_.replaced_);
-  holdfast_.replaced_.clear();
-}
-
 void Holdfast::Assign(HostObject Fields::*field, const HostObject& object) {
   const Ref<Holdfast> keep_alive(this);
   // Copy first: the field may be the caller's only path to the object.
   const HostObject copy = object;
-  HostObject& held = fields_.*field;
-  // Out of memory, push_back leaves both the list and the field as they were.
-  if (calls_running_ != 0 && held) replaced_.push_back(std::move(held));
-  held = copy;
+  fields_.*field = copy;
 }
 
 const HostObject& Holdfast::Field(HostObject Fields::*field) const noexcept {
@@ -62,7 +47,6 @@ void Holdfast::StepJour(const HostObject& object) { Assign(&Fields::StepJour, ob
 
 void Holdfast::PutDisplayValue(std::u16string_view member, const HostValue& value) {
   const Ref<Holdfast> keep_alive(this);
-  const Running running(*this);
   const HostValue copy = value;
   unset_->Forget();
   Field(&Fields::StepDisp).Put(member, copy);

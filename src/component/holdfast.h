@@ -7,7 +7,6 @@
 #include <span>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "host/convert.h"
 #include "host/host_object.h"
@@ -51,8 +50,7 @@ class Holdfast : public RefCounted<Holdfast, NoInterface, SharedCount> {
   // it runs on hands it its own.
   static Ref<Holdfast> Create(Conversions conversions = Conversions());
 
-  // Host step objects; assigning calls nothing on the object, and fails only
-  // for want of memory to hold the object it replaces while a call runs.
+  // Host step objects; assigning never fails and calls nothing on the object.
   void StepDisp(const HostObject& object);
   void StepMks(const HostObject& object);
   void StepRunModul(const HostObject& object);
@@ -79,19 +77,6 @@ class Holdfast : public RefCounted<Holdfast, NoInterface, SharedCount> {
   friend std::span<const OwnFailure> OwnFailuresOf(const Holdfast& holdfast) noexcept;
   friend const Fields& FieldsOf(const Holdfast& holdfast) noexcept;  // inspect.h
 
-  // Marks one of our calls that reach the hosts as running, from its start to
-  // its return; the outermost lets go of the step objects replaced meanwhile.
-  class Running {
-   public:
-    explicit Running(Holdfast& holdfast) noexcept;
-    ~Running();
-    Running(const Running&) = delete;
-    Running& operator=(const Running&) = delete;
-
-   private:
-    Holdfast& holdfast_;
-  };
-
   void Assign(HostObject Fields::*field, const HostObject& object);
   void PutDisplayValue(std::u16string_view member, const HostValue& value);
   Outcome<std::int32_t> RetainCard();
@@ -116,11 +101,6 @@ class Holdfast : public RefCounted<Holdfast, NoInterface, SharedCount> {
   std::u16string failure_chn_;
   std::u16string failure_eng_;
   bool prompts_lent_ = false;
-  // Calls through a step object take no count (see HostObject), and the host
-  // may assign a field again from inside one: the object it replaces is held
-  // here until the outermost of our running calls returns.
-  std::uint32_t calls_running_ = 0;
-  std::vector<HostObject> replaced_;
 };
 
 }  // namespace clasp

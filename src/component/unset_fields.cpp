@@ -38,7 +38,10 @@ HostValue UnsetFields::Field::Invoke(std::u16string_view member,
 
 Outcome<HostValue> UnsetFields::Field::TryInvoke(std::u16string_view member,
                                                  std::span<const HostValue> args) {
-  if (field_) return field_.Get()->TryInvoke(member, args);
+  if (field_) {
+    const Ref<HostDispatch> keep(field_.Get());
+    return keep->TryInvoke(member, args);
+  }
   return Raise(member);
 }
 

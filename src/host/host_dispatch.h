@@ -37,20 +37,22 @@ class HostDispatch {
   // default) or the member fails.
   virtual HostValue DefaultValue();
 
+  // Whether the object holds a count on itself for the length of each of its
+  // calls: then a HostObject calling it need not take one for it.
+  bool HoldsItselfDuringCalls() const noexcept { return holds_itself_; }
+
  protected:
   ~HostDispatch() = default;
+  // For an implementation whose every call holds a count on the object
+  // itself, cheaper than the two calls through its table a HostObject makes.
+  void HoldItselfDuringCalls() noexcept { holds_itself_ = true; }
+
+ private:
+  bool holds_itself_ = false;
 };
 
 // A counted reference to a host object, or empty. Using a member of an empty
 // reference fails with "Object variable or With block variable not set".
-//
-// A call through it takes no count for itself: a step makes dozens of them,
-// and two calls through the object's table to count each one cost more than
-// the rest of the component's work on it. So the caller keeps the object for
-// the length of the call. A reference the host cannot reach (a local, an
-// argument) does that already; one the host can drop while the call runs (a
-// step object it may assign again from inside the call) must be held by its
-// owner until the call returns, as Holdfast holds the step objects it replaces.
 class HostObject {
  public:
   HostObject() = default;

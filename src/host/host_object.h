@@ -24,22 +24,29 @@ HostValue HostObject::Invoke(std::u16string_view member, Args&&... args) const {
 }
 
 // The accesses every step makes by the dozen: defined here so that the call
-// reaches the host's own Invoke or Put with nothing in between. They take no
-// count of their own (see HostObject).
+// reaches the host's own Invoke or Put with nothing in between. Each holds a
+// count for the call, as the host may drop the reference we were called
+// through, unless the object holds one on itself.
 inline HostValue HostObject::InvokeArgs(std::u16string_view member,
                                         std::span<const HostValue> args) const {
   if (!ref_) RaiseNotSet();
-  return ref_->Invoke(member, args);
+  if (ref_->HoldsItselfDuringCalls()) return ref_->Invoke(member, args);
+  const Ref<HostDispatch> keep = ref_;
+  return keep->Invoke(member, args);
 }
 
 inline Outcome<HostValue> HostObject::TryInvoke(std::u16string_view member) const {
   if (!ref_) return ObjectNotSetFailure();
-  return ref_->TryInvoke(member, {});
+  if (ref_->HoldsItselfDuringCalls()) return ref_->TryInvoke(member, {});
+  const Ref<HostDispatch> keep = ref_;
+  return keep->TryInvoke(member, {});
 }
 
 inline void HostObject::Put(std::u16string_view member, const HostValue& value) const {
   if (!ref_) RaiseNotSet();
-  ref_->Put(member, value);
+  if (ref_->HoldsItselfDuringCalls()) return ref_->Put(member, value);
+  const Ref<HostDispatch> keep = ref_;
+  keep->Put(member, value);
 }
 
 inline HostValue HostObject::Invoke(std::u16string_view member,

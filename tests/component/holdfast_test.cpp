@@ -3,11 +3,9 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <memory>
 #include <string>
 #include <utility>
-#include <vector>
 
 #include "host/convert.h"
 #include "host/failure.h"
@@ -111,26 +109,6 @@ TEST(Holdfast, OutlivesAHostThatDropsItDuringAMember) {
                            hosts.trac.Get(), hosts.jour.Get()}) {
     EXPECT_EQ(host->RefCount(), 1u);
   }
-}
-
-TEST(Holdfast, HoldsAStepObjectReplacedDuringItsOwnCall) {
-  HostSet hosts;
-  const Ref<Holdfast> holdfast = Holdfast::Create();
-  hosts.GiveTo(*holdfast);
-  const Ref<RecordingHost> replacement = RecordingHost::Create("Replacement", hosts.log);
-  replacement->Returns(u"ScreenNo", HostValue::I2(kDefaultScreen));
-  // The display puts another in its place and lets go of its own last count:
-  // only the component still holds it, and it is still running.
-  hosts.disp->Calls(u"ScreenDisplay", [&](std::span<const HostValue>) {
-    holdfast->StepDisp(replacement->Object());
-    hosts.disp.Reset();
-    return HostValue::I4(0);
-  });
-  EXPECT_EQ(holdfast->Cols(), kNotRetained);
-  // The rest of the step went to the replacement, which the component keeps.
-  const std::vector<std::string>& lines = hosts.log->Lines();
-  EXPECT_NE(std::find(lines.begin(), lines.end(), "Replacement.ScreenNo() -> I2 420"), lines.end());
-  EXPECT_EQ(replacement->RefCount(), 2u);
 }
 
 // A value the core carries unread; only the test's platform reads the value

@@ -238,6 +238,26 @@ TEST(HostLifetime, CountsOnHostsBalanceAfterRelease) {
   for (DispatchHost* host : hosts.All()) EXPECT_EQ(host->RefCount(), 1u);
 }
 
+TEST(HostLifetime, AHostEmptyingItsOwnFieldIsHeldUntilItsCallReturns) {
+  ComPtr<IDispatch> component = CreateByProgId();
+  ASSERT_TRUE(component);
+  ComHostSet hosts;
+  hosts.AssignTo(component.Get());
+  ULONG count_inside = 0;
+  hosts.disp->Calls(L"ScreenDisplay", [&](DISPPARAMS&, VARIANT*, EXCEPINFO*) {
+    Variant nothing;
+    V_DISPATCH(nothing.Put()) = nullptr;
+    V_VT(nothing.Address()) = VT_DISPATCH;
+    PutByName(component.Get(), L"StepDisp", nothing.Get());
+    // Ours, the double's own for its action, and the adapter's, still alive.
+    count_inside = hosts.disp->RefCount();
+    return S_OK;
+  });
+  EXPECT_EQ(RunCols(component.Get()), kFailure);
+  EXPECT_EQ(count_inside, 3u);
+  EXPECT_EQ(hosts.disp->RefCount(), 1u);
+}
+
 TEST(HostLifetime, HostMayReleaseTheComponentInsideCols) {
   ComPtr<IDispatch> component = CreateByProgId();
   ASSERT_TRUE(component);

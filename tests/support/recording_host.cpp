@@ -130,8 +130,8 @@ void RecordingHost::Put(std::u16string_view member, const HostValue& value) {
 
 template <class Call>
 HostValue RecordingHost::Run(std::size_t line, Call call, bool put) {
-  // No count of its own: an action may drop the test's last count, and then
-  // only the caller's hold keeps the host alive (see HostObject).
+  // An action or the source may drop the last count on this host.
+  const Ref<RecordingHost> keep(this);
   try {
     HostValue answer = call();
     if (log_ && !put) log_->Append(line, " -> " + Show(answer));

@@ -114,7 +114,9 @@ HostObject HostObjectAdapter::Wrap(IDispatch* dispatch) {
 }
 
 HostObjectAdapter::HostObjectAdapter(ComPtr<IDispatch> dispatch, bool extended) noexcept
-    : dispatch_(std::move(dispatch)), extended_(extended) {}
+    : dispatch_(std::move(dispatch)), extended_(extended) {
+  HoldItselfDuringCalls();
+}
 
 IDispatchEx* HostObjectAdapter::Extended() const noexcept {
   return extended_ ? static_cast<IDispatchEx*>(dispatch_.Get()) : nullptr;
@@ -218,8 +220,9 @@ std::optional<Failure> HostObjectAdapter::Call(DISPID id, WORD flags, DISPPARAMS
   return std::nullopt;
 }
 
-// No count of our own is taken for a call: the caller holds the adapter until
-// the call returns, whatever the host does to the component (see HostObject).
+// Each entry below holds a count on the adapter for the call: the host may
+// drop the reference we were called through, whatever it does to the
+// component.
 inline std::optional<Failure> HostObjectAdapter::CallMember(std::u16string_view member,
                                                             const HostValue* args,
                                                             std::size_t count, Variant& answer) {
@@ -243,6 +246,7 @@ inline std::optional<Failure> HostObjectAdapter::CallMember(std::u16string_view 
 // no value in between to move from.
 Outcome<HostValue> HostObjectAdapter::TryInvoke(std::u16string_view member,
                                                 std::span<const HostValue> args) {
+  const Ref<HostObjectAdapter> keep_alive(this);
   Variant answer;
   if (std::optional<Failure> failure = CallMember(member, args.data(), args.size(), answer)) {
     return std::move(*failure);
@@ -254,6 +258,7 @@ HostValue HostObjectAdapter::Invoke(std::u16string_view member,
                                     std::span<const HostValue> args) {
   // The failure is made once and raised once, here, for the callers that
   // cannot take it handed back.
+  const Ref<HostObjectAdapter> keep_alive(this);
   Variant answer;
   if (std::optional<Failure> failure = CallMember(member, args.data(), args.size(), answer)) {
     throw std::move(*failure);
@@ -262,6 +267,7 @@ HostValue HostObjectAdapter::Invoke(std::u16string_view member,
 }
 
 void HostObjectAdapter::Put(std::u16string_view member, const HostValue& value) {
+  const Ref<HostObjectAdapter> keep_alive(this);
   const std::optional<DISPID> id = Resolve(member);
   if (!id) throw MemberMissingFailure();
   Variant argument = ToVariant(value);

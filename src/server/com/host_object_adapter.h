@@ -27,9 +27,10 @@ namespace clasp {
 //
 // An adapter never leaves its component's apartment: the host's interface
 // pointer it holds is valid on that thread only, and only that thread copies,
-// calls or lets go of it. So its count is a plain one. Every access takes a
-// count for the length of the call, and on a busy terminal an atomic one
-// there cost more than all the rest of the adapter's work on a call.
+// calls or lets go of it. So its count is a plain one, and every call holds
+// one on the adapter itself, counted in place: an atomic count, or two calls
+// through the table for each access, cost more than the rest of the adapter's
+// work on it.
 class HostObjectAdapter final
     : public RefCounted<HostObjectAdapter, HostDispatch, LocalCount> {
  public:
