@@ -37,14 +37,15 @@ class HostDispatch {
   // default) or the member fails.
   virtual HostValue DefaultValue();
 
-  // Whether the object holds a count on itself for the length of each of its
-  // calls: then a HostObject calling it need not take one for it.
+  // Whether the object keeps itself alive through each of its calls, whatever
+  // the calls run: then a HostObject calling it need not take a count for it.
   bool HoldsItselfDuringCalls() const noexcept { return holds_itself_; }
 
  protected:
   ~HostDispatch() = default;
-  // For an implementation whose every call holds a count on the object
-  // itself, cheaper than the two calls through its table a HostObject makes.
+  // For an implementation that holds a count on itself wherever one of its
+  // calls could lose the last: cheaper than the two calls through its table a
+  // HostObject makes for every call.
   void HoldItselfDuringCalls() noexcept { holds_itself_ = true; }
 
  private:

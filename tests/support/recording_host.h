@@ -85,8 +85,12 @@ class RecordingHost final : public RefCounted<RecordingHost, HostDispatch> {
 
  private:
   friend RefCounted;
+  // Only an action or the source can drop the last count, and Run holds one
+  // while they run: the host keeps itself alive, as the component's adapter does.
   RecordingHost(std::string name, std::shared_ptr<AccessLog> log)
-      : name_(std::move(name)), log_(std::move(log)) {}
+      : name_(std::move(name)), log_(std::move(log)) {
+    HoldItselfDuringCalls();
+  }
   ~RecordingHost() = default;
 
   struct Member {
