@@ -38,7 +38,8 @@ void TraceLine(HostDispatch& trac, const std::u16string& path, std::u16string_vi
                const std::u16string& source) {
   g_line.assign(text);
   Call(trac, u"TraceWrite",
-       {HostValue::BorrowedText(path), HostValue::TextRef(g_line), HostValue::BorrowedText(source)});
+       {HostValue::BorrowedText(path), HostValue::TextRef(g_line),
+        HostValue::BorrowedText(source)});
 }
 
 void ShowScreen(const HostSet& h, std::u16string_view trace_line) {
