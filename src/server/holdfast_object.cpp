@@ -2,6 +2,7 @@
 
 #include <oleauto.h>
 
+#include <optional>
 #include <utility>
 
 #include "component/holdfast.h"
@@ -24,13 +25,34 @@ bool IsPut(WORD flags) noexcept {
   return (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) != 0;
 }
 
-// Cols as the type library numbers it.
+// The members as the type library numbers them.
 constexpr DISPID kColsDispid = 0x60030007;
+constexpr DISPID kStepDispDispid = 0x68030006;
+constexpr DISPID kStepMksDispid = 0x68030005;
+constexpr DISPID kStepRunModulDispid = 0x68030004;
+constexpr DISPID kStepTracDispid = 0x68030003;
+constexpr DISPID kStepJourDispid = 0x68030002;
+constexpr DISPID kDisapleVal01Dispid = 0x68030001;
+constexpr DISPID kDisapleVal02Dispid = 0x68030000;
+constexpr DISPID kDisapleVal03Dispid = 0x68030009;
+constexpr DISPID kDisapleVal04Dispid = 0x68030008;
+constexpr DISPID kScreenNoDispid = 0x6803000a;
 
 // Cols exactly as hosts call it: as a method (scripts add the property read),
 // no arguments. Only this request is served without the type library's
 // dispatcher, which otherwise walks its descriptions on every call; every
 // other request, malformed ones above all, is still answered by it.
+// The display values the fast path takes: held by value, of a kind the
+// dispatcher hands on as it came. Errors are left to it: one stands for a
+// missing argument there.
+bool IsPlainDisplayKind(VARTYPE kind) noexcept {
+  switch (kind) {
+    case VT_EMPTY: case VT_NULL: case VT_I2: case VT_I4: case VT_R4: case VT_R8: case VT_CY:
+    case VT_DATE: case VT_BSTR: case VT_DISPATCH: case VT_BOOL: return true;
+    default: return false;
+  }
+}
+
 bool IsPlainColsCall(DISPID id, WORD flags, const DISPPARAMS& params) noexcept {
   return id == kColsDispid &&
          (flags == DISPATCH_METHOD || flags == (DISPATCH_METHOD | DISPATCH_PROPERTYGET)) &&
@@ -120,9 +142,6 @@ class HoldfastObject final
   }
   HRESULT STDMETHODCALLTYPE Cols(LONG* result) noexcept override {
     if (!result) return E_POINTER;
-    // The dispatcher calling back for a Cols that already failed: the same
-    // failure again, its error object still on the thread, and no second step.
-    if (FAILED(replayed_)) return std::exchange(replayed_, S_OK);
     return Member([&] { *result = core_->Cols(); });
   }
   HRESULT STDMETHODCALLTYPE put_DisapleVal01(VARIANT value) noexcept override {
@@ -153,6 +172,10 @@ class HoldfastObject final
   // HRESULT with an error object for the caller.
   template <class Body>
   HRESULT Member(Body&& body) noexcept {
+    // The dispatcher calling back for a member served directly that already
+    // failed: the same failure again, its error object still on the thread,
+    // and the member not run a second time.
+    if (FAILED(replayed_)) return std::exchange(replayed_, S_OK);
     const ComPtr<HoldfastObject> keep_alive(this);
     return Run(body);
   }
@@ -177,9 +200,40 @@ class HoldfastObject final
     return Member([&] { ((*core_).*setter)(ToHostValue(value)); });
   }
 
+  // A put exactly as hosts make one, served without the type library's
+  // dispatcher as a plain Cols is: a step object assigned by reference, a
+  // display value of a plain kind, a screen number as text. Each is a value
+  // the dispatcher hands to the member unchanged. Nothing for any other
+  // request, which the dispatcher answers.
+  std::optional<HRESULT> ServePlainPut(DISPID id, WORD flags, const DISPPARAMS& params) noexcept {
+    if (params.cArgs != 1 || params.cNamedArgs != 1 ||
+        params.rgdispidNamedArgs[0] != DISPID_PROPERTYPUT) {
+      return std::nullopt;
+    }
+    const VARIANT& value = params.rgvarg[0];
+    const VARTYPE kind = V_VT(&value);
+    const bool step = flags == DISPATCH_PROPERTYPUTREF && kind == VT_DISPATCH;
+    const bool put = flags == DISPATCH_PROPERTYPUT;
+    const bool display = put && IsPlainDisplayKind(kind);
+    switch (id) {
+      case kStepDispDispid: if (step) return putref_StepDisp(V_DISPATCH(&value)); break;
+      case kStepMksDispid: if (step) return putref_StepMks(V_DISPATCH(&value)); break;
+      case kStepRunModulDispid: if (step) return putref_StepRunModul(V_DISPATCH(&value)); break;
+      case kStepTracDispid: if (step) return putref_StepTrac(V_DISPATCH(&value)); break;
+      case kStepJourDispid: if (step) return putref_StepJour(V_DISPATCH(&value)); break;
+      case kDisapleVal01Dispid: if (display) return put_DisapleVal01(value); break;
+      case kDisapleVal02Dispid: if (display) return put_DisapleVal02(value); break;
+      case kDisapleVal03Dispid: if (display) return put_DisapleVal03(value); break;
+      case kDisapleVal04Dispid: if (display) return put_DisapleVal04(value); break;
+      case kScreenNoDispid: if (put && kind == VT_BSTR) return put_ScreenNo(V_BSTR(&value)); break;
+      default: break;
+    }
+    return std::nullopt;
+  }
+
   // What the last failing member returned, for Invoke's EXCEPINFO.
   HRESULT last_failure_ = S_OK;
-  // A failure of Cols, served directly, that the dispatcher is to report.
+  // A failure of a member served directly, that the dispatcher is to report.
   HRESULT replayed_ = S_OK;
   Ref<Holdfast> core_;
 };
@@ -213,6 +267,10 @@ HRESULT HoldfastObject::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARA
       // A failure is rare and its answer is the dispatcher's to shape
       // (EXCEPINFO from our error object): it calls Cols again, which replays it.
       replayed_ = called;
+    } else if (const std::optional<HRESULT> put = ServePlainPut(id, flags, *params)) {
+      // A put's result is left as the caller passed it, as the dispatcher leaves it.
+      if (SUCCEEDED(*put)) return *put;
+      replayed_ = *put;  // the same again: the dispatcher shapes the failure
     }
     const HRESULT outcome = HoldfastTypeInfo()->Invoke(static_cast<_Holdfast*>(this), id, flags,
                                                        params, result, excep_info,

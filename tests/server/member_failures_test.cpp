@@ -158,5 +158,106 @@ TEST(MemberFailures, AFailingColsAnswersAsTheTypeLibraryDispatcherDoes) {
   }
 }
 
+// Puts made as hosts make them are answered without the dispatcher too. Each
+// must leave what the dispatcher leaves, asked directly on a twin component:
+// the outcome, the result, the EXCEPINFO and what the hosts were given.
+TEST(MemberFailures, PlainPutsAnswerAsTheTypeLibraryDispatcherDoes) {
+  struct PutRow {
+    const char* what;
+    DISPID id;
+    WORD flags;
+    std::function<Variant(ComHostSet&)> value;
+    bool display_raises = false;
+  };
+  constexpr DISPID kStepDisp = 0x68030006;
+  constexpr DISPID kStepTrac = 0x68030003;
+  constexpr DISPID kDisapleVal01 = 0x68030001;
+  constexpr DISPID kDisapleVal04 = 0x68030008;
+  constexpr DISPID kScreenNo = 0x6803000a;
+  constexpr WORD kPut = DISPATCH_PROPERTYPUT;
+  constexpr WORD kPutRef = DISPATCH_PROPERTYPUTREF;
+  const auto text = [](const wchar_t* t) { return [t](ComHostSet&) { return MakeText(t); }; };
+  const auto kind = [](VARTYPE type) {
+    return [type](ComHostSet&) {
+      Variant v;
+      V_I8(v.Put()) = 0;  // every byte of the value: 0 reads the same in every kind here
+      V_VT(v.Address()) = type;
+      return v;
+    };
+  };
+  const PutRow rows[] = {
+      {"display text", kDisapleVal01, kPut, text(L"x")},
+      {"display I2", kDisapleVal04, kPut, [](ComHostSet&) { return MakeI2(7); }},
+      {"display I4", kDisapleVal01, kPut, [](ComHostSet&) { return MakeI4(-3); }},
+      {"display date", kDisapleVal01, kPut, [](ComHostSet&) { return MakeDate(45000.5); }},
+      {"display currency", kDisapleVal01, kPut, [](ComHostSet&) { return MakeCurrency(12345); }},
+      {"display Empty", kDisapleVal01, kPut, kind(VT_EMPTY)},
+      {"display Null", kDisapleVal01, kPut, kind(VT_NULL)},
+      {"display R4", kDisapleVal01, kPut, kind(VT_R4)},
+      {"display R8", kDisapleVal01, kPut, kind(VT_R8)},
+      {"display Boolean", kDisapleVal01, kPut, kind(VT_BOOL)},
+      {"display object", kDisapleVal01, kPut,
+       [](ComHostSet& h) { return MakeDispatch(h.jour.Get()); }},
+      {"display raises", kDisapleVal01, kPut, text(L"x"), true},
+      {"screen number", kScreenNo, kPut, text(L"421")},
+      {"screen number not a number", kScreenNo, kPut, text(L"abc")},
+      {"step object", kStepDisp, kPutRef, [](ComHostSet& h) { return MakeDispatch(h.mks.Get()); }},
+      {"step object Nothing", kStepTrac, kPutRef, kind(VT_DISPATCH)},
+  };
+  struct Answer {
+    HRESULT outcome = S_OK;
+    std::string result;
+    ExcepInfo info;
+    CallLog log;
+  };
+  const auto ask = [](const PutRow& row, bool served, bool with_info, Answer& answer) {
+    const ComPtr<IDispatch> component = CreateByProgId();
+    ASSERT_TRUE(component);
+    ComHostSet hosts;
+    if (row.display_raises) {
+      hosts.disp->Calls(L"DisapleVal01", RaiseExcepInfo(kRaised1234, 0, L"boom"));
+    }
+    hosts.AssignTo(component.Get());
+    hosts.log->clear();
+    Variant value = row.value(hosts);
+    DISPID named = DISPID_PROPERTYPUT;
+    DISPPARAMS params{value.Address(), &named, 1, 1};
+    Variant result = MakeI4(7);  // whether the answer leaves it, empties it or fills it
+    EXCEPINFO* info = with_info ? answer.info.Put() : nullptr;
+    if (served) {
+      answer.outcome = component->Invoke(row.id, IID_NULL, LOCALE_USER_DEFAULT, row.flags, &params,
+                                         result.Address(), info, nullptr);
+    } else {
+      ComPtr<_Holdfast> holdfast;
+      ASSERT_EQ(component->QueryInterface(IID__Holdfast, holdfast.PutVoid()), S_OK);
+      ComPtr<ITypeInfo> type_info;
+      ASSERT_EQ(component->GetTypeInfo(0, LOCALE_USER_DEFAULT, type_info.Put()), S_OK);
+      UINT argument_error = 0;
+      SetErrorInfo(0, nullptr);
+      answer.outcome = type_info->Invoke(holdfast.Get(), row.id, row.flags, &params,
+                                         result.Address(), info, &argument_error);
+    }
+    answer.result = ShowVariant(result.Get());
+    answer.log = *hosts.log;
+  };
+  for (const PutRow& row : rows) {
+    for (const bool with_info : {true, false}) {
+      SCOPED_TRACE(::testing::Message() << row.what << (with_info ? "" : ", no EXCEPINFO"));
+      Answer served;
+      Answer dispatched;
+      ask(row, true, with_info, served);
+      ask(row, false, with_info, dispatched);
+      EXPECT_EQ(served.outcome, dispatched.outcome);
+      EXPECT_EQ(served.result, dispatched.result);
+      EXPECT_EQ(served.info.Get().scode, dispatched.info.Get().scode);
+      EXPECT_EQ(served.info.Get().wCode, dispatched.info.Get().wCode);
+      EXPECT_EQ(TextOf(served.info.Get().bstrDescription),
+                TextOf(dispatched.info.Get().bstrDescription));
+      EXPECT_EQ(TextOf(served.info.Get().bstrSource), TextOf(dispatched.info.Get().bstrSource));
+      EXPECT_EQ(served.log, dispatched.log);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace clasp::testing
