@@ -38,10 +38,6 @@ constexpr DISPID kDisapleVal03Dispid = 0x68030009;
 constexpr DISPID kDisapleVal04Dispid = 0x68030008;
 constexpr DISPID kScreenNoDispid = 0x6803000a;
 
-// Cols exactly as hosts call it: as a method (scripts add the property read),
-// no arguments. Only this request is served without the type library's
-// dispatcher, which otherwise walks its descriptions on every call; every
-// other request, malformed ones above all, is still answered by it.
 // The display values the fast path takes: held by value, of a kind the
 // dispatcher hands on as it came. Errors are left to it: one stands for a
 // missing argument there.
@@ -53,6 +49,11 @@ bool IsPlainDisplayKind(VARTYPE kind) noexcept {
   }
 }
 
+// Cols exactly as hosts call it: as a method (scripts add the property read),
+// no arguments. This request and the plain puts (ServePlainPut) are served
+// without the type library's dispatcher, which otherwise walks its
+// descriptions on every call; every other request, malformed ones above all,
+// is still answered by it.
 bool IsPlainColsCall(DISPID id, WORD flags, const DISPPARAMS& params) noexcept {
   return id == kColsDispid &&
          (flags == DISPATCH_METHOD || flags == (DISPATCH_METHOD | DISPATCH_PROPERTYGET)) &&
