@@ -113,6 +113,13 @@ TEST(MemberFailures, ColsFailsItselfOnlyWhenItsFailurePathFails) {
   EXPECT_EQ(info.Get().scode, kObjectNotSet);
 }
 
+void ExpectSameExcepInfo(const EXCEPINFO& served, const EXCEPINFO& dispatched) {
+  EXPECT_EQ(served.scode, dispatched.scode);
+  EXPECT_EQ(served.wCode, dispatched.wCode);
+  EXPECT_EQ(TextOf(served.bstrDescription), TextOf(dispatched.bstrDescription));
+  EXPECT_EQ(TextOf(served.bstrSource), TextOf(dispatched.bstrSource));
+}
+
 // A plain Cols call is answered without the type library's dispatcher; one that
 // fails must still get exactly what the dispatcher itself answers, asked
 // directly on a twin component, with and without an EXCEPINFO.
@@ -149,11 +156,7 @@ TEST(MemberFailures, AFailingColsAnswersAsTheTypeLibraryDispatcherDoes) {
                                                &argument_error);
       }
       EXPECT_EQ(served.outcome, dispatched.outcome);
-      EXPECT_EQ(served.info.Get().scode, dispatched.info.Get().scode);
-      EXPECT_EQ(served.info.Get().wCode, dispatched.info.Get().wCode);
-      EXPECT_EQ(TextOf(served.info.Get().bstrDescription),
-                TextOf(dispatched.info.Get().bstrDescription));
-      EXPECT_EQ(TextOf(served.info.Get().bstrSource), TextOf(dispatched.info.Get().bstrSource));
+      ExpectSameExcepInfo(served.info.Get(), dispatched.info.Get());
     }
   }
 }
@@ -249,11 +252,7 @@ TEST(MemberFailures, PlainPutsAnswerAsTheTypeLibraryDispatcherDoes) {
       ask(row, false, with_info, dispatched);
       EXPECT_EQ(served.outcome, dispatched.outcome);
       EXPECT_EQ(served.result, dispatched.result);
-      EXPECT_EQ(served.info.Get().scode, dispatched.info.Get().scode);
-      EXPECT_EQ(served.info.Get().wCode, dispatched.info.Get().wCode);
-      EXPECT_EQ(TextOf(served.info.Get().bstrDescription),
-                TextOf(dispatched.info.Get().bstrDescription));
-      EXPECT_EQ(TextOf(served.info.Get().bstrSource), TextOf(dispatched.info.Get().bstrSource));
+      ExpectSameExcepInfo(served.info.Get(), dispatched.info.Get());
       EXPECT_EQ(served.log, dispatched.log);
     }
   }
