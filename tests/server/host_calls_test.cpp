@@ -245,10 +245,7 @@ TEST(HostLifetime, AHostEmptyingItsOwnFieldIsHeldUntilItsCallReturns) {
   hosts.AssignTo(component.Get());
   ULONG count_inside = 0;
   hosts.disp->Calls(L"ScreenDisplay", [&](DISPPARAMS&, VARIANT*, EXCEPINFO*) {
-    Variant nothing;
-    V_DISPATCH(nothing.Put()) = nullptr;
-    V_VT(nothing.Address()) = VT_DISPATCH;
-    PutByName(component.Get(), L"StepDisp", nothing.Get());
+    PutByName(component.Get(), L"StepDisp", MakeDispatch(nullptr).Get());
     // Ours, the double's own for its action, and the adapter's, still alive.
     count_inside = hosts.disp->RefCount();
     return S_OK;

@@ -205,7 +205,8 @@ TEST(MemberFailures, PlainPutsAnswerAsTheTypeLibraryDispatcherDoes) {
       {"screen number", kScreenNo, kPut, text(L"421")},
       {"screen number not a number", kScreenNo, kPut, text(L"abc")},
       {"step object", kStepDisp, kPutRef, [](ComHostSet& h) { return MakeDispatch(h.mks.Get()); }},
-      {"step object Nothing", kStepTrac, kPutRef, kind(VT_DISPATCH)},
+      {"step object Nothing", kStepTrac, kPutRef,
+       [](ComHostSet&) { return MakeDispatch(nullptr); }},
   };
   struct Answer {
     HRESULT outcome = S_OK;

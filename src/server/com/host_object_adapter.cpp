@@ -279,7 +279,7 @@ void HostObjectAdapter::Put(std::u16string_view member, const HostValue& value) 
 }
 
 HostValue HostObjectAdapter::DefaultValue() {
-  const HostObject keep_alive(this);
+  const Ref<HostObjectAdapter> keep_alive(this);
   return ReadDefaultMember(dispatch_.Get());
 }
 
