@@ -160,6 +160,8 @@ struct HostFailureRow {
   const char* trace_line;
   // The reader says through ISupportErrorInfo that its error objects are its own.
   bool vouches = false;
+  // The display leaves an error object on the thread and succeeds, before the reader's call.
+  bool display_leaves_one = false;
 };
 
 TEST(HostFailures, ReachTheFailureTraceLineWithNumberAndDescription) {
@@ -172,6 +174,8 @@ TEST(HostFailures, ReachTheFailureTraceLineWithNumberAndDescription) {
       {"error object not vouched for", RaiseErrorObject(0x800A0007, L"stale"), "07"},
       {"error object not vouched for, described number",
        RaiseErrorObject(DISP_E_TYPEMISMATCH, L"stale"), "013Type mismatch"},
+      {"vouched for, but the error object is the display's", RaiseHresult(0x800A0007), "07",
+       true, true},
       {"type mismatch", RaiseHresult(DISP_E_TYPEMISMATCH), "013Type mismatch"},
       {"overflow", RaiseHresult(DISP_E_OVERFLOW), "06Overflow"},
       {"argument count", RaiseHresult(DISP_E_BADPARAMCOUNT),
@@ -188,6 +192,7 @@ TEST(HostFailures, ReachTheFailureTraceLineWithNumberAndDescription) {
     ComHostSet hosts;
     hosts.mks = DispatchHost::Create("StepMks", {.log = hosts.log, .error_info = row.vouches});
     hosts.mks->Calls(L"CardReaderRetain", row.action);
+    if (row.display_leaves_one) hosts.disp->Calls(L"ScreenDisplay", RaiseErrorObject(S_OK, L"stale"));
     hosts.AssignTo(component.Get());
     EXPECT_EQ(RunCols(component.Get()), kFailure);
     const std::vector<std::string> lines = TraceLines(*hosts.log);

@@ -83,9 +83,13 @@ class HostObjectAdapter final
   // The member's failure when the call failed, nothing when it succeeded.
   std::optional<Failure> Call(DISPID id, WORD flags, DISPPARAMS& params, Variant* result);
   IDispatchEx* Extended() const noexcept;
+  // Whether the host offers ISupportErrorInfo, asked once at its first call.
+  bool OffersErrorObjects();
 
   ComPtr<IDispatch> dispatch_;
   bool extended_;
+  // Unknown until the first call; an object's interfaces never change.
+  std::optional<bool> offers_error_objects_;
   // Name texts only, never identifiers: the host is asked for the identifier
   // at every access, as it may change its members at any time.
   struct KeptName {
