@@ -6,8 +6,8 @@
 #include <oleauto.h>
 #include <dispex.h>
 
-#include <utility>
-#include <vector>
+#include <array>
+#include <cstddef>
 
 #include "com_hosts.h"
 
@@ -42,8 +42,17 @@ class DirectCaller {
   void Exchange(const wchar_t* trace_line);
 
   ComPtr<IDispatchEx> disp_, mks_, run_, trac_, jour_;
-  // The names' texts, by the address of the literal that spells them.
-  std::vector<std::pair<const wchar_t*, Bstr>> names_;
+  // The names' texts, each found in a probe or two by the address of the
+  // literal that spells it, as the component finds its own. A compiled host
+  // keeps each in a variable of its own; a search through a list cost the
+  // direct calls more than its lookups cost the component.
+  static constexpr int kNameSlotBits = 7;
+  static constexpr std::size_t kNameSlots = std::size_t{1} << kNameSlotBits;
+  struct KeptName {
+    const wchar_t* spelled_at = nullptr;
+    Bstr text;
+  };
+  std::array<KeptName, kNameSlots> names_;
 };
 
 }  // namespace clasp::bench
