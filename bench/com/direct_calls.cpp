@@ -49,7 +49,8 @@ bool DirectCaller::Ready() const { return disp_ && mks_ && run_ && trac_ && jour
 
 BSTR DirectCaller::Name(const wchar_t* member) {
   const auto address = reinterpret_cast<std::uintptr_t>(member);
-  std::size_t slot = static_cast<std::size_t>(address * kAddressHashFactor >> (kAddressBits - kNameSlotBits));
+  std::size_t slot =
+      static_cast<std::size_t>(address * kAddressHashFactor >> (kAddressBits - kNameSlotBits));
   while (names_[slot].spelled_at && names_[slot].spelled_at != member) {
     slot = (slot + 1) % kNameSlots;
   }

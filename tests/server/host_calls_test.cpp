@@ -192,7 +192,9 @@ TEST(HostFailures, ReachTheFailureTraceLineWithNumberAndDescription) {
     ComHostSet hosts;
     hosts.mks = DispatchHost::Create("StepMks", {.log = hosts.log, .error_info = row.vouches});
     hosts.mks->Calls(L"CardReaderRetain", row.action);
-    if (row.display_leaves_one) hosts.disp->Calls(L"ScreenDisplay", RaiseErrorObject(S_OK, L"stale"));
+    if (row.display_leaves_one) {
+      hosts.disp->Calls(L"ScreenDisplay", RaiseErrorObject(S_OK, L"stale"));
+    }
     hosts.AssignTo(component.Get());
     EXPECT_EQ(RunCols(component.Get()), kFailure);
     const std::vector<std::string> lines = TraceLines(*hosts.log);

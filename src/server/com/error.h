@@ -44,10 +44,11 @@ std::int32_t NumberOf(HRESULT result) noexcept;
 // its HRESULT, the EXCEPINFO it filled (deferred fill-in included) and the
 // error object it left, when the host says through ISupportErrorInfo that it
 // leaves them for that interface. The caller clears the thread's error object
-// before the call, or passes no host, and then no error object is read. `previous` is the failure the caller's host reported last:
-// when this one reads the same, number and description, it is handed back
-// again, so that a device failing the same way every time costs no new texts;
-// otherwise this one takes its place.
+// before the call, or passes no host, and then no error object is read.
+// `previous` is the failure the caller's host reported last: when this one
+// reads the same, number and description, it is handed back again, so that a
+// device failing the same way every time costs no new texts; otherwise this
+// one takes its place.
 Failure FailureOfCall(HRESULT result, ExcepInfo& excep_info, IUnknown* host, REFIID called,
                       std::optional<Failure>& previous);
 
