@@ -1,8 +1,6 @@
 #include "direct_calls.h"
 
-#include <climits>
-#include <cstdint>
-
+#include "server/com/address_slot.h"
 #include "support/com_values.h"
 
 namespace clasp::bench {
@@ -19,13 +17,6 @@ constexpr wchar_t kPrintLog[] = L"c:\\orbis\\qz\\log\\PrintJournal.log";
 constexpr wchar_t kSource[] = L"Clench";
 
 static_assert(sizeof(Variant) == sizeof(VARIANT));
-
-// Fibonacci hashing of a literal's address, in the width of an address.
-constexpr std::uintptr_t kAddressHashFactor =
-    sizeof(std::uintptr_t) == sizeof(std::uint64_t)
-        ? static_cast<std::uintptr_t>(0x9E3779B97F4A7C15ull)
-        : static_cast<std::uintptr_t>(0x9E3779B9u);
-constexpr int kAddressBits = static_cast<int>(sizeof(std::uintptr_t) * CHAR_BIT);
 
 // Text by reference: the VARIANT points at `variable`, which outlives the call.
 Variant TextRef(Bstr& variable) {
@@ -48,9 +39,7 @@ DirectCaller::DirectCaller(const ComHosts& hosts)
 bool DirectCaller::Ready() const { return disp_ && mks_ && run_ && trac_ && jour_; }
 
 BSTR DirectCaller::Name(const wchar_t* member) {
-  const auto address = reinterpret_cast<std::uintptr_t>(member);
-  std::size_t slot =
-      static_cast<std::size_t>(address * kAddressHashFactor >> (kAddressBits - kNameSlotBits));
+  std::size_t slot = AddressSlot(member, kNameSlotBits);
   while (names_[slot].spelled_at && names_[slot].spelled_at != member) {
     slot = (slot + 1) % kNameSlots;
   }

@@ -46,7 +46,7 @@ class DirectCaller {
   // literal that spells it, as the component finds its own. A compiled host
   // keeps each in a variable of its own; a search through a list cost the
   // direct calls more than its lookups cost the component.
-  static constexpr int kNameSlotBits = 7;
+  static constexpr std::size_t kNameSlotBits = 7;
   static constexpr std::size_t kNameSlots = std::size_t{1} << kNameSlotBits;
   struct KeptName {
     const wchar_t* spelled_at = nullptr;

@@ -34,8 +34,9 @@ const std::u16string kRetainedEng = u"Card  retained";
 const std::u16string kFaultChn = u"吞卡时设备错";
 const std::u16string kFaultEng = u"RetractCard Dev Err";
 
-// Marks the kept line copy lent for as long as it lives: a line written from
-// inside another write (a host calling back in) gets a copy of its own.
+// Marks a kept buffer (the line copy, the failure prompts) lent for as long as
+// it lives: a text written from inside another write (a host calling back in)
+// gets a copy of its own.
 class Lending {
  public:
   explicit Lending(bool& lent) noexcept : lent_(lent) { lent_ = true; }

@@ -3,28 +3,19 @@
 #include <dispex.h>
 
 #include <array>
-#include <climits>
 #include <cstdint>
 #include <cstring>
 #include <memory>
 #include <optional>
 
 #include "host/failure.h"
+#include "server/com/address_slot.h"
 #include "server/com/default_member.h"
 #include "server/com/error.h"
 #include "server/com/value.h"
 
 namespace clasp {
 namespace {
-
-// Fibonacci hashing: the high bits of the product spread addresses that
-// differ only in their low bits, as literals in one file do. In the width of
-// an address, so that a 32-bit build multiplies once.
-constexpr std::uintptr_t kAddressHashFactor =
-    sizeof(std::uintptr_t) == sizeof(std::uint64_t)
-        ? static_cast<std::uintptr_t>(0x9E3779B97F4A7C15ull)
-        : static_cast<std::uintptr_t>(0x9E3779B9u);
-constexpr std::size_t kAddressBits = sizeof(std::uintptr_t) * CHAR_BIT;
 
 // Whether `text` starts with the units of `member`. Read a word at a time,
 // the last word overlapping the one before when the length is not a whole
@@ -129,18 +120,13 @@ bool HostObjectAdapter::OffersErrorObjects() {
   return *offers_error_objects_;
 }
 
-std::size_t HostObjectAdapter::NameSlot(const char16_t* spelled_at) noexcept {
-  const auto address = reinterpret_cast<std::uintptr_t>(spelled_at);
-  return static_cast<std::size_t>((address * kAddressHashFactor) >> (kAddressBits - kNameSlotBits));
-}
-
 inline BSTR HostObjectAdapter::NameText(std::u16string_view member) {
   // The component spells its members with literals, so the text's address
   // finds the name at once; a text elsewhere with the same content is found
   // by its content. Either way the lent text must still read as the member:
   // a host that wrote into it gets a fresh copy rather than spoiling every
   // later lookup.
-  for (std::size_t slot = NameSlot(member.data()); name_slots_[slot] != 0;
+  for (std::size_t slot = AddressSlot(member.data(), kNameSlotBits); name_slots_[slot] != 0;
        slot = (slot + 1) % kNameSlots) {
     const KeptName& kept = names_[name_slots_[slot] - 1];
     if (kept.spelled_at == member.data() && kept.name.size() == member.size() &&
@@ -171,7 +157,7 @@ BSTR HostObjectAdapter::NameTextByContent(std::u16string_view member) {
 
 void HostObjectAdapter::IndexName(std::size_t index) {
   const auto place = [this](std::size_t kept) {
-    std::size_t slot = NameSlot(names_[kept].spelled_at);
+    std::size_t slot = AddressSlot(names_[kept].spelled_at, kNameSlotBits);
     while (name_slots_[slot] != 0) slot = (slot + 1) % kNameSlots;
     name_slots_[slot] = static_cast<std::uint8_t>(kept + 1);
     ++used_name_slots_;

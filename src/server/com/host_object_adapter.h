@@ -72,7 +72,6 @@ class HostObjectAdapter final
   BSTR NameTextByContent(std::u16string_view member);
   // Files the kept name `index` under the address it was last spelled at.
   void IndexName(std::size_t index);
-  static std::size_t NameSlot(const char16_t* spelled_at) noexcept;
   // Calls `member` as a method or property read, its answer left in `answer`:
   // the failure when it failed, else nothing. The arguments come as their
   // two halves: a copy of the span reads the caller's halves as one, which
