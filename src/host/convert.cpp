@@ -245,7 +245,7 @@ std::u16string PlainToText(const HostValue& value, const PlatformConversions* pl
     case Kind::kNull:
       throw InvalidUseOfNullFailure();
     case Kind::kText:
-      return value.AsText();
+      return std::u16string(value.AsText());
     case Kind::kBool:
       return value.AsInteger() != 0 ? u"True" : u"False";
     case Kind::kR8:

@@ -108,7 +108,8 @@ std::u16string Describe(const HostValue& value) {
     case Kind::kNull:
       return name;
     case Kind::kText:
-      return (value.IsByRef() ? u"&" : u"") + name + u" \"" + value.AsText() + u"\"";
+      return (value.IsByRef() ? u"&" : u"") + name + u" \"" + std::u16string(value.AsText()) +
+             u"\"";
     case Kind::kObject:
       return name + (value.AsObject() ? u"" : u" Nothing");
     case Kind::kBool:

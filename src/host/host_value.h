@@ -7,6 +7,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 #include <variant>
 
@@ -76,6 +77,54 @@ class TextRef {
   std::u16string* variable_;
 };
 
+// Text still in the storage a binding answered it in: read in place, and
+// handed back to that binding with no copy when it goes on to another call
+// unread, as the messages of an exchange do. A copy, and the text it is read
+// as anywhere else, is the core's own. `release` lets go of the storage.
+class HeldText {
+ public:
+  using Release = void (*)(void* storage) noexcept;
+  HeldText(std::u16string_view text, void* storage, Release release) noexcept
+      : text_(text), storage_(storage), release_(release) {}
+  HeldText(HeldText&& other) noexcept
+      : text_(std::exchange(other.text_, {})),
+        storage_(std::exchange(other.storage_, nullptr)),
+        release_(other.release_) {}
+  HeldText& operator=(HeldText&& other) noexcept {
+    HeldText moved(std::move(other));
+    std::swap(text_, moved.text_);
+    std::swap(storage_, moved.storage_);
+    std::swap(release_, moved.release_);
+    return *this;
+  }
+  HeldText(const HeldText&) = delete;
+  HeldText& operator=(const HeldText&) = delete;
+  ~HeldText() {
+    if (storage_) release_(storage_);
+  }
+
+  std::u16string_view Text() const noexcept { return text_; }
+  // The binding's storage, while this text still owns it; null after Disown.
+  void* Storage() const noexcept { return storage_; }
+  Release Releaser() const noexcept { return release_; }
+  // For a binding whose callee took the storage it was lent: the text reads
+  // as empty from now on, and the storage is not released twice.
+  void Disown() const noexcept {
+    storage_ = nullptr;
+    text_ = {};
+  }
+
+  friend bool operator==(const HeldText& a, const HeldText& b) noexcept {
+    return a.text_ == b.text_;
+  }
+
+ private:
+  // Mutable for Disown alone, which a call on a const argument may need.
+  mutable std::u16string_view text_;
+  mutable void* storage_;
+  Release release_;
+};
+
 // A dynamically typed automation value. Copies are deep except for object
 // references (counted) and opaque payloads (shared, immutable). A copy of a
 // by-reference argument is the text it holds at that moment: only the argument
@@ -113,6 +162,10 @@ class HostValue {
   }
   // Text by reference: the callee sees and may change `variable` during the call.
   static HostValue TextRef(std::u16string& variable) { return HostValue(clasp::TextRef(variable)); }
+  // Text a binding answered with, left where it is.
+  static HostValue Held(HeldText text) {
+    return HostValue(Kind::kText, std::in_place_type<HeldText>, std::move(text));
+  }
   static HostValue Object(HostObject v) { return HostValue(Kind::kObject, std::move(v)); }
   // Any integral kind (kI1, kUI1, kUI2, kUI4, kI8, kUI8, kInt, kUInt, kError), or
   // kCurrency with the value scaled by 10000. Raises Failure for any other kind.
@@ -142,11 +195,15 @@ class HostValue {
   // Payload accessors; each is valid only for the kinds that store it.
   std::int64_t AsInteger() const { return std::get<std::int64_t>(data_); }
   double AsReal() const { return std::get<double>(data_); }
-  const std::u16string& AsText() const {
+  // Valid while the value lives and is not changed.
+  std::u16string_view AsText() const {
     if (auto* own = std::get_if<std::u16string>(&data_)) return *own;
+    if (auto* held = std::get_if<HeldText>(&data_)) return held->Text();
     if (auto* ref = std::get_if<std::u16string*>(&data_)) return **ref;
     return *std::get<const std::u16string*>(data_);
   }
+  // The binding's text behind a value it answered with, else null.
+  const HeldText* AsHeld() const noexcept { return std::get_if<HeldText>(&data_); }
   // The caller's variable behind a text by reference.
   std::u16string& RefTarget() const { return *std::get<std::u16string*>(data_); }
   const HostObject& AsObject() const { return std::get<HostObject>(data_); }
@@ -165,17 +222,26 @@ class HostValue {
 
  private:
   using Data = std::variant<std::monostate, std::int64_t, double, std::u16string,
-                            std::u16string*, const std::u16string*, HostObject, Decimal,
-                            std::shared_ptr<const OpaqueValue>>;
+                            std::u16string*, const std::u16string*, HeldText, HostObject,
+                            Decimal, std::shared_ptr<const OpaqueValue>>;
   HostValue(Kind kind, Data data) : kind_(kind), data_(std::move(data)) {}
   template <class T, class... From>
   HostValue(Kind kind, std::in_place_type_t<T> type, From&&... from)
       : kind_(kind), data_(type, std::forward<From>(from)...) {}
+  // Text not the value's own becomes its own; every other payload is copied.
   static Data CopyOf(const HostValue& value) {
-    if (value.IsByRef() || std::holds_alternative<const std::u16string*>(value.data_)) {
-      return Data(std::in_place_type<std::u16string>, value.AsText());
-    }
-    return value.data_;
+    return std::visit(
+        [&value](const auto& payload) -> Data {
+          using Payload = std::decay_t<decltype(payload)>;
+          if constexpr (std::is_same_v<Payload, std::u16string*> ||
+                        std::is_same_v<Payload, const std::u16string*> ||
+                        std::is_same_v<Payload, HeldText>) {
+            return Data(std::in_place_type<std::u16string>, value.AsText());
+          } else {
+            return Data(std::in_place_type<Payload>, payload);
+          }
+        },
+        value.data_);
   }
   static bool IsIntegerKind(Kind kind) noexcept;
   static bool IsOpaqueKind(Kind kind) noexcept;

@@ -170,6 +170,36 @@ TEST(HostValue, ACopyOfTextByReferenceIsTheTextAtThatMoment) {
   EXPECT_EQ(kept->AsText(), u"before");
 }
 
+// The binding's storage is let go once, by whichever value holds it last; a
+// copy is the core's own text, and a disowned text is never let go.
+TEST(HostValue, HeldTextIsReleasedOnceAndCopiesOwnTheirText) {
+  static int released = 0;
+  static std::u16string storage;
+  const HeldText::Release release = [](void*) noexcept { ++released; };
+  const auto held = [&] {
+    storage = u"OEX0123456789";
+    return HostValue::Held(HeldText(storage, &storage, release));
+  };
+  released = 0;
+  std::optional<HostValue> copy;
+  {
+    HostValue moved = held();
+    copy = moved;
+    const HostValue last = std::move(moved);
+    EXPECT_EQ(last.AsText(), u"OEX0123456789");
+    EXPECT_EQ(released, 0);
+  }
+  EXPECT_EQ(released, 1);
+  storage = u"overwritten";
+  EXPECT_EQ(copy->AsText(), u"OEX0123456789");
+  {
+    const HostValue taken = held();
+    taken.AsHeld()->Disown();
+    EXPECT_EQ(taken.AsText(), u"");
+  }
+  EXPECT_EQ(released, 1);
+}
+
 TEST(HostValue, AKindThatDisagreesWithItsPayloadIsRefusedWhereMade) {
   struct Row {
     const char* name;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "server.h"
@@ -150,6 +151,40 @@ TEST(HostValues, AnswersHandedOnKeepTheirKindValueAndIdentity) {
       "StepJour.isjrn = VT_I2 3",
   }));
   EXPECT_EQ(received, static_cast<IDispatch*>(length_object.Get()));
+}
+
+// A host's text answer goes on to the next call in the BSTR it came in. A
+// callee that takes that BSTR out of its argument (against the rules) keeps
+// it: the component must not free it as well, which would hand the block out
+// again while the callee still holds it.
+TEST(HostValues, AHostTakingTheTextItWasPassedKeepsIt) {
+  const ComPtr<IDispatch> component = CreateByProgId();
+  ASSERT_TRUE(component);
+  ComHostSet hosts;
+  constexpr std::wstring_view kMessage = L"OEX0123456789";
+  hosts.mks->Returns(L"CardReaderRetain", MakeI4(kRetained).Get());
+  hosts.run->Returns(L"SendMessage", MakeText(kMessage).Get());
+  BSTR taken = nullptr;
+  hosts.run->Calls(L"StepCommWrite", [&](DISPPARAMS& params, VARIANT*, EXCEPINFO*) {
+    VARIANTARG& message = params.rgvarg[params.cArgs - 1];
+    if (V_VT(&message) == VT_BSTR) {
+      taken = V_BSTR(&message);
+      V_VT(&message) = VT_EMPTY;
+    }
+    return S_OK;
+  });
+  hosts.AssignTo(component.Get());
+  EXPECT_EQ(RunCols(component.Get()), kRetained);
+  ASSERT_NE(taken, nullptr);
+  EXPECT_EQ(std::wstring_view(taken, SysStringLen(taken)), kMessage);
+  // Enough texts of its length to empty the platform's cache of freed ones.
+  constexpr int kFreshTexts = 16;
+  std::vector<Bstr> fresh;
+  for (int i = 0; i < kFreshTexts; ++i) {
+    fresh.push_back(Bstr::Adopt(SysAllocStringLen(kMessage.data(), kMessage.size())));
+    EXPECT_NE(fresh.back().Get(), taken);
+  }
+  SysFreeString(taken);
 }
 
 // How a host member fails, and the failure trace line the component writes:

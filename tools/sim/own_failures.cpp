@@ -1,6 +1,7 @@
 #include "sim/own_failures.h"
 
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -30,18 +31,18 @@ constexpr std::string_view kFailurePathMember = "TraceWrite";
 constexpr std::u16string_view kFailurePathText = u"ClaspErr:";
 constexpr std::size_t kTraceTextArgument = 1;
 
-// The text a trace line carries; null when `event` is no trace line.
-const std::u16string* TraceText(const Event& event) {
+// The text a trace line carries; nothing when `event` is no trace line.
+std::optional<std::u16string_view> TraceText(const Event& event) {
   if (event.object != kFailurePathTracer || event.member != kFailurePathMember ||
       event.args.size() <= kTraceTextArgument ||
       event.args[kTraceTextArgument].GetKind() != Kind::kText) {
-    return nullptr;
+    return std::nullopt;
   }
-  return &event.args[kTraceTextArgument].AsText();
+  return event.args[kTraceTextArgument].AsText();
 }
 
 bool StartsFailurePath(const Event& event) {
-  const std::u16string* text = TraceText(event);
+  const std::optional<std::u16string_view> text = TraceText(event);
   return text && text->starts_with(kFailurePathText);
 }
 
@@ -49,7 +50,7 @@ bool StartsFailurePath(const Event& event) {
 // failure an unset field raises: how the failure path closes after one.
 bool TracesObjectNotSet(const Event& event) {
   const Failure failure = ObjectNotSetFailure();
-  const std::u16string* text = TraceText(event);
+  const std::optional<std::u16string_view> text = TraceText(event);
   return text &&
          text->ends_with(Utf16(std::to_string(failure.Number())) + failure.Description());
 }

@@ -43,9 +43,12 @@ bool SameUnits(const char16_t* text, std::u16string_view member) noexcept {
 // there goes back to the caller's variable, whether the call succeeded or not.
 // The component's calls have at most four arguments and one reference: those
 // stay inline, so that a call allocates nothing but the texts it passes.
+// Text a host answered goes on in the BSTR it came in, lent for the call: an
+// exchange passes its messages on unread, and copying them twice cost as much
+// as a host access each.
 class Arguments {
  public:
-  explicit Arguments(std::span<const HostValue> args) : values_(args.size()) {
+  explicit Arguments(std::span<const HostValue> args) : args_(args), values_(args.size()) {
     std::size_t references = 0;
     for (const HostValue& arg : args) references += arg.IsByRef() ? 1 : 0;
     // Sized once, so that each BSTR's address stays put for the call.
@@ -61,11 +64,43 @@ class Arguments {
         *text = Bstr(arg.AsText()).Detach();
         V_BSTRREF(&slot) = text;
         V_VT(&slot) = VT_BYREF | VT_BSTR;
+      } else if (LendableBstr(arg)) {
+        ++lent_;
       } else {
         PutVariant(arg, &slot);
       }
     }
+    if (lent_ == 0) return;
+    // Lent only once nothing more can fail: a slot cleared on the way out of a
+    // failed construction would free a text its value still owns.
+    for (std::size_t i = 0; i < args.size(); ++i) {
+      if (const BSTR lent = LendableBstr(args[i])) {
+        VARIANTARG& slot = values_[args.size() - 1 - i];
+        V_BSTR(&slot) = lent;
+        V_VT(&slot) = VT_BSTR;
+      }
+    }
   }
+
+  // Lent texts go back to their values before the slots are cleared. A callee
+  // that changed a slot it was lent took the text with it (freed it, or
+  // coerced it in place), whatever the rules say of arguments by value: its
+  // value lets go of the text rather than free it a second time.
+  ~Arguments() {
+    if (lent_ == 0) return;
+    for (std::size_t i = 0; i < args_.size(); ++i) {
+      const BSTR lent = LendableBstr(args_[i]);
+      if (!lent) continue;
+      VARIANTARG& slot = values_[args_.size() - 1 - i];
+      if (V_VT(&slot) == VT_BSTR && V_BSTR(&slot) == lent) {
+        V_VT(&slot) = VT_EMPTY;
+      } else {
+        args_[i].AsHeld()->Disown();
+      }
+    }
+  }
+  Arguments(const Arguments&) = delete;
+  Arguments& operator=(const Arguments&) = delete;
 
   // The callee may have changed the text; the caller's variable follows.
   // Most leave it as it was: then nothing is copied, and nothing allocated.
@@ -86,11 +121,13 @@ class Arguments {
     Bstr text;
     std::u16string* target = nullptr;
   };
+  std::span<const HostValue> args_;
   VariantArray values_;
   std::array<Reference, 1> inline_;
   std::unique_ptr<Reference[]> heap_;
   Reference* references_ = nullptr;
   std::size_t used_ = 0;
+  std::size_t lent_ = 0;
 };
 
 }  // namespace
@@ -249,7 +286,7 @@ Outcome<HostValue> HostObjectAdapter::TryInvoke(std::u16string_view member,
   if (std::optional<Failure> failure = CallMember(member, args.data(), args.size(), answer)) {
     return std::move(*failure);
   }
-  return ToHostValue(answer.Get());
+  return TakeHostValue(answer);
 }
 
 HostValue HostObjectAdapter::Invoke(std::u16string_view member,
@@ -261,7 +298,7 @@ HostValue HostObjectAdapter::Invoke(std::u16string_view member,
   if (std::optional<Failure> failure = CallMember(member, args.data(), args.size(), answer)) {
     throw std::move(*failure);
   }
-  return ToHostValue(answer.Get());
+  return TakeHostValue(answer);
 }
 
 void HostObjectAdapter::Put(std::u16string_view member, const HostValue& value) {

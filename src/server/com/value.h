@@ -34,6 +34,23 @@ HRESULT CheckValue(const VARIANT& value) noexcept;
 // A value CheckValue refuses raises a Failure saying why.
 HostValue ToHostValue(const VARIANT& value);
 
+// The same for an answer of ours, which it empties: text stays in the
+// answer's BSTR, now owned by the value, so that an answer passed on to the
+// next call unread is copied neither way.
+HostValue TakeHostValue(Variant& answer);
+
+// Lets go of a BSTR TakeHostValue left in a value.
+void ReleaseBstr(void* storage) noexcept;
+
+// The BSTR behind a value TakeHostValue made, while the value still owns it:
+// an argument may lend it to a callee, which must not change or free it.
+// Null for any other value. Inline: every argument of every call asks.
+inline BSTR LendableBstr(const HostValue& value) noexcept {
+  const HeldText* held = value.AsHeld();
+  if (!held || !held->Storage() || held->Releaser() != &ReleaseBstr) return nullptr;
+  return static_cast<BSTR>(held->Storage());
+}
+
 // The VARIANT for a host value. Text by reference gives plain text here; calls
 // that pass it by reference build the reference themselves.
 Variant ToVariant(const HostValue& value);
