@@ -151,7 +151,7 @@ Outcome<std::int32_t> Holdfast::RetainCard() {
   ObjectLog({fields_.TraceText});
 
   // The values were meant for this screen only; blank them whatever it answered.
-  const HostValue blank = HostValue::Text(u"");
+  const HostValue blank = HostValue::Text(u""sv);
   for (const std::u16string_view member :
        {u"DisapleVal01"sv, u"DisapleVal02"sv, u"DisapleVal03"sv, u"DisapleVal04"sv}) {
     disp.Put(member, blank);
@@ -173,9 +173,9 @@ Outcome<std::int32_t> Holdfast::RetainCard() {
   } else if (fields_.RetCode == kRetained) {
     SetStatusCharacter(kOutcomeRetained);
     convert_.ToInt32(run.Invoke(u"RecordMessage"sv,
-                                {HostValue::Text(u"CIN"), HostValue::I2(kRecordMessageCount)}));
+                                {HostValue::Text(u"CIN"sv), HostValue::I2(kRecordMessageCount)}));
     Journal(kRetainedChn, kRetainedEng);
-    run.Put(u"ExcepCode"sv, HostValue::Text(u"1004"));
+    run.Put(u"ExcepCode"sv, HostValue::Text(u"1004"sv));
     SendOex(run, Field(&Fields::StepTrac), convert_, u"吞卡成功"sv);
   } else {
     // A fault on a card that already faulted keeps its code; any other becomes 3.
@@ -183,7 +183,7 @@ Outcome<std::int32_t> Holdfast::RetainCard() {
     const bool again = TextEquals(Mid(status, kStatusOutcome, 1), u"2");
     SetStatusCharacter(again ? kOutcomeFaultAgain : kOutcomeFault);
     Journal(kFaultChn, kFaultEng);
-    run.Put(u"ExcepCode"sv, HostValue::Text(u"1002"));
+    run.Put(u"ExcepCode"sv, HostValue::Text(u"1002"sv));
     SendOex(run, Field(&Fields::StepTrac), convert_, u"吞卡时设备错"sv);
   }
   return fields_.RetCode;

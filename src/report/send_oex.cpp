@@ -21,9 +21,9 @@ std::int32_t Exchange(const HostObject& run, const HostObject& trac, Conversions
   // Arguments are made in place throughout: copies on the way would cost more
   // than the exchange's own work on hosts that answer at once.
   convert.ToInt32(run.Invoke(u"WriteDetailFileName"sv,
-                             {HostValue::Text(u"CRD"), HostValue::Text(u"0"),
-                              HostValue::Text(u"0"), HostValue::TextRef(detail_flag)}));
-  if (convert.ToInt32(run.Invoke(u"PackMessage"sv, {HostValue::Text(u"OEX")})) != 0) {
+                             {HostValue::Text(u"CRD"sv), HostValue::Text(u"0"sv),
+                              HostValue::Text(u"0"sv), HostValue::TextRef(detail_flag)}));
+  if (convert.ToInt32(run.Invoke(u"PackMessage"sv, {HostValue::Text(u"OEX"sv)})) != 0) {
     return kFailure;
   }
   if (!convert.EqualsInt(run.Invoke(u"CommSign"sv), kCommReady)) return kFailure;
@@ -45,7 +45,7 @@ std::int32_t Exchange(const HostObject& run, const HostObject& trac, Conversions
     // A failed read is not reported: there is just nothing to unpack.
     if (convert.ToInt32(run.Invoke(u"StepCommRead"sv, {std::move(time_out), std::move(message),
                                                        std::move(length)})) == 0) {
-      convert.ToInt32(run.Invoke(u"UnpackMessage"sv, {HostValue::Text(u"OEX")}));
+      convert.ToInt32(run.Invoke(u"UnpackMessage"sv, {HostValue::Text(u"OEX"sv)}));
     }
   }
   WriteObjectLog(trac, convert, Concat({u"WD "sv, report_text}));

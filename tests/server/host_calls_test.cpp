@@ -79,6 +79,15 @@ TEST_P(HostCalls, CaptureSendsExactlyTheseVariants) {
   }
 }
 
+// Names are lent to the lookups; a host that writes into one spoils no later
+// lookup of the same name, wherever the component spells it.
+TEST_P(HostCalls, HostsWritingIntoTheNamesTheyAreAskedStillGetEveryName) {
+  for (DispatchHost* host : hosts.All()) host->ScribblesOnNames();
+  hosts.AssignTo(component.Get());
+  EXPECT_EQ(RunCols(component.Get()), kRetained);
+  EXPECT_THAT(*hosts.log, ElementsAreArray(kRetainedRun));
+}
+
 TEST_P(HostCalls, ScreenNumberGoesAsLongAndSurvivesAFailedSet) {
   hosts.AssignTo(component.Get());
   ASSERT_EQ(PutByName(component.Get(), L"ScreenNo", MakeText(L"12").Get()), S_OK);

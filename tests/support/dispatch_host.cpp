@@ -79,6 +79,11 @@ DispatchHost& DispatchHost::Knows(std::wstring_view member) {
   return *this;
 }
 
+DispatchHost& DispatchHost::ScribblesOnNames() {
+  scribbles_on_names_ = true;
+  return *this;
+}
+
 DispatchHost& DispatchHost::Lacks(std::wstring_view member) {
   Declare(member).missing = true;
   return *this;
@@ -144,13 +149,17 @@ HRESULT DispatchHost::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, D
   if (!names || !names[0] || !ids) return E_POINTER;
   if (count != 1) return DISP_E_UNKNOWNNAME;
   ++name_lookups_;
-  return Resolve(names[0], ids);
+  const HRESULT found = Resolve(names[0], ids);
+  if (scribbles_on_names_ && names[0][0] != 0) names[0][0] = L'?';
+  return found;
 }
 
 HRESULT DispatchHost::GetDispID(BSTR name, DWORD, DISPID* id) {
   if (!name || !id) return E_POINTER;
   ++dispid_lookups_;
-  return Resolve(std::wstring_view(name, SysStringLen(name)), id);
+  const HRESULT found = Resolve(std::wstring_view(name, SysStringLen(name)), id);
+  if (scribbles_on_names_ && SysStringLen(name) != 0) name[0] = L'?';
+  return found;
 }
 
 HRESULT DispatchHost::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,

@@ -74,6 +74,9 @@ class DispatchHost final : public IDispatchEx, public ISupportErrorInfo {
   // Reads of the default member (DISPID_VALUE), as the platform's conversions
   // make them, answer a copy of `value`; anything else asked of it is refused.
   DispatchHost& Defaults(const VARIANT& value);
+  // Writes into every name it is asked for once it has read it, as a careless
+  // host might, though the text is not its own.
+  DispatchHost& ScribblesOnNames();
 
   // The name its log lines start with.
   const std::string& Name() const { return name_; }
@@ -144,6 +147,7 @@ class DispatchHost final : public IDispatchEx, public ISupportErrorInfo {
   HostOptions options_;
   std::vector<Member> members_;  // dispatch identifier = index + 1
   std::optional<Variant> default_;
+  bool scribbles_on_names_ = false;
   int dispid_lookups_ = 0;
   int name_lookups_ = 0;
   int invokes_ = 0;

@@ -163,27 +163,29 @@ inline BSTR HostObjectAdapter::NameText(std::u16string_view member) {
   // by its content. Either way the lent text must still read as the member:
   // a host that wrote into it gets a fresh copy rather than spoiling every
   // later lookup.
-  for (std::size_t slot = AddressSlot(member.data(), kNameSlotBits); name_slots_[slot] != 0;
+  for (std::size_t slot = AddressSlot(member.data(), kNameSlotBits); name_slots_[slot].used;
        slot = (slot + 1) % kNameSlots) {
-    const KeptName& kept = names_[name_slots_[slot] - 1];
-    if (kept.spelled_at == member.data() && kept.name.size() == member.size() &&
-        SameUnits(reinterpret_cast<const char16_t*>(kept.text.Get()), member)) {
-      return kept.text.Get();
+    const NameSlot& kept = name_slots_[slot];
+    if (kept.spelled_at == member.data() && kept.size == member.size() &&
+        SameUnits(reinterpret_cast<const char16_t*>(kept.text), member)) {
+      return kept.text;
     }
   }
   return NameTextByContent(member);
 }
 
 BSTR HostObjectAdapter::NameTextByContent(std::u16string_view member) {
-  const auto lent_reads = [member](const KeptName& kept) {
-    return SameUnits(reinterpret_cast<const char16_t*>(kept.text.Get()), member);
-  };
   for (std::size_t index = 0; index < names_.size(); ++index) {
     KeptName& kept = names_[index];
     if (kept.name != member) continue;
-    if (!lent_reads(kept)) kept.text = Bstr(member);
     kept.spelled_at = member.data();
-    IndexName(index);
+    if (SameUnits(reinterpret_cast<const char16_t*>(kept.text.Get()), member)) {
+      IndexName(index);
+    } else {
+      // Every slot lending the spoiled text goes with it.
+      kept.text = Bstr(member);
+      ReindexNames(names_.size());
+    }
     return kept.text.Get();
   }
   if (names_.size() == kKeptNames) return nullptr;
@@ -193,22 +195,24 @@ BSTR HostObjectAdapter::NameTextByContent(std::u16string_view member) {
 }
 
 void HostObjectAdapter::IndexName(std::size_t index) {
-  const auto place = [this](std::size_t kept) {
-    std::size_t slot = AddressSlot(names_[kept].spelled_at, kNameSlotBits);
-    while (name_slots_[slot] != 0) slot = (slot + 1) % kNameSlots;
-    name_slots_[slot] = static_cast<std::uint8_t>(kept + 1);
-    ++used_name_slots_;
-  };
   // Slots of names since spelled elsewhere are only found to differ; when
   // they pile up, the index starts again from where each name is now.
   if (used_name_slots_ == kNameSlotsUsedAtMost) {
-    name_slots_.fill(0);
-    used_name_slots_ = 0;
-    for (std::size_t kept = 0; kept < names_.size(); ++kept) {
-      if (kept != index) place(kept);
-    }
+    ReindexNames(index);
   }
-  place(index);
+  const KeptName& kept = names_[index];
+  std::size_t slot = AddressSlot(kept.spelled_at, kNameSlotBits);
+  while (name_slots_[slot].used) slot = (slot + 1) % kNameSlots;
+  name_slots_[slot] = NameSlot{kept.spelled_at, kept.text.Get(), kept.name.size(), true};
+  ++used_name_slots_;
+}
+
+void HostObjectAdapter::ReindexNames(std::size_t except) {
+  name_slots_.fill(NameSlot{});
+  used_name_slots_ = 0;
+  for (std::size_t kept = 0; kept < names_.size(); ++kept) {
+    if (kept != except) IndexName(kept);
+  }
 }
 
 inline std::optional<DISPID> HostObjectAdapter::Resolve(std::u16string_view member) {
@@ -228,8 +232,10 @@ inline std::optional<DISPID> HostObjectAdapter::Resolve(std::u16string_view memb
   return id;
 }
 
-std::optional<Failure> HostObjectAdapter::Call(DISPID id, WORD flags, DISPPARAMS& params,
-                                               Variant* result) {
+// Inline, as every access makes one: the call into it cost more than its own
+// bookkeeping.
+inline std::optional<Failure> HostObjectAdapter::Call(DISPID id, WORD flags,
+                                                      DISPPARAMS& params, Variant* result) {
   // An error object left by an earlier call must not describe this one. Only
   // a host that offers ISupportErrorInfo can have its failure described by
   // one, so only its calls pay for the clearing: a platform call before each

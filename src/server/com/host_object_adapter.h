@@ -61,7 +61,7 @@ class HostObjectAdapter final
   static constexpr std::size_t kNameSlotBits = 7;
   static constexpr std::size_t kNameSlots = std::size_t{1} << kNameSlotBits;
   static constexpr std::size_t kNameSlotsUsedAtMost = kNameSlots / 4 * 3;
-  static_assert(kKeptNames < kNameSlotsUsedAtMost && kKeptNames < UINT8_MAX);
+  static_assert(kKeptNames < kNameSlotsUsedAtMost);
 
   // The member's identifier, looked up now; a name the host lacks gives nothing.
   std::optional<DISPID> Resolve(std::u16string_view member);
@@ -72,6 +72,8 @@ class HostObjectAdapter final
   BSTR NameTextByContent(std::u16string_view member);
   // Files the kept name `index` under the address it was last spelled at.
   void IndexName(std::size_t index);
+  // Files every kept name again, from where each was last spelled.
+  void ReindexNames(std::size_t except);
   // Calls `member` as a method or property read, its answer left in `answer`:
   // the failure when it failed, else nothing. The arguments come as their
   // two halves: a copy of the span reads the caller's halves as one, which
@@ -97,8 +99,15 @@ class HostObjectAdapter final
     Bstr text;
   };
   std::vector<KeptName> names_;
-  // Index into names_ plus one by the address a name was spelled at; 0 is free.
-  std::array<std::uint8_t, kNameSlots> name_slots_{};
+  // The kept names by the address each was spelled at, with what a lookup
+  // compares and lends copied in, so that finding one reads its slot alone.
+  struct NameSlot {
+    const char16_t* spelled_at = nullptr;
+    BSTR text = nullptr;  // the kept name's own, lent
+    std::size_t size = 0;
+    bool used = false;
+  };
+  std::array<NameSlot, kNameSlots> name_slots_{};
   std::size_t used_name_slots_ = 0;
   // The failure this host reported last, handed out again while it reads the same.
   std::optional<Failure> last_failure_;

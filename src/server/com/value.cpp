@@ -158,23 +158,9 @@ HostValue ToHostValue(const VARIANT& value) {
   return Plain(value);
 }
 
-HostValue TakeHostValue(Variant& answer) {
-  const VARIANT& value = answer.Get();
-  if (V_VT(&value) != VT_BSTR || !V_BSTR(&value)) return ToHostValue(value);
-  VARIANT detached = answer.Detach();
-  const BSTR text = V_BSTR(&detached);
-  return HostValue::Held(HeldText(ViewOf(text), text, &ReleaseBstr));
-}
-
 void ReleaseBstr(void* storage) noexcept { SysFreeString(static_cast<BSTR>(storage)); }
 
-Variant ToVariant(const HostValue& value) {
-  Variant result;
-  PutVariant(value, result.Put());
-  return result;
-}
-
-void PutVariant(const HostValue& value, VARIANT* out) {
+void PutVariantOfAnyKind(const HostValue& value, VARIANT* out) {
   if (value.HasOpaque()) {
     const auto* payload = dynamic_cast<const VariantPayload*>(value.AsOpaque().get());
     // A value some other binding carries has no automation form.

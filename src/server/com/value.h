@@ -34,11 +34,6 @@ HRESULT CheckValue(const VARIANT& value) noexcept;
 // A value CheckValue refuses raises a Failure saying why.
 HostValue ToHostValue(const VARIANT& value);
 
-// The same for an answer of ours, which it empties: text stays in the
-// answer's BSTR, now owned by the value, so that an answer passed on to the
-// next call unread is copied neither way.
-HostValue TakeHostValue(Variant& answer);
-
 // Lets go of a BSTR TakeHostValue left in a value.
 void ReleaseBstr(void* storage) noexcept;
 
@@ -51,12 +46,64 @@ inline BSTR LendableBstr(const HostValue& value) noexcept {
   return static_cast<BSTR>(held->Storage());
 }
 
-// The VARIANT for a host value. Text by reference gives plain text here; calls
-// that pass it by reference build the reference themselves.
-Variant ToVariant(const HostValue& value);
-// The same, written into `out`, which holds nothing to free; on failure it
-// still holds nothing to free.
-void PutVariant(const HostValue& value, VARIANT* out);
+// ToHostValue for an answer of ours, which it empties: text stays in the
+// answer's BSTR, now owned by the value, so that an answer passed on to the
+// next call unread is copied neither way. The kinds hosts answer nearly
+// always are made here, inline: every read of every host makes one, and the
+// calls down to the general conversion cost a tenth of a capture's overhead.
+inline HostValue TakeHostValue(Variant& answer) {
+  const VARIANT& value = answer.Get();
+  switch (V_VT(&value)) {
+    case VT_EMPTY: return HostValue();
+    case VT_I2: return HostValue::I2(V_I2(&value));
+    case VT_I4: return HostValue::I4(V_I4(&value));
+    case VT_BSTR:
+      if (const BSTR text = V_BSTR(&value)) {
+        answer.Detach();
+        return HostValue::Held(HeldText(ViewOf(text), text, &ReleaseBstr));
+      }
+      break;
+    default: break;
+  }
+  return ToHostValue(value);
+}
+
+// The VARIANT for a host value, written into `out`, which holds nothing to
+// free; on failure it still holds nothing to free. Text by reference gives
+// plain text here; calls that pass it by reference build the reference
+// themselves.
+void PutVariantOfAnyKind(const HostValue& value, VARIANT* out);
+
+// PutVariantOfAnyKind with the kinds the component passes nearly always made
+// inline, for the same reason as TakeHostValue.
+inline void PutVariant(const HostValue& value, VARIANT* out) {
+  switch (value.GetKind()) {
+    case Kind::kEmpty:
+      V_VT(out) = VT_EMPTY;
+      return;
+    case Kind::kI2:
+      V_I2(out) = static_cast<SHORT>(value.AsInteger());
+      V_VT(out) = VT_I2;
+      return;
+    case Kind::kI4:
+      V_I4(out) = static_cast<LONG>(value.AsInteger());
+      V_VT(out) = VT_I4;
+      return;
+    case Kind::kText:
+      V_BSTR(out) = Bstr(value.AsText()).Detach();
+      V_VT(out) = VT_BSTR;
+      return;
+    default:
+      PutVariantOfAnyKind(value, out);
+  }
+}
+
+// The same, as a VARIANT of its own.
+inline Variant ToVariant(const HostValue& value) {
+  Variant result;
+  PutVariant(value, result.Put());
+  return result;
+}
 
 // The host object behind an IDispatch: the original host when the IDispatch is
 // one we offered, an adapter otherwise, empty for null.
