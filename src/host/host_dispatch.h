@@ -89,6 +89,11 @@ class HostObject {
 
  private:
   [[noreturn]] static void RaiseNotSet();
+  // The accesses above for an object that does not hold itself: each with a
+  // count taken for the call.
+  HostValue InvokeCounted(std::u16string_view member, std::span<const HostValue> args) const;
+  Outcome<HostValue> TryInvokeCounted(std::u16string_view member) const;
+  void PutCounted(std::u16string_view member, const HostValue& value) const;
 
   Ref<HostDispatch> ref_;
 };

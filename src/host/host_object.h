@@ -26,27 +26,27 @@ HostValue HostObject::Invoke(std::u16string_view member, Args&&... args) const {
 // The accesses every step makes by the dozen: defined here so that the call
 // reaches the host's own Invoke or Put with nothing in between. Each holds a
 // count for the call, as the host may drop the reference we were called
-// through, unless the object holds one on itself.
+// through, unless the object holds one on itself. Counting is left to
+// functions of its own: held here, the member and arguments had to be kept
+// across the count, which cost every access, counted or not, saves of
+// registers the callee must keep.
 inline HostValue HostObject::InvokeArgs(std::u16string_view member,
                                         std::span<const HostValue> args) const {
   if (!ref_) RaiseNotSet();
   if (ref_->HoldsItselfDuringCalls()) return ref_->Invoke(member, args);
-  const Ref<HostDispatch> keep = ref_;
-  return keep->Invoke(member, args);
+  return InvokeCounted(member, args);
 }
 
 inline Outcome<HostValue> HostObject::TryInvoke(std::u16string_view member) const {
   if (!ref_) return ObjectNotSetFailure();
   if (ref_->HoldsItselfDuringCalls()) return ref_->TryInvoke(member, {});
-  const Ref<HostDispatch> keep = ref_;
-  return keep->TryInvoke(member, {});
+  return TryInvokeCounted(member);
 }
 
 inline void HostObject::Put(std::u16string_view member, const HostValue& value) const {
   if (!ref_) RaiseNotSet();
   if (ref_->HoldsItselfDuringCalls()) return ref_->Put(member, value);
-  const Ref<HostDispatch> keep = ref_;
-  keep->Put(member, value);
+  PutCounted(member, value);
 }
 
 inline HostValue HostObject::Invoke(std::u16string_view member,
