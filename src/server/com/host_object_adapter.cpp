@@ -268,10 +268,10 @@ inline std::optional<Failure> HostObjectAdapter::Call(DISPID id, WORD flags,
 
 // Each entry below holds a count on the adapter for the call: the host may
 // drop the reference we were called through, whatever it does to the
-// component.
-inline std::optional<Failure> HostObjectAdapter::CallMember(std::u16string_view member,
-                                                            const HostValue* args,
-                                                            std::size_t count, Variant& answer) {
+// component. Made part of each entry, as a call of its own into it cost about
+// a hundredth of a capture.
+[[gnu::always_inline]] inline std::optional<Failure> HostObjectAdapter::CallMember(
+    std::u16string_view member, const HostValue* args, std::size_t count, Variant& answer) {
   const std::optional<DISPID> id = Resolve(member);
   if (!id) return MemberMissingFailure();
   if (count == 0) {
