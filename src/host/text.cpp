@@ -1,12 +1,14 @@
 #include "host/text.h"
 
+#include <cstdint>
+
 #include "host/failure.h"
 
 namespace clasp {
 namespace {
 
 constexpr char16_t kSpace = u' ';
-constexpr std::uint64_t kRadix = 10;
+constexpr std::uint32_t kRadix = 10;
 
 }  // namespace
 
@@ -14,10 +16,18 @@ DecimalDigits::DecimalDigits(std::int64_t number) noexcept : begin_(kCapacity) {
   // Work on the magnitude as unsigned so the most negative value survives.
   std::uint64_t magnitude = number < 0 ? 0 - static_cast<std::uint64_t>(number)
                                        : static_cast<std::uint64_t>(number);
-  do {
+  while (magnitude > UINT32_MAX) {
     buffer_[--begin_] = static_cast<char16_t>(u'0' + magnitude % kRadix);
     magnitude /= kRadix;
-  } while (magnitude != 0);
+  }
+  // The rest in 32 bits: a 32-bit build divides 64 bits through a call into
+  // its runtime, a digit at a time, which cost more than the rest of a
+  // capture's text work. Device results and screen numbers all fit.
+  auto rest = static_cast<std::uint32_t>(magnitude);
+  do {
+    buffer_[--begin_] = static_cast<char16_t>(u'0' + rest % kRadix);
+    rest /= kRadix;
+  } while (rest != 0);
   if (number < 0) buffer_[--begin_] = u'-';
 }
 

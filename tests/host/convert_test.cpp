@@ -4,6 +4,7 @@
 
 #include <iterator>
 #include <limits>
+#include <utility>
 #include <memory>
 #include <optional>
 
@@ -511,7 +512,17 @@ TEST(Utf, RoundTripsChineseAndReplacesBrokenInput) {
   EXPECT_EQ(Utf8(std::u16string(u"\xd83d")), "\xef\xbf\xbd");
   // The view ends after the high surrogate: what follows in memory is not its pair.
   EXPECT_EQ(Utf8(std::u16string_view(u"\xd83d\xde00", 1)), "\xef\xbf\xbd");
-  EXPECT_EQ(DecimalText(std::numeric_limits<std::int64_t>::min()), u"-9223372036854775808");
+  // Digits are made in 64 bits down to 32, then in 32: both sides of the seam.
+  const std::pair<std::int64_t, std::u16string_view> decimals[] = {
+      {std::numeric_limits<std::int64_t>::min(), u"-9223372036854775808"},
+      {std::numeric_limits<std::int64_t>::max(), u"9223372036854775807"},
+      {4294967295, u"4294967295"},
+      {4294967296, u"4294967296"},
+      {-4294967296, u"-4294967296"},
+      {10000000000, u"10000000000"},
+      {0, u"0"},
+  };
+  for (const auto& [number, text] : decimals) EXPECT_EQ(DecimalText(number), text) << number;
 }
 
 }  // namespace
