@@ -7,7 +7,6 @@
 #include <span>
 #include <string>
 #include <string_view>
-#include <type_traits>
 #include <utility>
 #include <variant>
 
@@ -229,19 +228,24 @@ class HostValue {
   HostValue(Kind kind, std::in_place_type_t<T> type, From&&... from)
       : kind_(kind), data_(type, std::forward<From>(from)...) {}
   // Text not the value's own becomes its own; every other payload is copied.
+  // Tested a kind at a time, numbers first: hosts copy what they answer, and
+  // a visit through every kind cost a tenth of a native capture.
   static Data CopyOf(const HostValue& value) {
-    return std::visit(
-        [&value](const auto& payload) -> Data {
-          using Payload = std::decay_t<decltype(payload)>;
-          if constexpr (std::is_same_v<Payload, std::u16string*> ||
-                        std::is_same_v<Payload, const std::u16string*> ||
-                        std::is_same_v<Payload, HeldText>) {
-            return Data(std::in_place_type<std::u16string>, value.AsText());
-          } else {
-            return Data(std::in_place_type<Payload>, payload);
-          }
-        },
-        value.data_);
+    const Data& data = value.data_;
+    if (const auto* integer = std::get_if<std::int64_t>(&data)) return Data(*integer);
+    if (const auto* own = std::get_if<std::u16string>(&data)) {
+      return Data(std::in_place_type<std::u16string>, *own);
+    }
+    if (value.kind_ == Kind::kText) {
+      return Data(std::in_place_type<std::u16string>, value.AsText());
+    }
+    if (const auto* real = std::get_if<double>(&data)) return Data(*real);
+    if (const auto* object = std::get_if<HostObject>(&data)) return Data(*object);
+    if (const auto* decimal = std::get_if<Decimal>(&data)) return Data(*decimal);
+    if (const auto* opaque = std::get_if<std::shared_ptr<const OpaqueValue>>(&data)) {
+      return Data(*opaque);
+    }
+    return Data();
   }
   static bool IsIntegerKind(Kind kind) noexcept;
   static bool IsOpaqueKind(Kind kind) noexcept;
