@@ -26,10 +26,10 @@ HostValue HostObject::Invoke(std::u16string_view member, Args&&... args) const {
 // The accesses every step makes by the dozen: defined here so that the call
 // reaches the host's own Invoke or Put with nothing in between. Each holds a
 // count for the call, as the host may drop the reference we were called
-// through, unless the object holds one on itself. Counting is left to
-// functions of its own: held here, the member and arguments had to be kept
-// across the count, which cost every access, counted or not, saves of
-// registers the callee must keep.
+// through, unless the object holds one on itself. Taking that count is left
+// to functions of its own: taken here, the member and arguments had to live
+// across it, and every access, counted or not, paid to save and restore the
+// registers that held them.
 inline HostValue HostObject::InvokeArgs(std::u16string_view member,
                                         std::span<const HostValue> args) const {
   if (!ref_) RaiseNotSet();
