@@ -202,7 +202,7 @@ Expected<std::u16string> ExpectedText(const HostValue& value) {
     case Kind::kNull:
       return Result::Fails(kInvalidUseOfNull);
     case Kind::kText:
-      return Result::Value(value.AsText());
+      return Result::Value(std::u16string(value.AsText()));
     case Kind::kBool:
       return Result::Value(value.AsInteger() != 0 ? u"True" : u"False");
     case Kind::kDate: {
