@@ -189,7 +189,7 @@ BSTR HostObjectAdapter::NameTextByContent(std::u16string_view member) {
     } else {
       // Every slot lending the spoiled text goes with it.
       kept.text = Bstr(member);
-      ReindexNames(names_.size());
+      ReindexNames();
     }
     return kept.text.Get();
   }
@@ -201,10 +201,9 @@ BSTR HostObjectAdapter::NameTextByContent(std::u16string_view member) {
 
 void HostObjectAdapter::IndexName(std::size_t index) {
   // Slots of names since spelled elsewhere are only found to differ; when
-  // they pile up, the index starts again from where each name is now.
-  if (used_name_slots_ == kNameSlotsUsedAtMost) {
-    ReindexNames(index);
-  }
+  // they pile up, the index starts again from where each name is now, this
+  // one's included.
+  if (used_name_slots_ == kNameSlotsUsedAtMost) return ReindexNames();
   const KeptName& kept = names_[index];
   std::size_t slot = AddressSlot(kept.spelled_at, kNameSlotBits);
   while (name_slots_[slot].used) slot = (slot + 1) % kNameSlots;
@@ -212,12 +211,11 @@ void HostObjectAdapter::IndexName(std::size_t index) {
   ++used_name_slots_;
 }
 
-void HostObjectAdapter::ReindexNames(std::size_t except) {
+void HostObjectAdapter::ReindexNames() {
   name_slots_.fill(NameSlot{});
   used_name_slots_ = 0;
-  for (std::size_t kept = 0; kept < names_.size(); ++kept) {
-    if (kept != except) IndexName(kept);
-  }
+  // Fewer names are kept than fill the index: none of these starts it again.
+  for (std::size_t kept = 0; kept < names_.size(); ++kept) IndexName(kept);
 }
 
 inline std::optional<DISPID> HostObjectAdapter::Resolve(std::u16string_view member) {

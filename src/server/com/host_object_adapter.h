@@ -73,7 +73,7 @@ class HostObjectAdapter final
   // Files the kept name `index` under the address it was last spelled at.
   void IndexName(std::size_t index);
   // Files every kept name again, from where each was last spelled.
-  void ReindexNames(std::size_t except);
+  void ReindexNames();
   // Calls `member` as a method or property read, its answer left in `answer`:
   // the failure when it failed, else nothing. The arguments come as their
   // two halves: a copy of the span reads the caller's halves as one, which
