@@ -6,8 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <string>
+#include <vector>
 
 #include "component/holdfast.h"
+#include "host/convert.h"
 #include "server.h"
 #include "server/com/value.h"
 #include "support/recording_host.h"
@@ -114,6 +117,27 @@ TEST(ComAdapters, OfferedHostFailureNamesTheComponentAsSource) {
                        info.Put()),
             DISP_E_EXCEPTION);
   EXPECT_EQ(TextOf(info.Get().bstrSource), u"Clasp.Holdfast");
+}
+
+// More names than an adapter keeps, each round spelling them in texts of its
+// own, at addresses no earlier round used: the index of names fills and is
+// filed again, and every name still reaches its own member.
+TEST(ComAdapters, NamesSpelledAnywhereReachTheirMembers) {
+  constexpr int kNames = 80;
+  constexpr int kRounds = 3;
+  const auto host = DispatchHost::Create("Many", {.binding = Binding::kScriptLike});
+  std::vector<std::u16string> spellings;
+  for (int round = 0; round < kRounds; ++round) {
+    for (int i = 0; i < kNames; ++i) {
+      const std::wstring name = L"Member" + std::to_wstring(i);
+      if (round == 0) host->Returns(name, MakeI4(i).Get());
+      spellings.emplace_back(name.begin(), name.end());
+    }
+  }
+  const HostObject object = HostOfDispatch(host.Get());
+  for (std::size_t at = 0; at < spellings.size(); ++at) {
+    EXPECT_EQ(ToInt32(object.Invoke(spellings[at])), static_cast<int>(at % kNames)) << at;
+  }
 }
 
 }  // namespace
