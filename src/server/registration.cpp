@@ -3,7 +3,8 @@
 // the same table, so a package install and regsvr32 leave the same registry.
 // The other bitness may be registered beside this one: what the table marks
 // shared goes only with the last bitness registered, and this bitness never
-// deletes what the other still needs (nor does a failed registration).
+// deletes what the other still needs. A failed registration puts back what it
+// changed and touches nothing else.
 #include <windows.h>
 
 #include <algorithm>
@@ -160,6 +161,98 @@ bool OtherBitnessRegistered() {
   return false;
 }
 
+// Whether `key` exists in this view.
+bool KeyExists(const std::u16string& key) { return static_cast<bool>(OpenedKey(key)); }
+
+// Whether `key` holds neither values nor subkeys (false when it cannot be read).
+bool KeyEmpty(const std::u16string& key) {
+  const OpenedKey opened(key);
+  DWORD subkeys = 0;
+  DWORD values = 0;
+  return opened &&
+         RegQueryInfoKeyW(opened.Get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr,
+                          &values, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS &&
+         subkeys == 0 && values == 0;
+}
+
+// What one registration attempt changed, so that a failed attempt puts back
+// exactly that and nothing more: a registration that is already there (of
+// this copy, of another copy, of the other bitness) must survive a copy that
+// fails to register. Each value is noted as it was before it is written: put
+// back with its old data, or removed when it was not there; a key the write
+// created is removed again once that leaves it empty.
+class Undo {
+ public:
+  // Notes value `name` of `key` as it is now; raises when it cannot be read.
+  void Note(const std::u16string& key, const std::u16string& name) {
+    Previous previous;
+    previous.key = key;
+    previous.name = name;
+    // The highest key of the path that is not there yet: the write creates
+    // it and every key below it.
+    for (std::size_t at = key.find(u'\\'); ; at = key.find(u'\\', at + 1)) {
+      const std::u16string prefix = key.substr(0, at);
+      if (!KeyExists(prefix)) {
+        previous.created_from = prefix;
+        break;
+      }
+      if (at == std::u16string::npos) break;
+    }
+    if (previous.created_from.empty()) {
+      const OpenedKey opened(key);
+      const LPCWSTR value = name.empty() ? nullptr : WideOf(name);
+      DWORD bytes = 0;
+      LSTATUS status = RegQueryValueExW(opened.Get(), value, nullptr, nullptr, nullptr, &bytes);
+      if (status == ERROR_SUCCESS) {
+        previous.data.resize(bytes);
+        status = RegQueryValueExW(opened.Get(), value, nullptr, &previous.type,
+                                  previous.data.data(), &bytes);
+        previous.data.resize(bytes);
+        previous.existed = true;
+      }
+      if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) {
+        Check(HRESULT_FROM_WIN32(status));
+      }
+    }
+    changes_.push_back(std::move(previous));
+  }
+
+  // Puts back every noted value, the last written first.
+  void Apply() noexcept {
+    for (auto change = changes_.rbegin(); change != changes_.rend(); ++change) {
+      const LPCWSTR value = change->name.empty() ? nullptr : WideOf(change->name);
+      if (change->existed) {
+        HKEY key = nullptr;
+        if (RegOpenKeyExW(HKEY_CLASSES_ROOT, WideOf(change->key), 0, KEY_SET_VALUE, &key) ==
+            ERROR_SUCCESS) {
+          RegSetValueExW(key, value, 0, change->type, change->data.data(),
+                         static_cast<DWORD>(change->data.size()));
+          RegCloseKey(key);
+        }
+        continue;
+      }
+      RegDeleteKeyValueW(HKEY_CLASSES_ROOT, WideOf(change->key), value);
+      if (change->created_from.empty()) continue;
+      for (std::u16string key = change->key; KeyEmpty(key); key = ParentOf(key)) {
+        RegDeleteKeyW(HKEY_CLASSES_ROOT, WideOf(key));
+        if (key == change->created_from) break;
+      }
+    }
+    changes_.clear();
+  }
+
+ private:
+  struct Previous {
+    std::u16string key;
+    std::u16string name;
+    std::u16string created_from;  // the highest key the write created; empty if none
+    bool existed = false;
+    DWORD type = REG_NONE;
+    std::vector<BYTE> data;
+  };
+  std::vector<Previous> changes_;
+};
+
 // This bitness's values always; the shared ones only when no other bitness's
 // registration remains to need them.
 void Unregister() {
@@ -173,33 +266,33 @@ void Unregister() {
   }
 }
 
-void Register() {
+// Writes the table, each value noted in `undo` first. The keys earlier builds
+// wrote and this one retires go only once every value is written: a failed
+// attempt leaves them as they were, too.
+void Register(Undo& undo) {
   const std::u16string path = ModulePath();
   // A module whose type library does not load must not be registered at all.
   LoadOwnTypeLibrary();
-  for (const std::u16string& key : reg::RetiredKeys()) DeleteTree(key);
   for (const reg::Entry& entry : reg::Entries(kPlatform)) {
     const bool is_path = entry.source == reg::Source::kModulePath;
+    undo.Note(entry.key, entry.name);
     RegistryKey(entry.key).Set(entry.name, is_path ? path : entry.text);
   }
+  for (const std::u16string& key : reg::RetiredKeys()) DeleteTree(key);
 }
 
 }  // namespace
 }  // namespace clasp
 
 STDAPI DllRegisterServer() {
+  clasp::Undo undo;
   try {
-    clasp::Register();
+    clasp::Register(undo);
     return S_OK;
   } catch (...) {
     const HRESULT result = clasp::ToHresult();
-    // Leave nothing half registered behind, by the rule of unregistration:
-    // this bitness's values, and the shared ones only when no other
-    // bitness's registration needs them.
-    try {
-      clasp::Unregister();
-    } catch (...) {
-    }
+    // Nothing half registered, and nothing that was there before taken away.
+    undo.Apply();
     return result;
   }
 }

@@ -163,9 +163,9 @@ TEST_F(Registration, UnregisterRemovesExactlyWhatWasRegistered) {
 
 // The other bitness's registration beside ours: its class in its own registry
 // view, or its type library path below the version key both views share.
-// Removing ours, by unregistration or by a failed registration's rollback,
-// must leave the ProgID and the version key to it; with the other one gone
-// too, nothing of ours is left.
+// Removing ours must leave the ProgID and the version key to it; with the
+// other one gone too, nothing of ours is left. A failed registration removes
+// nothing: what was registered before it is registered after it.
 TEST_F(Registration, KeepsWhatTheOtherBitnessStillNeeds) {
   const bool win64 = sizeof(void*) == 8;
   BOOL wow64 = FALSE;
@@ -204,44 +204,103 @@ TEST_F(Registration, KeepsWhatTheOtherBitnessStillNeeds) {
     bool other_server;  // the other view's class is registered
     bool other_path;    // the other platform's type library path is registered
     bool failed_registration;
+    bool registered_before;  // ours was registered when it was removed or failed
     bool shared_stays;
   } cases[] = {
-      {"unregister, other class and path", true, true, false, true},
-      {"unregister, other class alone", true, false, false, true},
-      {"unregister, other path alone", false, true, false, true},
-      {"unregister, no other", false, false, false, false},
-      {"rollback, other class alone", true, false, true, true},
-      {"rollback, other path alone", false, true, true, true},
-      {"rollback, no other", false, false, true, false},
+      {"unregister, other class and path", true, true, false, true, true},
+      {"unregister, other class alone", true, false, false, true, true},
+      {"unregister, other path alone", false, true, false, true, true},
+      {"unregister, no other", false, false, false, true, false},
+      {"failed over ours, other class alone", true, false, true, true, true},
+      {"failed over ours, other path alone", false, true, true, true, true},
+      {"failed over ours, no other", false, false, true, true, true},
+      {"failed over nothing, no other", false, false, true, false, false},
   };
   for (const auto& row : cases) {
     SCOPED_TRACE(row.name);
     // Without a second view, "the other view's class" is our own.
     if (row.other_server && !two_views) continue;
     ASSERT_EQ(Server::Get().register_server(), S_OK);
+    if (!row.registered_before) {
+      ASSERT_EQ(Server::Get().unregister_server(), S_OK);
+    }
     if (row.other_server) set_other(other_server, other_view);
     if (row.other_path) set_other(other_path, 0);
+    const std::optional<std::wstring> server_before = Value(kClassKey + L"\\InprocServer32");
     if (row.failed_registration) {
       break_registration();
       EXPECT_NE(Server::Get().register_server(), S_OK);
     } else {
       EXPECT_EQ(Server::Get().unregister_server(), S_OK);
     }
-    // Ours is gone either way; the other's is untouched.
-    for (const std::wstring& key : {kClassKey, own_path, kInterfaceKeys[0], kInterfaceKeys[1],
-                                    kInterfaceKeys[2]}) {
+    // Unregistered, ours is gone; after a failed attempt, ours is as it was.
+    const bool ours_stays = row.failed_registration && row.registered_before;
+    EXPECT_EQ(Value(kClassKey + L"\\InprocServer32"), ours_stays ? server_before : std::nullopt);
+    for (const std::wstring& key : {kClassKey, own_path, kInterfaceKeys[0], kInterfaceKeys[1]}) {
       SCOPED_TRACE(::testing::Message() << key);
-      EXPECT_FALSE(KeyExists(key));
+      EXPECT_EQ(KeyExists(key), ours_stays);
     }
+    EXPECT_EQ(KeyExists(kInterfaceKeys[2]), row.failed_registration);  // the test's volatile key
     EXPECT_EQ(KeyExists(other_path), row.other_path);
     EXPECT_EQ(Value(std::wstring(kProgId) + L"\\CLSID").has_value(), row.shared_stays);
     EXPECT_EQ(Value(kLibraryKey + L"\\1.2").has_value(), row.shared_stays);
     EXPECT_EQ(KeyExists(kLibraryKey), row.shared_stays);
+    RegDeleteTreeW(HKEY_CLASSES_ROOT, kInterfaceKeys[2].c_str());
     clear_other();
     EXPECT_EQ(Server::Get().unregister_server(), S_OK);
     EXPECT_FALSE(KeyExists(std::wstring(kProgId)));
     EXPECT_FALSE(KeyExists(kLibraryKey));
   }
+}
+
+// A copy of the DLL elsewhere whose type library is damaged fails to register
+// with the platform's answer, and the registration already there, alone or
+// beside the other bitness's, keeps working.
+TEST_F(Registration, ADamagedCopyLeavesTheWorkingRegistration) {
+  wchar_t folder[MAX_PATH];
+  ASSERT_NE(GetTempPathW(MAX_PATH, folder), 0u);
+  const std::wstring copy = std::wstring(folder) + L"damaged_copy\\Holdfast.dll";
+  CreateDirectoryW((std::wstring(folder) + L"damaged_copy").c_str(), nullptr);
+  ASSERT_TRUE(CopyFileW(Server::Get().path.c_str(), copy.c_str(), FALSE));
+  {
+    // Every type library signature in the file spoilt.
+    const HANDLE file = CreateFileW(copy.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                    OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    std::string bytes(GetFileSize(file, nullptr), '\0');
+    DWORD done = 0;
+    ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr);
+    int spoilt = 0;
+    for (std::size_t at = bytes.find("MSFT"); at != std::string::npos;
+         at = bytes.find("MSFT", at + 1), ++spoilt) {
+      bytes[at] = 'X';
+    }
+    EXPECT_GT(spoilt, 0);
+    SetFilePointer(file, 0, nullptr, FILE_BEGIN);
+    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr);
+    CloseHandle(file);
+  }
+  const HMODULE damaged = LoadLibraryW(copy.c_str());
+  ASSERT_NE(damaged, nullptr);
+  const auto register_damaged =
+      reinterpret_cast<HRESULT(__stdcall*)()>(GetProcAddress(damaged, "DllRegisterServer"));
+  ASSERT_NE(register_damaged, nullptr);
+  const std::wstring other_path = kLibraryKey + L"\\1.2\\409\\" +
+                                  (sizeof(void*) == 8 ? L"win32" : L"win64");
+  for (const bool beside_other : {false, true}) {
+    SCOPED_TRACE(beside_other ? "beside the other bitness" : "alone");
+    ASSERT_EQ(Server::Get().register_server(), S_OK);
+    if (beside_other) CreateKey(other_path);
+    const std::optional<std::wstring> server = Value(kClassKey + L"\\InprocServer32");
+    EXPECT_EQ(register_damaged(), static_cast<HRESULT>(0x80029C4A));
+    EXPECT_EQ(Value(kClassKey + L"\\InprocServer32"), server);
+    EXPECT_TRUE(Value(std::wstring(kProgId) + L"\\CLSID").has_value());
+    const ComPtr<IDispatch> component = CreateByProgId();
+    EXPECT_TRUE(component);
+    RegDeleteKeyW(HKEY_CLASSES_ROOT, other_path.c_str());
+  }
+  FreeLibrary(damaged);
+  DeleteFileW(copy.c_str());
 }
 
 }  // namespace
