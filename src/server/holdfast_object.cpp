@@ -81,6 +81,66 @@ HRESULT CheckRequest(WORD flags, const DISPPARAMS* params) noexcept {
   return S_OK;
 }
 
+// Stands in for the component while the type library's dispatcher shapes the
+// failure of a member that was served without it: every member answers that
+// failure again, with its error object put back on the thread, and runs
+// nothing. The failure lives here, for this one call, and not on the
+// component: a call that reaches the component meanwhile (a host's AddRef,
+// run by the dispatcher as it copies an object argument, say) is served and
+// answered as any other.
+class FailedMember final : public _Holdfast {
+ public:
+  FailedMember(HRESULT failure, ComPtr<IErrorInfo> error) noexcept
+      : failure_(failure), error_(std::move(error)) {}
+  FailedMember(const FailedMember&) = delete;
+  FailedMember& operator=(const FailedMember&) = delete;
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) noexcept override {
+    if (!out) return E_POINTER;
+    if (iid == __uuidof(IUnknown) || iid == __uuidof(IDispatch) || IsHoldfastInterface(iid)) {
+      *out = static_cast<_Holdfast*>(this);
+      return S_OK;
+    }
+    *out = nullptr;
+    return E_NOINTERFACE;
+  }
+  // Lives on the stack of the one Invoke it serves.
+  ULONG STDMETHODCALLTYPE AddRef() noexcept override { return 1; }
+  ULONG STDMETHODCALLTYPE Release() noexcept override { return 1; }
+  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) noexcept override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) noexcept override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID,
+                                          DISPID*) noexcept override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*,
+                                   EXCEPINFO*, UINT*) noexcept override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE putref_StepDisp(IDispatch*) noexcept override { return Again(); }
+  HRESULT STDMETHODCALLTYPE putref_StepMks(IDispatch*) noexcept override { return Again(); }
+  HRESULT STDMETHODCALLTYPE putref_StepRunModul(IDispatch*) noexcept override { return Again(); }
+  HRESULT STDMETHODCALLTYPE putref_StepTrac(IDispatch*) noexcept override { return Again(); }
+  HRESULT STDMETHODCALLTYPE putref_StepJour(IDispatch*) noexcept override { return Again(); }
+  HRESULT STDMETHODCALLTYPE Cols(LONG*) noexcept override { return Again(); }
+  HRESULT STDMETHODCALLTYPE put_DisapleVal01(VARIANT) noexcept override { return Again(); }
+  HRESULT STDMETHODCALLTYPE put_DisapleVal02(VARIANT) noexcept override { return Again(); }
+  HRESULT STDMETHODCALLTYPE put_DisapleVal03(VARIANT) noexcept override { return Again(); }
+  HRESULT STDMETHODCALLTYPE put_DisapleVal04(VARIANT) noexcept override { return Again(); }
+  HRESULT STDMETHODCALLTYPE put_ScreenNo(BSTR) noexcept override { return Again(); }
+
+ private:
+  HRESULT Again() noexcept {
+    SetErrorInfo(0, error_.Get());
+    return failure_;
+  }
+
+  HRESULT failure_;
+  ComPtr<IErrorInfo> error_;
+};
+
 class HoldfastObject final
     : public ComObject<HoldfastObject, _Holdfast, ISupportErrorInfo> {
  public:
@@ -173,10 +233,6 @@ class HoldfastObject final
   // HRESULT with an error object for the caller.
   template <class Body>
   HRESULT Member(Body&& body) noexcept {
-    // The dispatcher calling back for a member served directly that already
-    // failed: the same failure again, its error object still on the thread,
-    // and the member not run a second time.
-    if (FAILED(replayed_)) return std::exchange(replayed_, S_OK);
     const ComPtr<HoldfastObject> keep_alive(this);
     return Run(body);
   }
@@ -232,10 +288,13 @@ class HoldfastObject final
     return std::nullopt;
   }
 
-  // What the last failing member returned, for Invoke's EXCEPINFO.
+  // A failure served without the dispatcher, shaped by it for this call alone.
+  HRESULT AnswerFailure(HRESULT failure, DISPID id, WORD flags, DISPPARAMS* params,
+                        VARIANT* result, EXCEPINFO* excep_info, UINT* argument_error);
+
+  // What the last failing member returned, for Invoke's EXCEPINFO; each Invoke
+  // keeps the one of any call nested inside it from its own.
   HRESULT last_failure_ = S_OK;
-  // A failure of a member served directly, that the dispatcher is to report.
-  HRESULT replayed_ = S_OK;
   Ref<Holdfast> core_;
 };
 
@@ -245,12 +304,12 @@ HRESULT HoldfastObject::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARA
   if (iid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
   if (const HRESULT bad = CheckRequest(flags, params); FAILED(bad)) return bad;
   const ComPtr<HoldfastObject> keep_alive(this);
-  return Guarded([&] {
+  const HRESULT enclosing_failure = std::exchange(last_failure_, S_OK);
+  const HRESULT outcome = Guarded([&] {
     // Loaded before any call is served, so that a call fails alike whichever
     // way it is served; fetched (and counted) only for the dispatcher.
     RequireHoldfastTypeInfo();
     SetErrorInfo(0, nullptr);
-    last_failure_ = S_OK;
     if (IsPlainColsCall(id, flags, *params)) {
       LONG answer = 0;
       // Cols' own body: this call already holds a count, and nothing can be
@@ -266,25 +325,44 @@ HRESULT HoldfastObject::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARA
         return called;
       }
       // A failure is rare and its answer is the dispatcher's to shape
-      // (EXCEPINFO from our error object): it calls Cols again, which replays it.
-      replayed_ = called;
-    } else if (const std::optional<HRESULT> put = ServePlainPut(id, flags, *params)) {
+      // (EXCEPINFO from our error object).
+      return AnswerFailure(called, id, flags, params, result, excep_info, argument_error);
+    }
+    if (const std::optional<HRESULT> put = ServePlainPut(id, flags, *params)) {
       // A put's result is left as the caller passed it, as the dispatcher leaves it.
       if (SUCCEEDED(*put)) return *put;
-      replayed_ = *put;  // the same again: the dispatcher shapes the failure
+      return AnswerFailure(*put, id, flags, params, result, excep_info, argument_error);
     }
-    const HRESULT outcome = HoldfastTypeInfo()->Invoke(static_cast<_Holdfast*>(this), id, flags,
-                                                       params, result, excep_info,
-                                                       argument_error);
-    replayed_ = S_OK;  // not left for a later call should the dispatcher not have called
+    const HRESULT dispatched = HoldfastTypeInfo()->Invoke(
+        static_cast<_Holdfast*>(this), id, flags, params, result, excep_info, argument_error);
     // Script hosts read the number from scode only; make sure it is there even
     // if the type library's dispatcher filled just the description.
-    if (outcome == DISP_E_EXCEPTION && excep_info && excep_info->scode == 0 &&
+    if (dispatched == DISP_E_EXCEPTION && excep_info && excep_info->scode == 0 &&
         excep_info->wCode == 0 && FAILED(last_failure_)) {
       excep_info->scode = last_failure_;
     }
-    return outcome;
+    return dispatched;
   });
+  last_failure_ = enclosing_failure;
+  return outcome;
+}
+
+HRESULT HoldfastObject::AnswerFailure(HRESULT failure, DISPID id, WORD flags,
+                                      DISPPARAMS* params, VARIANT* result,
+                                      EXCEPINFO* excep_info, UINT* argument_error) {
+  // The member's error object goes with the stand-in, so that nothing run in
+  // between can take it off the thread or put another there.
+  ComPtr<IErrorInfo> error;
+  GetErrorInfo(0, error.Put());
+  FailedMember stand_in(failure, std::move(error));
+  const HRESULT dispatched = HoldfastTypeInfo()->Invoke(static_cast<_Holdfast*>(&stand_in), id,
+                                                        flags, params, result, excep_info,
+                                                        argument_error);
+  if (dispatched == DISP_E_EXCEPTION && excep_info && excep_info->scode == 0 &&
+      excep_info->wCode == 0) {
+    excep_info->scode = failure;
+  }
+  return dispatched;
 }
 
 }  // namespace
