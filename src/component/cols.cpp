@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "component/holdfast.h"
+#include "component/nesting.h"
 #include "component/unset_fields.h"
 #include "host/failure.h"
 #include "host/text.h"
@@ -58,6 +59,7 @@ void FailurePrompts(std::int32_t ret_code, std::u16string& chn, std::u16string& 
 }  // namespace
 
 std::int32_t Holdfast::Cols() {
+  const NestingGuard nesting;
   const Ref<Holdfast> keep_alive(this);
   // A failure before the display answers must not report the previous call's
   // device result, so every call starts from 0.

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "component/inspect.h"
+#include "component/nesting.h"
 #include "component/unset_fields.h"
 #include "host/failure.h"
 
@@ -46,6 +47,7 @@ void Holdfast::StepTrac(const HostObject& object) { Assign(&Fields::StepTrac, ob
 void Holdfast::StepJour(const HostObject& object) { Assign(&Fields::StepJour, object); }
 
 void Holdfast::PutDisplayValue(std::u16string_view member, const HostValue& value) {
+  const NestingGuard nesting;
   const Ref<Holdfast> keep_alive(this);
   const HostValue copy = value;
   unset_->Forget();

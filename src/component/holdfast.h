@@ -57,7 +57,8 @@ class Holdfast : public RefCounted<Holdfast, NoInterface, SharedCount> {
   void StepTrac(const HostObject& object);
   void StepJour(const HostObject& object);
 
-  // Display values go straight to the display object, unconverted, unkept.
+  // Display values go straight to the display object, unconverted, unkept;
+  // nested too deeply, they fail as Cols does.
   void DisapleVal01(const HostValue& value);
   void DisapleVal02(const HostValue& value);
   void DisapleVal03(const HostValue& value);
@@ -67,7 +68,8 @@ class Holdfast : public RefCounted<Holdfast, NoInterface, SharedCount> {
   void ScreenNo(const std::u16string& text);
 
   // Runs the retain-card step and returns its result code. Fails itself only
-  // when the failure path cannot write its own journal entry and trace line.
+  // when the failure path cannot write its own journal entry and trace line,
+  // or when members are nested too deeply on this thread (kOutOfStackSpace).
   std::int32_t Cols();
 
  private:

@@ -82,6 +82,7 @@ inline constexpr std::int32_t kInvalidArgument = 5;
 inline constexpr std::int32_t kOverflow = 6;
 inline constexpr std::int32_t kOutOfMemory = 7;
 inline constexpr std::int32_t kTypeMismatch = 13;
+inline constexpr std::int32_t kOutOfStackSpace = 28;
 inline constexpr std::int32_t kInternalError = 51;
 inline constexpr std::int32_t kFileAccessError = 75;
 inline constexpr std::int32_t kPathNotFound = 76;
@@ -104,6 +105,7 @@ inline constexpr KnownFailure kKnownFailures[] = {
     {kOverflow, u"Overflow"},
     {kOutOfMemory, u"Out of memory"},
     {kTypeMismatch, u"Type mismatch"},
+    {kOutOfStackSpace, u"Out of stack space"},
     {kInternalError, u"Internal error"},
     {kFileAccessError, u"Path/File access error"},
     {kPathNotFound, u"Path not found"},
