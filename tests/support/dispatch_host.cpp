@@ -1,5 +1,7 @@
 #include "support/dispatch_host.h"
 
+#include <utility>
+
 #include "host/encoding.h"
 #include "host/text.h"
 
@@ -124,6 +126,17 @@ HRESULT DispatchHost::QueryInterface(REFIID iid, void** out) {
   *out = static_cast<IDispatchEx*>(this);
   AddRef();
   return S_OK;
+}
+
+ULONG DispatchHost::AddRef() {
+  const ULONG held = ++count_;
+  if (on_next_add_ref_) std::exchange(on_next_add_ref_, nullptr)();
+  return held;
+}
+
+DispatchHost& DispatchHost::OnNextAddRef(std::function<void()> action) {
+  on_next_add_ref_ = std::move(action);
+  return *this;
 }
 
 ULONG DispatchHost::Release() {

@@ -78,6 +78,10 @@ class DispatchHost final : public IDispatchEx, public ISupportErrorInfo {
   // host might, though the text is not its own.
   DispatchHost& ScribblesOnNames();
 
+  // `action` runs inside the next AddRef, once: a host doing work where no
+  // caller expects any.
+  DispatchHost& OnNextAddRef(std::function<void()> action);
+
   // The name its log lines start with.
   const std::string& Name() const { return name_; }
 
@@ -92,7 +96,7 @@ class DispatchHost final : public IDispatchEx, public ISupportErrorInfo {
   const std::vector<GUID>& Asked() const { return asked_; }
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++count_; }
+  ULONG STDMETHODCALLTYPE AddRef() override;
   ULONG STDMETHODCALLTYPE Release() override;
   HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
   HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** info) override;
@@ -148,6 +152,7 @@ class DispatchHost final : public IDispatchEx, public ISupportErrorInfo {
   std::vector<Member> members_;  // dispatch identifier = index + 1
   std::optional<Variant> default_;
   bool scribbles_on_names_ = false;
+  std::function<void()> on_next_add_ref_;
   int dispid_lookups_ = 0;
   int name_lookups_ = 0;
   int invokes_ = 0;
