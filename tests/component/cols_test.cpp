@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "component/holdfast.h"
+#include "component/nesting.h"
 #include "component/inspect.h"
 #include "host/failure.h"
 #include "report/send_oex.h"
@@ -291,6 +292,40 @@ TEST_F(Cols, ATraceWriterCallingColsBackStillReadsItsOwnLine) {
   });
   holdfast->Cols();
   EXPECT_EQ(line_after, u"Disp420: 0");
+}
+
+// A reader calling Cols again from every Cols, and a display put that comes
+// back as a display put: each level below the bound runs, the one past it
+// fails with 28 and runs nothing.
+TEST_F(Cols, NestingPastTheBoundFailsWithOutOfStackSpace) {
+  int depth = 0;
+  std::vector<int> refused;
+  hosts.mks->Calls(u"CardReaderRetain", [&](std::span<const HostValue>) {
+    ++depth;
+    try {
+      holdfast->Cols();
+    } catch (const Failure& failure) {
+      refused.push_back(failure.Number());
+    }
+    return HostValue::I4(kRetained);
+  });
+  EXPECT_EQ(holdfast->Cols(), kRetained);
+  EXPECT_EQ(depth, kNestingLimit);
+  EXPECT_EQ(refused, std::vector<int>{kOutOfStackSpace});
+
+  depth = 0;
+  hosts.disp->AnswersFrom([&](std::u16string_view, std::span<const HostValue> args, bool) {
+    ++depth;
+    holdfast->DisapleVal01(args[0]);
+    return HostValue();
+  });
+  try {
+    holdfast->DisapleVal01(HostValue::Text(u"x"));
+    ADD_FAILURE() << "the put loop ended without a failure";
+  } catch (const Failure& failure) {
+    EXPECT_EQ(failure.Number(), kOutOfStackSpace);
+  }
+  EXPECT_EQ(depth, kNestingLimit);
 }
 
 TEST_F(Cols, RetainedAnswersThatDoNotConvertTakeTheFailurePath) {
