@@ -283,7 +283,8 @@ TEST_F(Registration, ADamagedCopyLeavesTheWorkingRegistration) {
   const HMODULE damaged = LoadLibraryW(copy.c_str());
   ASSERT_NE(damaged, nullptr);
   const auto register_damaged =
-      reinterpret_cast<HRESULT(__stdcall*)()>(GetProcAddress(damaged, "DllRegisterServer"));
+      reinterpret_cast<HRESULT(__stdcall*)()>(
+          reinterpret_cast<void*>(GetProcAddress(damaged, "DllRegisterServer")));
   ASSERT_NE(register_damaged, nullptr);
   const std::wstring other_path = kLibraryKey + L"\\1.2\\409\\" +
                                   (sizeof(void*) == 8 ? L"win32" : L"win64");
