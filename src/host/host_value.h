@@ -79,49 +79,48 @@ class TextRef {
 // Text still in the storage a binding answered it in: read in place, and
 // handed back to that binding with no copy when it goes on to another call
 // unread, as the messages of an exchange do. A copy, and the text it is read
-// as anywhere else, is the core's own. `release` lets go of the storage.
+// as anywhere else, is the core's own. The storage is read afresh at every
+// look, at the length it has then: a callee it was lent to may have changed it.
 class HeldText {
  public:
-  using Release = void (*)(void* storage) noexcept;
-  HeldText(std::u16string_view text, void* storage, Release release) noexcept
-      : text_(text), storage_(storage), release_(release) {}
+  // How a binding reads its storage and lets go of it.
+  struct StorageKind {
+    std::u16string_view (*read)(const void* storage) noexcept;
+    void (*release)(void* storage) noexcept;
+  };
+  HeldText(void* storage, const StorageKind* kind) noexcept : storage_(storage), kind_(kind) {}
   HeldText(HeldText&& other) noexcept
-      : text_(std::exchange(other.text_, {})),
-        storage_(std::exchange(other.storage_, nullptr)),
-        release_(other.release_) {}
+      : storage_(std::exchange(other.storage_, nullptr)), kind_(other.kind_) {}
   HeldText& operator=(HeldText&& other) noexcept {
     HeldText moved(std::move(other));
-    std::swap(text_, moved.text_);
     std::swap(storage_, moved.storage_);
-    std::swap(release_, moved.release_);
+    std::swap(kind_, moved.kind_);
     return *this;
   }
   HeldText(const HeldText&) = delete;
   HeldText& operator=(const HeldText&) = delete;
   ~HeldText() {
-    if (storage_) release_(storage_);
+    if (storage_) kind_->release(storage_);
   }
 
-  std::u16string_view Text() const noexcept { return text_; }
+  std::u16string_view Text() const noexcept {
+    return storage_ ? kind_->read(storage_) : std::u16string_view();
+  }
   // The binding's storage, while this text still owns it; null after Disown.
   void* Storage() const noexcept { return storage_; }
-  Release Releaser() const noexcept { return release_; }
+  const StorageKind* Kind() const noexcept { return kind_; }
   // For a binding whose callee took the storage it was lent: the text reads
   // as empty from now on, and the storage is not released twice.
-  void Disown() const noexcept {
-    storage_ = nullptr;
-    text_ = {};
-  }
+  void Disown() const noexcept { storage_ = nullptr; }
 
   friend bool operator==(const HeldText& a, const HeldText& b) noexcept {
-    return a.text_ == b.text_;
+    return a.Text() == b.Text();
   }
 
  private:
   // Mutable for Disown alone, which a call on a const argument may need.
-  mutable std::u16string_view text_;
   mutable void* storage_;
-  Release release_;
+  const StorageKind* kind_;
 };
 
 // A dynamically typed automation value. Copies are deep except for object

@@ -175,10 +175,14 @@ TEST(HostValue, ACopyOfTextByReferenceIsTheTextAtThatMoment) {
 TEST(HostValue, HeldTextIsReleasedOnceAndCopiesOwnTheirText) {
   static int released = 0;
   static std::u16string storage;
-  const HeldText::Release release = [](void*) noexcept { ++released; };
+  static const HeldText::StorageKind kind = {
+      [](const void* at) noexcept {
+        return std::u16string_view(*static_cast<const std::u16string*>(at));
+      },
+      [](void*) noexcept { ++released; }};
   const auto held = [&] {
     storage = u"OEX0123456789";
-    return HostValue::Held(HeldText(storage, &storage, release));
+    return HostValue::Held(HeldText(&storage, &kind));
   };
   released = 0;
   std::optional<HostValue> copy;
@@ -187,6 +191,10 @@ TEST(HostValue, HeldTextIsReleasedOnceAndCopiesOwnTheirText) {
     copy = moved;
     const HostValue last = std::move(moved);
     EXPECT_EQ(last.AsText(), u"OEX0123456789");
+    // A callee it was lent to shortened it in place: read as it is now.
+    storage.resize(3);
+    EXPECT_EQ(last.AsText(), u"OEX");
+    storage = u"OEX0123456789";
     EXPECT_EQ(released, 0);
   }
   EXPECT_EQ(released, 1);

@@ -34,15 +34,15 @@ HRESULT CheckValue(const VARIANT& value) noexcept;
 // A value CheckValue refuses raises a Failure saying why.
 HostValue ToHostValue(const VARIANT& value);
 
-// Lets go of a BSTR TakeHostValue left in a value.
-void ReleaseBstr(void* storage) noexcept;
+// How a value reads and lets go of a BSTR TakeHostValue left in it.
+extern const HeldText::StorageKind kHeldBstr;
 
 // The BSTR behind a value TakeHostValue made, while the value still owns it:
 // an argument may lend it to a callee, which must not change or free it.
 // Null for any other value. Inline: every argument of every call asks.
 inline BSTR LendableBstr(const HostValue& value) noexcept {
   const HeldText* held = value.AsHeld();
-  if (!held || !held->Storage() || held->Releaser() != &ReleaseBstr) return nullptr;
+  if (!held || !held->Storage() || held->Kind() != &kHeldBstr) return nullptr;
   return static_cast<BSTR>(held->Storage());
 }
 
@@ -60,7 +60,7 @@ inline HostValue TakeHostValue(Variant& answer) {
     case VT_BSTR:
       if (const BSTR text = V_BSTR(&value)) {
         answer.Detach();
-        return HostValue::Held(HeldText(ViewOf(text), text, &ReleaseBstr));
+        return HostValue::Held(HeldText(text, &kHeldBstr));
       }
       break;
     default: break;
