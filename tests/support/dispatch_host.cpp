@@ -134,6 +134,11 @@ ULONG DispatchHost::AddRef() {
   return held;
 }
 
+DispatchHost& DispatchHost::OnLookup(std::function<void(wchar_t* name)> action) {
+  on_lookup_ = std::move(action);
+  return *this;
+}
+
 DispatchHost& DispatchHost::OnNextAddRef(std::function<void()> action) {
   on_next_add_ref_ = std::move(action);
   return *this;
@@ -164,6 +169,7 @@ HRESULT DispatchHost::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, D
   ++name_lookups_;
   const HRESULT found = Resolve(names[0], ids);
   if (scribbles_on_names_ && names[0][0] != 0) names[0][0] = L'?';
+  if (on_lookup_) on_lookup_(names[0]);
   return found;
 }
 
@@ -172,6 +178,7 @@ HRESULT DispatchHost::GetDispID(BSTR name, DWORD, DISPID* id) {
   ++dispid_lookups_;
   const HRESULT found = Resolve(std::wstring_view(name, SysStringLen(name)), id);
   if (scribbles_on_names_ && SysStringLen(name) != 0) name[0] = L'?';
+  if (on_lookup_) on_lookup_(name);
   return found;
 }
 

@@ -78,6 +78,10 @@ class DispatchHost final : public IDispatchEx, public ISupportErrorInfo {
   // host might, though the text is not its own.
   DispatchHost& ScribblesOnNames();
 
+  // `action` runs inside every name lookup, after the name is resolved, with
+  // the name as the host was handed it: a host that writes into it, or calls
+  // back in while it is being asked.
+  DispatchHost& OnLookup(std::function<void(wchar_t* name)> action);
   // `action` runs inside the next AddRef, once: a host doing work where no
   // caller expects any.
   DispatchHost& OnNextAddRef(std::function<void()> action);
@@ -153,6 +157,7 @@ class DispatchHost final : public IDispatchEx, public ISupportErrorInfo {
   std::optional<Variant> default_;
   bool scribbles_on_names_ = false;
   std::function<void()> on_next_add_ref_;
+  std::function<void(wchar_t*)> on_lookup_;
   int dispid_lookups_ = 0;
   int name_lookups_ = 0;
   int invokes_ = 0;

@@ -38,6 +38,15 @@ bool SameUnits(const char16_t* text, std::u16string_view member) noexcept {
   return word_at(a + last) == word_at(b + last);
 }
 
+// Whether the BSTR `text` still reads exactly as `member`, as the BSTR itself
+// says: its length from its prefix, its units, and the terminator after them.
+// A host may have written into any of the three.
+bool StillReads(BSTR text, std::u16string_view member) noexcept {
+  const std::u16string_view now = ViewOf(text);
+  return now.size() == member.size() && SameUnits(now.data(), member) &&
+         now.data()[member.size()] == u'\0';
+}
+
 // The VARIANTARGs of one call, last argument first as DISPPARAMS wants them.
 // Text by reference points at a BSTR of ours; whatever the callee leaves
 // there goes back to the caller's variable, whether the call succeeded or not.
@@ -172,7 +181,7 @@ inline BSTR HostObjectAdapter::NameText(std::u16string_view member) {
        slot = (slot + 1) % kNameSlots) {
     const NameSlot& kept = name_slots_[slot];
     if (kept.spelled_at == member.data() && kept.size == member.size() &&
-        SameUnits(reinterpret_cast<const char16_t*>(kept.text), member)) {
+        StillReads(kept.text, member)) {
       return kept.text;
     }
   }
@@ -184,11 +193,15 @@ BSTR HostObjectAdapter::NameTextByContent(std::u16string_view member) {
     KeptName& kept = names_[index];
     if (kept.name != member) continue;
     kept.spelled_at = member.data();
-    if (SameUnits(reinterpret_cast<const char16_t*>(kept.text.Get()), member)) {
+    if (StillReads(kept.text.Get(), member)) {
       IndexName(index);
     } else {
-      // Every slot lending the spoiled text goes with it.
-      kept.text = Bstr(member);
+      // Every slot lending the spoiled text goes with it. A lookup that
+      // encloses this one (the host called back in from it) may still be
+      // reading that text: it is let go only once no lookup is under way.
+      Bstr fresh(member);
+      if (lookups_ > 0) retired_names_.push_back(std::move(kept.text));
+      kept.text = std::move(fresh);
       ReindexNames();
     }
     return kept.text.Get();
@@ -226,11 +239,13 @@ inline std::optional<DISPID> HostObjectAdapter::Resolve(std::u16string_view memb
   DISPID id = DISPID_UNKNOWN;
   HRESULT result = E_NOTIMPL;
   IDispatchEx* extended = Extended();
+  ++lookups_;
   if (extended) result = extended->GetDispID(name, fdexNameCaseInsensitive, &id);
   if (!extended || result == E_NOTIMPL) {
     LPOLESTR names[] = {name};
     result = dispatch_->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
   }
+  if (--lookups_ == 0 && !retired_names_.empty()) retired_names_.clear();
   if (FAILED(result)) return std::nullopt;
   return id;
 }

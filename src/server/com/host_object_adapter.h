@@ -109,6 +109,10 @@ class HostObjectAdapter final
   };
   std::array<NameSlot, kNameSlots> name_slots_{};
   std::size_t used_name_slots_ = 0;
+  // Lookups under way on this adapter, the host's own callbacks included, and
+  // the spoilt name texts replaced meanwhile: freed when the last one ends.
+  int lookups_ = 0;
+  std::vector<Bstr> retired_names_;
   // The failure this host reported last, handed out again while it reads the same.
   std::optional<Failure> last_failure_;
 };

@@ -1,5 +1,6 @@
 // Misbehaving hosts: answers no value can be, interfaces claimed falsely, and
 // the counts the component keeps on the hosts it holds.
+#include <string>
 #include <vector>
 
 #include "attacks.h"
@@ -53,6 +54,52 @@ std::string HeldOnce(bool extended, bool every_iid) {
   }
   LONG result = 0;
   if (stage.component->Cols(&result) != S_OK || result != kRetained) {
+    wrong += " Cols answered " + std::to_string(result) + ";";
+  }
+  return wrong + stage.Balanced();
+}
+
+// A display that spoils the names it is asked for, then checks that the
+// names it is handed read as BSTRs should: whole, with their terminator, and
+// still its own until it returns.
+enum class Spoil {
+  // Writes into the name, then puts a display value through the component,
+  // which asks this display for the same name again; afterwards a new text of
+  // the name's length must not be handed the very name still being read.
+  kWriteAndCallBack,
+  // Overwrites the terminator after the name.
+  kTerminator,
+};
+
+std::string NamesSpoiled(Spoil spoil) {
+  Stage stage;
+  _Holdfast* component = stage.component.Get();
+  std::string wrong;
+  bool inside = false;
+  stage.disp->OnLookup([&](wchar_t* name) {
+    const UINT length = SysStringLen(name);
+    if (name[length] != L'\0') wrong += " a name came without its terminator;";
+    if (spoil == Spoil::kTerminator) {
+      name[length] = L'X';
+      return;
+    }
+    if (inside || std::wstring(name, length) != L"DisapleVal01") return;
+    inside = true;
+    name[0] = L'?';
+    component->put_DisapleVal01(MakeText(L"inner").Get());
+    inside = false;
+    // A BSTR let go of comes back first for the next one of its size.
+    const BSTR probe = SysAllocStringLen(nullptr, length);
+    if (probe == name) wrong += " the name being read was freed under it;";
+    SysFreeString(probe);
+  });
+  stage.Assign();
+  for (int round = 0; round < 2; ++round) {
+    const HRESULT put = component->put_DisapleVal01(MakeText(L"outer").Get());
+    if (put != S_OK) wrong += " the put answered " + Hex(put) + ";";
+  }
+  LONG result = 0;
+  if (component->Cols(&result) != S_OK || result != kRetained) {
     wrong += " Cols answered " + std::to_string(result) + ";";
   }
   return wrong + stage.Balanced();
@@ -112,6 +159,10 @@ void AddHostAttacks(std::vector<Attack>& attacks) {
                        stage.component->putref_StepJour(stage.jour.Get());
                        return wrong + stage.Balanced();
                      }});
+  attacks.push_back({"display writes into a name and calls back in while asked for it",
+                     [] { return NamesSpoiled(Spoil::kWriteAndCallBack); }});
+  attacks.push_back({"display overwrites the terminator after each name",
+                     [] { return NamesSpoiled(Spoil::kTerminator); }});
   attacks.push_back(
       {"display raises with a deferred EXCEPINFO", [] {
          Stage stage;
