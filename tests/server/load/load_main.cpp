@@ -2,13 +2,14 @@
 // unloading thread beside them, create/release/unload cycles, and apartments
 // made and dropped on two threads beside an unloader. Nothing may crash, every
 // host's count must come back, and committed memory and TLS slots stay flat.
-// Usage: holdfast_load [--full]   (without --full: a shortened run, for CI)
+// Usage: holdfast_load [--full | --churn N]   (none: a shortened run, for CI)
 #include <windows.h>
 #include <objbase.h>
 
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -31,9 +32,10 @@ struct Plan {
   int calls_per_thread;  // Cols per apartment thread
   int cycles;            // create/release/unload cycles
   int churn_rounds;      // rounds of apartments made and dropped
+  int churn_apartments;  // apartments each long-lived thread enters and leaves
 };
-constexpr Plan kFull = {"full", 10000, 2000, 50};
-constexpr Plan kShort = {"shortened", 1000, 200, 5};
+constexpr Plan kFull = {"full", 10000, 2000, 50, 700};
+constexpr Plan kShort = {"shortened", 1000, 200, 5, 150};
 constexpr int kThreadCounts[] = {1, 2, 4, 8};
 // Calls per component before it is released and the apartment offers the
 // module for unloading.
@@ -69,9 +71,9 @@ std::string Hex(HRESULT result) {
   return text;
 }
 
-// One component on the capture road called `calls` times in this apartment.
-void RunComponent(int calls, Faults& faults) {
-  RoadHosts hosts(RoadHosts::Road::kCapture);
+// One component on `road` called `calls` times in this apartment.
+void RunComponent(int calls, Faults& faults, RoadHosts::Road road = RoadHosts::Road::kCapture) {
+  RoadHosts hosts(road);
   {
     IDispatch* component = nullptr;
     HRESULT result = CreateComponent(&component);
@@ -82,7 +84,7 @@ void RunComponent(int calls, Faults& faults) {
       LONG code = 0;
       SCODE scode = 0;
       result = CallCols(component, ids.cols, &code, &scode);
-      if (SUCCEEDED(result) && code != kRetainedCode) {
+      if (SUCCEEDED(result) && code != NormalResult(road)) {
         faults.Add("Cols answered " + std::to_string(code));
         break;
       }
@@ -219,12 +221,57 @@ void Churn(int rounds, Faults& faults) {
         for (int i = 0; i < kApartmentsPerChurnThread; ++i) {
           CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
           RunComponent(1, faults);
+          RunComponent(1, faults, RoadHosts::Road::kFailurePath);
           CoUninitialize();
         }
       });
     }
     for (auto& churner : churners) churner.join();
   }
+}
+
+// Two long-lived threads, each entering and leaving `apartments` apartments
+// one after another, beside a thread offering the module for unloading. In
+// each apartment one component runs a capture and then a failure road, and a
+// second one with no hosts fails Cols itself, leaving an error object on the
+// thread as the apartment is left.
+void ChurnThreads(int apartments, Faults& faults) {
+  Unloader unloader;
+  std::thread churners[2];
+  for (auto& churner : churners) {
+    churner = std::thread([&] {
+      for (int i = 0; i < apartments && faults.Count() == 0; ++i) {
+        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        {
+          RoadHosts capture(RoadHosts::Road::kCapture);
+          RoadHosts failing(RoadHosts::Road::kFailurePath);
+          IDispatch* component = nullptr;
+          HRESULT result = CreateComponent(&component);
+          ComponentIds ids;
+          if (SUCCEEDED(result)) result = ResolveIds(component, &ids);
+          for (const RoadHosts* hosts : {&capture, &failing}) {
+            if (SUCCEEDED(result)) result = AssignHosts(component, ids, *hosts);
+            LONG code = 0;
+            SCODE scode = 0;
+            if (SUCCEEDED(result)) result = CallCols(component, ids.cols, &code, &scode);
+          }
+          if (FAILED(result)) faults.Add("churn: call failed with " + Hex(result));
+          if (component) component->Release();
+          IDispatch* bare = nullptr;
+          if (SUCCEEDED(CreateComponent(&bare))) {
+            LONG code = 0;
+            SCODE scode = 0;
+            if (SUCCEEDED(CallCols(bare, ids.cols, &code, &scode))) {
+              faults.Add("churn: Cols without hosts succeeded");
+            }
+            bare->Release();
+          }
+        }
+        CoUninitialize();
+      }
+    });
+  }
+  for (auto& churner : churners) churner.join();
 }
 
 struct Gauge {
@@ -280,6 +327,13 @@ int Run(const Plan& plan) {
               plan.churn_rounds, kApartmentsPerChurnThread);
   Flat("apartments", before_churn, faults);
 
+  const Gauge before_threads_churn = Gauge::Now();
+  ChurnThreads(plan.churn_apartments, faults);
+  std::printf("load: 2 threads x %d apartments each, a capture, a failure road and a failing "
+              "Cols in each, beside an unloader\n",
+              plan.churn_apartments);
+  Flat("apartment threads", before_threads_churn, faults);
+
   if (faults.Count() != 0) {
     std::printf("load: FAILED: %d faults, first: %s\n", faults.Count(), faults.First().c_str());
     return 1;
@@ -292,6 +346,17 @@ int Run(const Plan& plan) {
 }  // namespace clasp::testing
 
 int main(int argc, char** argv) {
+  // --churn N: the apartment threads alone, N apartments each, for rerunning
+  // that phase many times over.
+  if (argc > 2 && std::strcmp(argv[1], "--churn") == 0) {
+    clasp::testing::Faults faults;
+    const int apartments = std::atoi(argv[2]);
+    clasp::testing::ChurnThreads(apartments, faults);
+    std::printf("load: churn of 2 x %d apartments: %s%s\n", apartments,
+                faults.Count() == 0 ? "passed" : "FAILED: ", faults.First().c_str());
+    std::fflush(stdout);
+    return faults.Count() == 0 ? 0 : 1;
+  }
   const bool full = argc > 1 && std::strcmp(argv[1], "--full") == 0;
   const int status = clasp::testing::Run(full ? clasp::testing::kFull : clasp::testing::kShort);
   std::fflush(stdout);
