@@ -25,19 +25,6 @@ bool IsPut(WORD flags) noexcept {
   return (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) != 0;
 }
 
-// The members as the type library numbers them.
-constexpr DISPID kColsDispid = 0x60030007;
-constexpr DISPID kStepDispDispid = 0x68030006;
-constexpr DISPID kStepMksDispid = 0x68030005;
-constexpr DISPID kStepRunModulDispid = 0x68030004;
-constexpr DISPID kStepTracDispid = 0x68030003;
-constexpr DISPID kStepJourDispid = 0x68030002;
-constexpr DISPID kDisapleVal01Dispid = 0x68030001;
-constexpr DISPID kDisapleVal02Dispid = 0x68030000;
-constexpr DISPID kDisapleVal03Dispid = 0x68030009;
-constexpr DISPID kDisapleVal04Dispid = 0x68030008;
-constexpr DISPID kScreenNoDispid = 0x6803000a;
-
 // The display values the fast path takes: held by value, of a kind the
 // dispatcher hands on as it came. Errors are left to it: one stands for a
 // missing argument there.
@@ -55,7 +42,7 @@ bool IsPlainDisplayKind(VARTYPE kind) noexcept {
 // descriptions on every call; every other request, malformed ones above all,
 // is still answered by it.
 bool IsPlainColsCall(DISPID id, WORD flags, const DISPPARAMS& params) noexcept {
-  return id == kColsDispid &&
+  return id == kDispidCols &&
          (flags == DISPATCH_METHOD || flags == (DISPATCH_METHOD | DISPATCH_PROPERTYGET)) &&
          params.cArgs == 0 && params.cNamedArgs == 0;
 }
@@ -273,16 +260,16 @@ class HoldfastObject final
     const bool put = flags == DISPATCH_PROPERTYPUT;
     const bool display = put && IsPlainDisplayKind(kind);
     switch (id) {
-      case kStepDispDispid: if (step) return putref_StepDisp(V_DISPATCH(&value)); break;
-      case kStepMksDispid: if (step) return putref_StepMks(V_DISPATCH(&value)); break;
-      case kStepRunModulDispid: if (step) return putref_StepRunModul(V_DISPATCH(&value)); break;
-      case kStepTracDispid: if (step) return putref_StepTrac(V_DISPATCH(&value)); break;
-      case kStepJourDispid: if (step) return putref_StepJour(V_DISPATCH(&value)); break;
-      case kDisapleVal01Dispid: if (display) return put_DisapleVal01(value); break;
-      case kDisapleVal02Dispid: if (display) return put_DisapleVal02(value); break;
-      case kDisapleVal03Dispid: if (display) return put_DisapleVal03(value); break;
-      case kDisapleVal04Dispid: if (display) return put_DisapleVal04(value); break;
-      case kScreenNoDispid: if (put && kind == VT_BSTR) return put_ScreenNo(V_BSTR(&value)); break;
+      case kDispidStepDisp: if (step) return putref_StepDisp(V_DISPATCH(&value)); break;
+      case kDispidStepMks: if (step) return putref_StepMks(V_DISPATCH(&value)); break;
+      case kDispidStepRunModul: if (step) return putref_StepRunModul(V_DISPATCH(&value)); break;
+      case kDispidStepTrac: if (step) return putref_StepTrac(V_DISPATCH(&value)); break;
+      case kDispidStepJour: if (step) return putref_StepJour(V_DISPATCH(&value)); break;
+      case kDispidDisapleVal01: if (display) return put_DisapleVal01(value); break;
+      case kDispidDisapleVal02: if (display) return put_DisapleVal02(value); break;
+      case kDispidDisapleVal03: if (display) return put_DisapleVal03(value); break;
+      case kDispidDisapleVal04: if (display) return put_DisapleVal04(value); break;
+      case kDispidScreenNo: if (put && kind == VT_BSTR) return put_ScreenNo(V_BSTR(&value)); break;
       default: break;
     }
     return std::nullopt;

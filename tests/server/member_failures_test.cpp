@@ -124,7 +124,7 @@ void ExpectSameExcepInfo(const EXCEPINFO& served, const EXCEPINFO& dispatched) {
 // fails must still get exactly what the dispatcher itself answers, asked
 // directly on a twin component, with and without an EXCEPINFO.
 TEST(MemberFailures, AFailingColsAnswersAsTheTypeLibraryDispatcherDoes) {
-  constexpr DISPID kCols = 0x60030007;
+  constexpr DISPID kCols = kDispidCols;
   for (const WORD flags : {WORD{DISPATCH_METHOD}, WORD{DISPATCH_METHOD | DISPATCH_PROPERTYGET}}) {
     for (const bool with_info : {true, false}) {
       SCOPED_TRACE(::testing::Message() << "flags " << flags << (with_info ? "" : ", no EXCEPINFO"));
@@ -172,11 +172,11 @@ TEST(MemberFailures, PlainPutsAnswerAsTheTypeLibraryDispatcherDoes) {
     std::function<Variant(ComHostSet&)> value;
     bool display_raises = false;
   };
-  constexpr DISPID kStepDisp = 0x68030006;
-  constexpr DISPID kStepTrac = 0x68030003;
-  constexpr DISPID kDisapleVal01 = 0x68030001;
-  constexpr DISPID kDisapleVal04 = 0x68030008;
-  constexpr DISPID kScreenNo = 0x6803000a;
+  constexpr DISPID kStepDisp = kDispidStepDisp;
+  constexpr DISPID kStepTrac = kDispidStepTrac;
+  constexpr DISPID kDisapleVal01 = kDispidDisapleVal01;
+  constexpr DISPID kDisapleVal04 = kDispidDisapleVal04;
+  constexpr DISPID kScreenNo = kDispidScreenNo;
   constexpr WORD kPut = DISPATCH_PROPERTYPUT;
   constexpr WORD kPutRef = DISPATCH_PROPERTYPUTREF;
   const auto text = [](const wchar_t* t) { return [t](ComHostSet&) { return MakeText(t); }; };

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "holdfast_idl.h"  // the dispatch identifiers, as the IDL fixes them
 #include "server.h"
 
 namespace clasp::testing {
@@ -137,17 +138,17 @@ struct MemberRow {
   VARTYPE argument;  // what the one parameter is
 };
 constexpr MemberRow kMembers[] = {
-    {L"StepDisp", INVOKE_PROPERTYPUTREF, 0x68030006, VT_DISPATCH},
-    {L"StepMks", INVOKE_PROPERTYPUTREF, 0x68030005, VT_DISPATCH},
-    {L"StepRunModul", INVOKE_PROPERTYPUTREF, 0x68030004, VT_DISPATCH},
-    {L"StepTrac", INVOKE_PROPERTYPUTREF, 0x68030003, VT_DISPATCH},
-    {L"StepJour", INVOKE_PROPERTYPUTREF, 0x68030002, VT_DISPATCH},
-    {L"Cols", INVOKE_FUNC, 0x60030007, VT_PTR},
-    {L"DisapleVal01", INVOKE_PROPERTYPUT, 0x68030001, VT_VARIANT},
-    {L"DisapleVal02", INVOKE_PROPERTYPUT, 0x68030000, VT_VARIANT},
-    {L"DisapleVal03", INVOKE_PROPERTYPUT, 0x68030009, VT_VARIANT},
-    {L"DisapleVal04", INVOKE_PROPERTYPUT, 0x68030008, VT_VARIANT},
-    {L"ScreenNo", INVOKE_PROPERTYPUT, 0x6803000a, VT_BSTR},
+    {L"StepDisp", INVOKE_PROPERTYPUTREF, kDispidStepDisp, VT_DISPATCH},
+    {L"StepMks", INVOKE_PROPERTYPUTREF, kDispidStepMks, VT_DISPATCH},
+    {L"StepRunModul", INVOKE_PROPERTYPUTREF, kDispidStepRunModul, VT_DISPATCH},
+    {L"StepTrac", INVOKE_PROPERTYPUTREF, kDispidStepTrac, VT_DISPATCH},
+    {L"StepJour", INVOKE_PROPERTYPUTREF, kDispidStepJour, VT_DISPATCH},
+    {L"Cols", INVOKE_FUNC, kDispidCols, VT_PTR},
+    {L"DisapleVal01", INVOKE_PROPERTYPUT, kDispidDisapleVal01, VT_VARIANT},
+    {L"DisapleVal02", INVOKE_PROPERTYPUT, kDispidDisapleVal02, VT_VARIANT},
+    {L"DisapleVal03", INVOKE_PROPERTYPUT, kDispidDisapleVal03, VT_VARIANT},
+    {L"DisapleVal04", INVOKE_PROPERTYPUT, kDispidDisapleVal04, VT_VARIANT},
+    {L"ScreenNo", INVOKE_PROPERTYPUT, kDispidScreenNo, VT_BSTR},
 };
 
 TEST(TypeLibrary, MembersInSlotOrderWithKindsIdsAndNoArgumentNames) {

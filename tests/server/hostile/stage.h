@@ -20,12 +20,12 @@ using testing::MakeI4;
 using testing::MakeText;
 using testing::RaiseDeferred;
 
-// The members' dispatch identifiers, written out: attacks call by number
-// without asking for names first.
-inline constexpr DISPID kStepDispId = 0x68030006;
-inline constexpr DISPID kColsId = 0x60030007;
-inline constexpr DISPID kDisapleVal01Id = 0x68030001;
-inline constexpr DISPID kScreenNoId = 0x6803000a;
+// The members' dispatch identifiers, as the IDL fixes them: attacks call by
+// number without asking for names first.
+inline constexpr DISPID kStepDispId = kDispidStepDisp;
+inline constexpr DISPID kColsId = kDispidCols;
+inline constexpr DISPID kDisapleVal01Id = kDispidDisapleVal01;
+inline constexpr DISPID kScreenNoId = kDispidScreenNo;
 
 // Cols' answers the attacks expect.
 inline constexpr LONG kRetained = 10120011;
