@@ -78,10 +78,15 @@ runner.Close
 shell.Run "cmd /c " & Quoted(output & ".cmd"), kHidden, kWait
 
 expected = Replace(files.OpenTextFile(files.BuildPath(scripts, WScript.Arguments(1)), kForReading, False, kUnicode).ReadAll, vbCrLf, vbLf)
+' Read from a copy: a process the script started may still hold the output
+' open (see run_case.vbs), and Wine's OpenTextFile then refuses it.
 actual = ""
 If files.FileExists(output) Then
   If files.GetFile(output).Size > 0 Then
-    actual = Replace(files.OpenTextFile(output, kForReading, False, kAnsi).ReadAll, vbCrLf, vbLf)
+    files.CopyFile output, output & ".read", True
+    actual = Replace(files.OpenTextFile(output & ".read", kForReading, False, kAnsi).ReadAll, _
+      vbCrLf, vbLf)
+    files.DeleteFile output & ".read"
   End If
 End If
 

@@ -89,16 +89,45 @@ Function Contains(list, item)
   Next
 End Function
 
-' A file's lines, line ends aside; none when it is missing or empty.
+' A file's lines, line ends aside; none when it is missing or empty. Read
+' from a copy: a process the case started may still hold the log open for
+' writing (Wine starts its desktop process from the first program that makes
+' a window, handing it that program's output), and Wine's OpenTextFile then
+' refuses the file; copying it does not.
 Function FileLines(files, path)
   FileLines = Array()
   If Not files.FileExists(path) Then Exit Function
   If files.GetFile(path).Size = 0 Then Exit Function
-  Dim text
-  text = Replace(files.OpenTextFile(path, kForReading, False, kAnsi).ReadAll, vbCr, "")
+  Dim copy, text
+  copy = path & ".read"
+  On Error Resume Next
+  files.CopyFile path, copy, True
+  text = Replace(files.OpenTextFile(copy, kForReading, False, kAnsi).ReadAll, vbCr, "")
+  If Err.Number <> 0 Then GiveUp files, "the kit could not read " & path & ": " & ErrorText()
+  On Error GoTo 0
+  Forget files, copy
   If Right(text, 1) = vbLf Then text = Left(text, Len(text) - 1)
   FileLines = Split(text, vbLf)
 End Function
+
+' Deletes a file of the kit's own if it can; one left behind harms nothing.
+Sub Forget(files, path)
+  On Error Resume Next
+  files.DeleteFile path
+  On Error GoTo 0
+End Sub
+
+' The error at hand, its number always (Wine often gives no description).
+Function ErrorText()
+  ErrorText = "error 0x" & Hex(Err.Number) & " " & Err.Description
+End Function
+
+' Fails the case for a reason of the kit's own, said rather than left to
+' cscript, which would end without a word and with status 0.
+Sub GiveUp(files, why)
+  Record files, Variable(CreateObject("WScript.Shell"), "LOG"), why, Empty
+  WScript.Quit kFailed
+End Sub
 
 Function Shows(lines, wanted)
   Dim line
@@ -185,7 +214,10 @@ runner.Close
 ' Wine's VBScript has no DateDiff; dates compare.
 Dim deadline, running, timed_out
 deadline = DateAdd("s", limit, Now)
+On Error Resume Next
 Set running = shell.Exec("cmd /c " & Quoted(log & ".cmd"))
+If Err.Number <> 0 Then GiveUp files, "the kit could not start the case: " & ErrorText()
+On Error GoTo 0
 timed_out = False
 Do While running.Status = kRunning
   If Now > deadline Then
@@ -195,8 +227,8 @@ Do While running.Status = kRunning
   Pause shell
 Loop
 If timed_out Then EndTree shell, running.ProcessID
-files.DeleteFile log & ".cmd"
-files.DeleteFile log & ".case.cmd"
+Forget files, log & ".cmd"
+Forget files, log & ".case.cmd"
 
 Dim lines, status, status_lines
 lines = FileLines(files, log)
@@ -209,7 +241,7 @@ If UBound(status_lines) < 0 Then
   Record files, log, "ended without an exit status", lines
   WScript.Quit kFailed
 End If
-files.DeleteFile status_file
+Forget files, status_file
 status = CLng(Trim(status_lines(0)))
 If UBound(lines) < 0 Then
   Record files, log, "exit status " & status & " and printed nothing", Empty

@@ -165,6 +165,11 @@ test_readme_names_the_commands() {
   done
   grep -qF CLASP_KIT_SECONDS "$root/README.md" ||
     { echo "README.md lacks CLASP_KIT_SECONDS"; status=1; }
+  # The time limit README gives is validate.cmd's.
+  local limit
+  limit=$(sed -n 's/^set "LIMIT=\([0-9]*\)".*/\1/p' "$root/packaging/kit/validate.cmd")
+  grep -qF "Each case has $limit seconds" "$root/README.md" ||
+    { echo "README.md does not give the limit of validate.cmd, $limit s"; status=1; }
   return $status
 }
 
