@@ -117,6 +117,16 @@ Sub Forget(files, path)
   On Error GoTo 0
 End Sub
 
+' Whether the case's process still runs. Asking can fail for a moment under
+' Wine; then it is asked again, within the case's time limit.
+Function StillRunning(running)
+  Dim status
+  On Error Resume Next
+  status = running.Status
+  StillRunning = (Err.Number <> 0 Or status = kRunning)
+  On Error GoTo 0
+End Function
+
 ' The error at hand, its number always (Wine often gives no description).
 Function ErrorText()
   ErrorText = "error 0x" & Hex(Err.Number) & " " & Err.Description
@@ -219,7 +229,7 @@ Set running = shell.Exec("cmd /c " & Quoted(log & ".cmd"))
 If Err.Number <> 0 Then GiveUp files, "the kit could not start the case: " & ErrorText()
 On Error GoTo 0
 timed_out = False
-Do While running.Status = kRunning
+Do While StillRunning(running)
   If Now > deadline Then
     timed_out = True
     Exit Do

@@ -81,7 +81,7 @@ PYTHON
 test_kit_passes() {
   local folder=kit_$2
   validate "$folder" "$1" ||
-    { echo "validate.cmd failed:"; iconv -f GBK -t UTF-8 "$work/$folder.console"; return 1; }
+    { echo "validate.cmd failed:"; iconv -c -f GBK -t UTF-8 "$work/$folder.console"; return 1; }
   report_says "$folder" "" || return 1
   local summary=$WINEPREFIX/drive_c/$folder/results/summary.txt total
   total=$(listed_cases "$WINEPREFIX/drive_c/$folder/cases.txt" | wc -l)
@@ -148,7 +148,7 @@ test_kit_skips_64_bit_cases_on_32_bit_windows() {
   validate kit
   local status=$?
   wineserver -k 2>/dev/null
-  [ "$status" -eq 0 ] || { echo "validate.cmd failed:"; iconv -f GBK -t UTF-8 "$work/kit.console"; return 1; }
+  [ "$status" -eq 0 ] || { echo "validate.cmd failed:"; iconv -c -f GBK -t UTF-8 "$work/kit.console"; return 1; }
   report_says kit "" || return 1
   tr -d '\r' <"$WINEPREFIX/drive_c/kit/results/summary.txt" |
     grep -qF "skipped  x64.register: a 32-bit Windows runs no 64-bit programs" ||
