@@ -134,10 +134,14 @@ import xml.etree.ElementTree as tree
 case = [c for c in tree.parse(sys.argv[1]).iter("testcase") if c.get("name") == "stuck"][0]
 assert "waiting" in (case.find("failure").text or ""), "the report lacks the stuck case's output"
 PYTHON
-  if ps -eo args | grep -E 'stuck\.vbs|ping -n 3600' | grep -v grep; then
-    echo "the stuck case's processes outlived it"
-    return 1
-  fi
+  # None of its processes left in this prefix (Wine shows their command lines).
+  local pid
+  for pid in $(pgrep -f 'stuck\.vbs|ping -n 3600'); do
+    if tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX"; then
+      echo "the stuck case's processes outlived it: $(tr '\0' ' ' <"/proc/$pid/cmdline")"
+      return 1
+    fi
+  done
 }
 
 test_kit_skips_64_bit_cases_on_32_bit_windows() {
