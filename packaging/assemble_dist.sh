@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Completes the release in the dist folder from both bitnesses' builds, each
 # of which has already put its package, its registration-free bundle and its
-# clasp-check there (target msi): adds the debug symbols of both DLLs in one
-# archive and the validation kit, then SHA256SUMS over every file.
+# clasp-check there and built what the kit carries (target release_parts):
+# adds the debug symbols of both DLLs in one archive, the validation kit and
+# the host contract (contract/host-contract.json, when the tree has one),
+# then SHA256SUMS over every file. scripts/release does it all in one.
 # Usage: packaging/assemble_dist.sh WIN32_BUILD WIN64_BUILD
 set -euo pipefail
 
@@ -25,6 +27,14 @@ tar --sort=name --mtime=@0 --owner=0 --group=0 --numeric-owner -C "$work" -cf - 
   gzip -n -9 >"$dist/Clasp-Holdfast-$version-debug-symbols.tar.gz"
 
 "$root/packaging/kit/assemble_kit.sh" "$win32" "$win64" "$dist/validation-kit"
+
+# The contract a host is written against, as a file a host's own checks can
+# read, once the tree has one; until then the release goes without.
+contract=$root/contract/host-contract.json
+rm -f "$dist/host-contract.json"
+if [ -f "$contract" ]; then
+  cp "$contract" "$dist/host-contract.json"
+fi
 
 # Over everything but itself, in a fixed order, as sha256sum -c reads it.
 rm -f "$dist/SHA256SUMS"

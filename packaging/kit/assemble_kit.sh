@@ -25,7 +25,10 @@ while IFS='|' read -r target source; do
     source/*) from=$root/${source#source/} ;;
     *) echo "assemble_kit: $target comes from an unknown place: $source" >&2; exit 1 ;;
   esac
-  [ -f "$from" ] || { echo "assemble_kit: $from is missing (for $target)" >&2; exit 1; }
+  [ -f "$from" ] || {
+    echo "assemble_kit: $from is missing (for $target; target release_parts builds it)" >&2
+    exit 1
+  }
   mkdir -p "$(dirname "$kit/$target")"
   case $target in
     *.expected)

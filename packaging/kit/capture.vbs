@@ -1,5 +1,5 @@
-' Runs one of the kit's VBScripts with the cscript of the case's bitness
-' (%SYS%), its output into %OUT%, and compares all it printed (in the
+' Runs one of the kit's VBScripts with the cscript that runs this one (the
+' case's bitness), its output into %OUT%, and compares all it printed (in the
 ' system's code page) with what it should print (a Unicode file), line ends
 ' aside. Prints the first line that differs.
 ' Exit status: 10 the same, 11 different, 12 different where the expected
@@ -69,16 +69,24 @@ output = Variable(shell, "OUT")
 ' of nested quotes, which not every cmd reads alike.
 Dim runner
 Set runner = files.CreateTextFile(output & ".cmd", True)
-runner.WriteLine "@" & Quoted(Variable(shell, "SYS") & "\cscript.exe") & " //nologo " & _
+' Not %SYS%: that names the folder as the kit's prompt sees it, and a 32-bit
+' prompt reaches 64-bit programs through Sysnative, which a 64-bit process
+' (this one, in a 64-bit case) does not have.
+runner.WriteLine "@" & Quoted(WScript.FullName) & " //nologo " & _
   Quoted(files.BuildPath(scripts, WScript.Arguments(0))) & " >" & Quoted(output) & " 2>&1"
 runner.Close
 shell.Run "cmd /c " & Quoted(output & ".cmd"), kHidden, kWait
 
 expected = Replace(files.OpenTextFile(files.BuildPath(scripts, WScript.Arguments(1)), kForReading, False, kUnicode).ReadAll, vbCrLf, vbLf)
+' Read from a copy: a process the script started may still hold the output
+' open (see run_case.vbs), and Wine's OpenTextFile then refuses it.
 actual = ""
 If files.FileExists(output) Then
   If files.GetFile(output).Size > 0 Then
-    actual = Replace(files.OpenTextFile(output, kForReading, False, kAnsi).ReadAll, vbCrLf, vbLf)
+    files.CopyFile output, output & ".read", True
+    actual = Replace(files.OpenTextFile(output & ".read", kForReading, False, kAnsi).ReadAll, _
+      vbCrLf, vbLf)
+    files.DeleteFile output & ".read"
   End If
 End If
 

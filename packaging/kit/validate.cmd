@@ -5,6 +5,8 @@ rem cscript), one case a line of cases.txt, and writes results\junit.xml (a
 rem JUnit report) and results\summary.txt (one page: the system and each case).
 rem Run it from an administrator's prompt on a machine without Clasp
 rem installed: the registration cases register and then remove Holdfast.dll.
+rem Each case has CLASP_KIT_SECONDS seconds (300 unless set): one still running
+rem then is ended and fails, and the kit goes on with the next.
 rem Exit status: 0 when no case failed, 1 otherwise.
 setlocal EnableExtensions DisableDelayedExpansion
 
@@ -35,9 +37,16 @@ if /i "%PROCESSOR_ARCHITEW6432%"=="AMD64" (
 set "OSVERSION=unknown"
 for /f "delims=" %%v in ('ver') do set "OSVERSION=%%v"
 
+set "LIMIT=300"
+if defined CLASP_KIT_SECONDS set /a "LIMIT=CLASP_KIT_SECONDS"
+if %LIMIT% leq 0 set "LIMIT=300"
+rem The runner in this prompt's own bitness, as the cases' folders assume.
+set "RUNNER="%SystemRoot%\System32\cscript.exe" //nologo "%KIT%lib\run_case.vbs""
+
 set /a PASSED=0, FAILED=0, SKIPPED=0
-for /f "usebackq eol=# tokens=1-3* delims=|" %%a in ("%KIT%cases.txt") do (
-  set "COMMAND=%%d"
+for /f "usebackq eol=# tokens=1-4* delims=|" %%a in ("%KIT%cases.txt") do (
+  set "SHOWS=%%d"
+  set "COMMAND=%%e"
   call :case "%%a" "%%b" "%%c"
 )
 set /a TOTAL=PASSED+FAILED+SKIPPED
@@ -73,11 +82,12 @@ type "%SUMMARY%"
 if %FAILED% gtr 0 exit /b 1
 exit /b 0
 
-rem :case NAME BITS EXPECTED, with the command in COMMAND.
+rem :case NAME BITS EXPECTED, with the command in COMMAND and the start of a
+rem line its output must hold in SHOWS.
 :case
 set "NAME=%~1"
 set "BITS=%~2"
-set "EXPECTED=%~3"
+set "STATUS_WANTED=%~3"
 set "ARCH=x86"
 set "SYS=%SYS32%"
 if "%BITS%"=="64" (
@@ -86,26 +96,29 @@ if "%BITS%"=="64" (
 )
 set "ID=%ARCH%.%NAME%"
 set "OUT=%LOGS%\%ID%.out"
+set "LOG=%LOGS%\%ID%.log"
 if "%BITS%"=="64" if not defined SYS64 (
   call :record skipped "a 32-bit Windows runs no 64-bit programs"
   goto :eof
 )
-rem The command's %KIT%, %SYS% and %OUT% filled in; then run as it is, not
-rem through call, which may not hand back a program's own exit status.
-call set "RUN=%COMMAND%"
+rem The runner's cmd fills in the command's %KIT%, %SYS% and %OUT%.
+set "RUN=%COMMAND%"
 pushd "%KIT%%ARCH%"
-%RUN% >"%LOGS%\%ID%.log" 2>&1
-set "STATUS=%ERRORLEVEL%"
+%RUNNER%
+set "VERDICT=%ERRORLEVEL%"
 popd
-if "%STATUS%"=="%EXPECTED%" (
+set "WHY="
+if exist "%LOG%.why" set /p WHY=<"%LOG%.why"
+if "%VERDICT%"=="10" (
   call :record passed ""
-  goto :eof
+) else if "%VERDICT%"=="12" (
+  call :record skipped "%WHY%"
+) else if "%VERDICT%"=="11" (
+  call :record failed "%WHY%: see logs\%ID%.log"
+) else (
+  call :record failed "the kit's runner stopped with exit status %VERDICT%"
 )
-if "%STATUS%"=="12" (
-  call :record skipped "the expected text needs a Chinese code page"
-  goto :eof
-)
-call :record failed "exit status %STATUS%, expected %EXPECTED%: see logs\%ID%.log"
+del "%LOG%.why" "%LOG%.xml" 2>nul
 goto :eof
 
 rem :record OUTCOME WHY, for the case in ID.
@@ -124,6 +137,17 @@ if "%~1"=="skipped" (
   goto :eof
 )
 set /a FAILED+=1
->>"%BODY%" echo     ^<testcase classname="clasp.validation.%ARCH%" name="%NAME%"^>^<failure message="%WHY%"/^>^</testcase^>
+>>"%BODY%" echo     ^<testcase classname="clasp.validation.%ARCH%" name="%NAME%"^>
+rem What the case printed (its last lines), in the report as on this console.
+if exist "%LOG%.xml" (
+  >>"%BODY%" echo       ^<failure message="%WHY%"^>
+  type "%LOG%.xml" >>"%BODY%"
+  >>"%BODY%" echo       ^</failure^>
+) else (
+  >>"%BODY%" echo       ^<failure message="%WHY%"/^>
+)
+>>"%BODY%" echo     ^</testcase^>
 >>"%LINES%" echo   FAILED   %ID%: %WHY%
+echo FAILED %ID%: %WHY%
+if exist "%LOG%" type "%LOG%"
 goto :eof

@@ -84,7 +84,19 @@ test_checksums_cover_and_verify() {
   diff <(echo "$listed") <(echo "$present") || { echo "SHA256SUMS does not cover the folder"; return 1; }
 }
 
+# The host contract travels with the release exactly when the tree has one.
+test_contract_when_the_tree_has_one() {
+  local contract=$root/contract/host-contract.json shipped=$dist/host-contract.json
+  if [ -f "$contract" ]; then
+    cmp "$contract" "$shipped" || { echo "the release lacks the tree's host contract"; return 1; }
+  elif [ -e "$shipped" ]; then
+    echo "the release has a host contract the tree does not"
+    return 1
+  fi
+}
+
 run artefacts_present_and_of_their_kind test_artefacts
+run host_contract_when_the_tree_has_one test_contract_when_the_tree_has_one
 run symbols_fit_the_shipped_dlls test_symbols_fit_the_dlls
 run checksums_cover_every_file_and_verify test_checksums_cover_and_verify
 

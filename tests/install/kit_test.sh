@@ -1,11 +1,15 @@
 #!/usr/bin/env bash
 # The validation kit run as an integrator runs it on Windows: copied whole to
-# C:\ of a fresh 64-bit Wine prefix and started with `cmd /c validate.cmd`
-# from its folder. Its JUnit report must parse and list every case of
-# cases.txt, passed, and its summary name the system and each case. Then the
-# same kit with one case that must fail: the report, the summary and the exit
-# status all say so. And on 32-bit Windows (a 32-bit prefix) the 64-bit cases
-# are skipped, the others pass.
+# C:\ of a fresh 64-bit Wine prefix and started with `cmd /c validate.cmd` from
+# its folder, once from a 64-bit prompt and once from a 32-bit one (which
+# reaches the 64-bit programs through Sysnative). Its JUnit report must parse
+# and list every case of cases.txt, passed, and its summary name the system
+# and each case. Then a kit of a few cases that must fail: one that fails its
+# exit status, one that prints nothing, one that never prints its closing
+# line and one that hangs; the last is ended at the kit's time limit, with
+# everything it started, and the kit goes on. And on 32-bit Windows (a 32-bit
+# prefix) the 64-bit cases are skipped, the others pass. The README's lines
+# on the kit name the commands run here.
 # Usage: kit_test.sh BUILD_DIR (either bitness's: it names the dist folder)
 set -uo pipefail
 
@@ -23,15 +27,23 @@ fresh_prefix "$loader"
 suite=kit
 . "$root/tests/install/checks.sh"
 
-# validate FOLDER: runs the kit copied to C:\FOLDER; its exit status.
+# validate FOLDER [PROMPT]: runs the kit copied to C:\FOLDER from the prompt
+# PROMPT starts (the loader's own bitness unless given); its exit status.
 validate() {
-  local folder=$WINEPREFIX/drive_c/$1
+  local folder=$WINEPREFIX/drive_c/$1 prompt=${2:-$loader}
   cp -r "$kit" "$folder"
   # The terminals' code page, in which the captures print their Chinese text.
-  (cd "$folder" && LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8 "$loader" cmd /c validate.cmd \
+  (cd "$folder" && LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8 $prompt cmd /c validate.cmd \
      </dev/null >"$work/$1.console" 2>&1)
 }
 bits=64
+
+# The two prompts of 64-bit Windows: the loader that starts cmd, as the
+# README spells it, and what the summary says of the prompt.
+prompts=(
+  "/usr/lib/wine/wine64|AMD64"
+  "wine|x86"
+)
 
 # The cases as cases.txt lists them: x86.name or x64.name, in order.
 listed_cases() {
@@ -65,33 +77,71 @@ assert properties["os.version"].startswith("Microsoft Windows"), properties
 PYTHON
 }
 
-test_kit_passes_on_a_fresh_machine() {
-  validate kit || { echo "validate.cmd failed:"; iconv -f GBK -t UTF-8 "$work/kit.console"; return 1; }
-  report_says kit "" || return 1
-  local summary=$WINEPREFIX/drive_c/kit/results/summary.txt total
-  total=$(listed_cases "$WINEPREFIX/drive_c/kit/cases.txt" | wc -l)
+# test_kit_passes PROMPT ARCH: every case passes from that prompt.
+test_kit_passes() {
+  local folder=kit_$2
+  validate "$folder" "$1" ||
+    { echo "validate.cmd failed:"; iconv -c -f GBK -t UTF-8 "$work/$folder.console"; return 1; }
+  report_says "$folder" "" || return 1
+  local summary=$WINEPREFIX/drive_c/$folder/results/summary.txt total
+  total=$(listed_cases "$WINEPREFIX/drive_c/$folder/cases.txt" | wc -l)
   local text
-  for text in "Windows:   Microsoft Windows" "Bitness:   64-bit Windows" \
+  for text in "Windows:   Microsoft Windows" "Bitness:   64-bit Windows (this prompt: $2)" \
       "Cases:     $total passed, 0 failed, 0 skipped of $total" "passed   x86.vbscript_host" \
-      "passed   x64.server_tests" "passed   x86.check_unregistered"; do
+      "passed   x64.vbscript_failures" "passed   x64.server_tests" \
+      "passed   x86.check_unregistered"; do
     tr -d '\r' <"$summary" | grep -qF "$text" || { echo "summary lacks: $text"; cat "$summary"; return 1; }
   done
 }
 
-test_kit_reports_a_failing_case() {
-  # One more line, as an engineer adds a case: this one cannot pass.
+# A few cases an engineer might add, each failing in its own way, then one
+# that passes: the kit judges each on its own and goes on.
+test_kit_reports_failing_cases() {
   cp -r "$kit" "$work/broken"
-  printf 'refused_option|32|0|clasp-check.exe --no-such-option\r\n' >>"$work/broken/cases.txt"
-  local saved=$kit
+  printf '%s\r\n' 'WScript.Echo "waiting"' \
+    'CreateObject("WScript.Shell").Run "ping -n 3600 127.0.0.1", 0, True' \
+    >"$work/broken/scripts/stuck.vbs"
+  printf '%s\r\n' \
+    'refused_option|32|0|Result:|clasp-check.exe --no-such-option' \
+    'silent|32|0|[  PASSED  ]|type nul' \
+    'no_summary|32|1|[  PASSED  ]|clasp-check.exe' \
+    'stuck|32|0|[  PASSED  ]|"%SYS%\cscript.exe" //nologo "%KIT%scripts\stuck.vbs"' \
+    'check_not_registered|32|1|Result:|clasp-check.exe' >"$work/broken/cases.txt"
+  local saved=$kit limit=20 started=$SECONDS
   kit=$work/broken
-  validate broken
-  local status=$?
+  CLASP_KIT_SECONDS=$limit validate broken
+  local status=$? took=$((SECONDS - started))
   kit=$saved
   [ "$status" -eq 1 ] || { echo "validate.cmd exit status $status, expected 1"; return 1; }
-  report_says broken x86.refused_option || return 1
-  tr -d '\r' <"$WINEPREFIX/drive_c/broken/results/summary.txt" |
-    grep -qF "FAILED   x86.refused_option: exit status 2, expected 0" ||
-    { cat "$WINEPREFIX/drive_c/broken/results/summary.txt"; return 1; }
+  # Ended at its limit, not at the end of the hour it waits.
+  [ "$took" -lt $((limit + 100)) ] ||
+    { echo "the kit took $took s with a $limit s limit"; return 1; }
+  report_says broken x86.refused_option,x86.silent,x86.no_summary,x86.stuck || return 1
+  local results=$WINEPREFIX/drive_c/broken/results text
+  for text in "FAILED   x86.refused_option: exit status 2, expected 0" \
+      "FAILED   x86.silent: exit status 0 and printed nothing" \
+      "FAILED   x86.no_summary: exit status 1 but no line [  PASSED  ]" \
+      "FAILED   x86.stuck: no end within $limit s; ended" "passed   x86.check_not_registered"; do
+    tr -d '\r' <"$results/summary.txt" | grep -qF "$text" ||
+      { echo "summary lacks: $text"; cat "$results/summary.txt"; return 1; }
+  done
+  # What the stuck case printed before it was ended: in its log and the report.
+  grep -q waiting "$results/logs/x86.stuck.log" ||
+    { echo "the stuck case's log lost its output"; return 1; }
+  python3 - "$results/junit.xml" <<'PYTHON' || return 1
+import sys
+import xml.etree.ElementTree as tree
+case = [c for c in tree.parse(sys.argv[1]).iter("testcase") if c.get("name") == "stuck"][0]
+assert "waiting" in (case.find("failure").text or ""), "the report lacks the stuck case's output"
+PYTHON
+  # None of its processes left in this prefix (Wine shows their command lines).
+  local pid
+  for pid in $(pgrep -f 'stuck\.vbs|ping -n 3600'); do
+    if tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX"; then
+      echo "the stuck case's processes outlived it: $(tr '\0' ' ' <"/proc/$pid/cmdline")"
+      return 1
+    fi
+  done
 }
 
 test_kit_skips_64_bit_cases_on_32_bit_windows() {
@@ -102,15 +152,36 @@ test_kit_skips_64_bit_cases_on_32_bit_windows() {
   validate kit
   local status=$?
   wineserver -k 2>/dev/null
-  [ "$status" -eq 0 ] || { echo "validate.cmd failed:"; iconv -f GBK -t UTF-8 "$work/kit.console"; return 1; }
+  [ "$status" -eq 0 ] || { echo "validate.cmd failed:"; iconv -c -f GBK -t UTF-8 "$work/kit.console"; return 1; }
   report_says kit "" || return 1
   tr -d '\r' <"$WINEPREFIX/drive_c/kit/results/summary.txt" |
     grep -qF "skipped  x64.register: a 32-bit Windows runs no 64-bit programs" ||
     { cat "$WINEPREFIX/drive_c/kit/results/summary.txt"; return 1; }
 }
 
-run passes_on_a_fresh_machine test_kit_passes_on_a_fresh_machine
-run reports_a_failing_case test_kit_reports_a_failing_case
+# The README tells the commands run here.
+test_readme_names_the_commands() {
+  local row loader text status=0
+  for row in "${prompts[@]}"; do
+    loader=${row%%|*}
+    text="\`$loader cmd /c validate.cmd\`"
+    grep -qF "$text" "$root/README.md" || { echo "README.md lacks $text"; status=1; }
+  done
+  grep -qF CLASP_KIT_SECONDS "$root/README.md" ||
+    { echo "README.md lacks CLASP_KIT_SECONDS"; status=1; }
+  # The time limit README gives is validate.cmd's.
+  local limit
+  limit=$(sed -n 's/^set "LIMIT=\([0-9]*\)".*/\1/p' "$root/packaging/kit/validate.cmd")
+  grep -qF "Each case has $limit seconds" "$root/README.md" ||
+    { echo "README.md does not give the limit of validate.cmd, $limit s"; status=1; }
+  return $status
+}
+
+run readme_names_the_commands test_readme_names_the_commands
+for row in "${prompts[@]}"; do
+  run "passes_from_the_${row#*|}_prompt" test_kit_passes "${row%%|*}" "${row#*|}"
+done
+run reports_failing_cases_and_goes_on test_kit_reports_failing_cases
 run skips_64_bit_cases_on_32_bit_windows test_kit_skips_64_bit_cases_on_32_bit_windows
 
 summary

@@ -3,13 +3,16 @@
 // then used from a client in the multithreaded apartment or in a second
 // single-threaded one, handed over by stream or through the global interface
 // table. Each case runs a whole capture through proxies and compares what the
-// hosts saw with the same capture run in the object's own apartment.
+// hosts saw with the same capture run in the object's own apartment. Every
+// wait on another apartment has a limit: a call that never returns ends the
+// program with the case and the step named, rather than leaving it idle.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <functional>
 #include <ostream>
 #include <string>
-#include <thread>
+#include <utility>
 #include <vector>
 
 #include "holdfast_idl.h"
@@ -19,6 +22,48 @@ namespace clasp::testing {
 namespace {
 
 constexpr LONG kRetained = 10120011;
+
+// How long one step may take (a capture takes milliseconds; this leaves room
+// for a loaded machine), and the exit status of a program ended at it.
+constexpr DWORD kStepLimitMs = 120'000;
+constexpr UINT kStuck = 3;
+
+// Waits for `handle` at most `limit_ms`. Past it, names the case and the step
+// and ends the program: a thread stuck in a cross-apartment call cannot be
+// unwound, and a named failure is worth more than a silent hang.
+void AwaitOrEnd(HANDLE handle, const char* step, DWORD limit_ms) {
+  if (WaitForSingleObject(handle, limit_ms) == WAIT_OBJECT_0) return;
+  const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+  std::fprintf(stderr, "[  STUCK   ] %s.%s: %s did not end within %lu s\n",
+               test ? test->test_suite_name() : "?", test ? test->name() : "?", step,
+               static_cast<unsigned long>(limit_ms / 1000));
+  std::fflush(stderr);
+  std::fflush(stdout);
+  TerminateProcess(GetCurrentProcess(), kStuck);
+}
+
+// A thread whose end is awaited within a limit (std::thread's join has none).
+class BoundedThread {
+ public:
+  explicit BoundedThread(std::function<void()> body)
+      : body_(std::move(body)), handle_(CreateThread(nullptr, 0, &Run, this, 0, nullptr)) {}
+  BoundedThread(const BoundedThread&) = delete;
+  BoundedThread& operator=(const BoundedThread&) = delete;
+  // Awaited before: the thread uses this object until it ends.
+  ~BoundedThread() { CloseHandle(handle_); }
+
+  void Await(const char* step, DWORD limit_ms = kStepLimitMs) const {
+    AwaitOrEnd(handle_, step, limit_ms);
+  }
+
+ private:
+  static DWORD WINAPI Run(void* self) {
+    static_cast<BoundedThread*>(self)->body_();
+    return 0;
+  }
+  std::function<void()> body_;
+  HANDLE handle_;
+};
 
 enum class Client { kMultiThreaded, kSingleThreaded };
 enum class Handover { kStream, kGlobalTable };
@@ -72,23 +117,27 @@ std::vector<Case> AllCases() {
   return cases;
 }
 
+// Whether the owner serves calls; a stalled one never reads its messages.
+enum class Serving { kServes, kStalls };
+
 // The component's apartment: a thread that creates the component, offers it
 // for one unmarshal and serves calls until it is told to end, then lets the
 // component go in its own apartment.
 class OwnerApartment {
  public:
-  explicit OwnerApartment(Handover handover)
+  explicit OwnerApartment(Handover handover, Serving serving = Serving::kServes)
       : handover_(handover),
+        serving_(serving),
         ready_(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
         done_(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
         thread_([this] { Serve(); }) {
-    WaitForSingleObject(ready_, INFINITE);
+    AwaitOrEnd(ready_, "the owner apartment's start", kStepLimitMs);
   }
   OwnerApartment(const OwnerApartment&) = delete;
   OwnerApartment& operator=(const OwnerApartment&) = delete;
   ~OwnerApartment() {
     SetEvent(done_);
-    thread_.join();
+    thread_.Await("the owner apartment's end");
     CloseHandle(ready_);
     CloseHandle(done_);
   }
@@ -129,6 +178,7 @@ class OwnerApartment {
                                                             __uuidof(IUnknown), &cookie_);
       }
       SetEvent(ready_);
+      if (serving_ == Serving::kStalls) WaitForSingleObject(done_, INFINITE);
       // Calls from the other apartment arrive as window messages.
       while (MsgWaitForMultipleObjects(1, &done_, FALSE, INFINITE, QS_ALLINPUT) ==
              WAIT_OBJECT_0 + 1) {
@@ -145,22 +195,25 @@ class OwnerApartment {
   }
 
   Handover handover_;
+  Serving serving_;
   HANDLE ready_;
   HANDLE done_;
   HRESULT offered_ = E_UNEXPECTED;
   IStream* stream_ = nullptr;
   DWORD cookie_ = 0;
-  std::thread thread_;
+  BoundedThread thread_;
 };
 
-// Runs `body` on a thread of its own in the client's apartment.
-void InClientApartment(Client client, const std::function<void()>& body) {
-  std::thread([&] {
+// Runs `body` on a thread of its own in the client's apartment, within `limit_ms`.
+void InClientApartment(Client client, const std::function<void()>& body,
+                       DWORD limit_ms = kStepLimitMs) {
+  const BoundedThread thread([&] {
     CoInitializeEx(nullptr, client == Client::kMultiThreaded ? COINIT_MULTITHREADED
                                                              : COINIT_APARTMENTTHREADED);
     body();
     CoUninitialize();
-  }).join();
+  });
+  thread.Await("the client's capture through the proxy", limit_ms);
 }
 
 // The hosts of one capture: every one answers Empty except the reader.
@@ -237,6 +290,29 @@ INSTANTIATE_TEST_SUITE_P(Cases, Apartments, ::testing::ValuesIn(AllCases()),
                          [](const ::testing::TestParamInfo<Case>& info) {
                            return NameOf(info.param);
                          });
+
+// An owner apartment that stops reading its messages: the client's first call
+// never returns. Without a limit the program would wait for ever; with it, it
+// ends with the case and the step named, and a status that fails the run.
+TEST(ApartmentDeathTest, ACallThatNeverReturnsEndsTheProgramNamingTheStep) {
+  constexpr DWORD kShortLimitMs = 3'000;
+  EXPECT_EXIT(
+      {
+        OwnerApartment owner(Handover::kStream, Serving::kStalls);
+        InClientApartment(
+            Client::kMultiThreaded,
+            [&] {
+              HRESULT taken = E_UNEXPECTED;
+              const ComPtr<IUnknown> component = owner.Take(taken);
+              ComPtr<_Holdfast> holdfast;
+              if (component) component->QueryInterface(__uuidof(_Holdfast), holdfast.PutVoid());
+            },
+            kShortLimitMs);
+      },
+      ::testing::ExitedWithCode(kStuck),
+      "ACallThatNeverReturnsEndsTheProgramNamingTheStep: the client's capture through the "
+      "proxy did not end within 3 s");
+}
 
 }  // namespace
 }  // namespace clasp::testing
