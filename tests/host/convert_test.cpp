@@ -506,12 +506,23 @@ TEST(Utf, RoundTripsChineseAndReplacesBrokenInput) {
     EXPECT_EQ(Utf16(c.utf8), c.utf16);
   }
   // Unpaired surrogates cannot be encoded: each becomes U+FFFD.
-  EXPECT_EQ(Utf8(u"\xd800" u"A"), "\xef\xbf\xbd" "A");
-  EXPECT_EQ(Utf8(u"\xdc00\xdc00"), "\xef\xbf\xbd\xef\xbf\xbd");
-  EXPECT_EQ(Utf8(u"A\xd800\xe000"), "A\xef\xbf\xbd\xee\x80\x80");
-  EXPECT_EQ(Utf8(std::u16string(u"\xd83d")), "\xef\xbf\xbd");
-  // The view ends after the high surrogate: what follows in memory is not its pair.
-  EXPECT_EQ(Utf8(std::u16string_view(u"\xd83d\xde00", 1)), "\xef\xbf\xbd");
+  const struct {
+    const char* name;
+    std::u16string_view utf16;
+    const char* utf8;
+  } unpaired[] = {
+      {"high before a letter", u"\xd800" u"A", "\xef\xbf\xbd" "A"},
+      {"two lows", u"\xdc00\xdc00", "\xef\xbf\xbd\xef\xbf\xbd"},
+      {"high before U+E000", u"A\xd800\xe000", "A\xef\xbf\xbd\xee\x80\x80"},
+      {"high at the end", u"\xd83d", "\xef\xbf\xbd"},
+      {"last low alone", u"\xdfff", "\xef\xbf\xbd"},
+      // The view ends after the high surrogate: what follows in memory is not its pair.
+      {"view ends after a high", std::u16string_view(u"\xd83d\xde00", 1), "\xef\xbf\xbd"},
+  };
+  for (const auto& c : unpaired) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(Utf8(c.utf16), c.utf8);
+  }
   // Digits are made in 64 bits down to 32, then in 32: both sides of the seam.
   const std::pair<std::int64_t, std::u16string_view> decimals[] = {
       {std::numeric_limits<std::int64_t>::min(), u"-9223372036854775808"},
