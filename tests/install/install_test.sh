@@ -191,7 +191,7 @@ test_check_names_foreign_type_library() {
 
 test_check_names_missing_values() {
   reg delete "HKCR\\CLSID\\$clsid\\InprocServer32" /v ThreadingModel /f || return 1
-  expect_check 1 "1 registry values missing or different" "ThreadingModel: missing" \
+  expect_check 1 "1 registry value missing or different" "ThreadingModel: missing" \
     "registration is incomplete"
   local status=$?
   reg add "HKCR\\CLSID\\$clsid\\InprocServer32" /v ThreadingModel /d Apartment /f
