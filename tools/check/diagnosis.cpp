@@ -94,8 +94,9 @@ Finding Registration(const Facts& facts) {
   if (facts.path) {
     // Hosts create it by name: a class they cannot reach by it is not registered for them.
     return Fail("registered for " + here + " programs as " + Narrow(registration::kClsid) +
-                    " -> " + *facts.path + ", but the name Clasp.Holdfast does not lead to it (HKCR\\" +
-                    ProgIdClassKey() + ")",
+                    " -> " + *facts.path +
+                    ", but the name Clasp.Holdfast does not lead to it (HKCR\\" + ProgIdClassKey() +
+                    ")",
                 Cause::kIncomplete,
                 "programs that create it by name find no class: reinstall the package or run "
                 "regsvr32 on Holdfast.dll.");
