@@ -52,6 +52,7 @@ TEST(ToInt32, FollowsTheHostRules) {
       {"text 2.5", HostValue::Text(u"2.5"), 2},
       {"text 3.5", HostValue::Text(u"3.5"), 4},
       {"text 2.50000000000000000001", HostValue::Text(u"2.50000000000000000001"), 3},
+      {"text 2.51: a 5 with one digit after it is above one half", HostValue::Text(u"2.51"), 3},
       {"text 1e3", HostValue::Text(u"1e3"), 1000},
       {"text 1E+3", HostValue::Text(u"1E+3"), 1000},
       {"text 25e-1", HostValue::Text(u"25e-1"), 2},
@@ -62,6 +63,10 @@ TEST(ToInt32, FollowsTheHostRules) {
       {"text 1.", HostValue::Text(u"1."), 1},
       {"text &HFF", HostValue::Text(u"&HFF"), 255},
       {"text &O17", HostValue::Text(u"&O17"), 15},
+      {"H after a digit is no radix marker", HostValue::Text(u"0h1"), std::nullopt,
+       kTypeMismatch},
+      {"an ampersand before a digit is no radix marker", HostValue::Text(u"&12"), std::nullopt,
+       kTypeMismatch},
       {"hex letters at both ends, either case", HostValue::Text(u"&HaF"), 175},
       {"hex letters at both ends, other case", HostValue::Text(u"&hAf"), 175},
       {"text .05e2", HostValue::Text(u".05e2"), 5},
@@ -467,6 +472,7 @@ TEST(Utf, RoundTripsChineseAndReplacesBrokenInput) {
       {"\xdf\xbf", u"\u07ff"},
       {"\xe0\xa0\x80", u"\u0800"},
       {"\xed\x9f\xbf", u"\ud7ff"},
+      {"\xee\x80\x80", u"\ue000"},
       {"\xef\xbf\xbd", u"\ufffd"},
       {"\xef\xbf\xbf", u"\uffff"},
       {"\xf0\x90\x80\x80", u"\U00010000"},
@@ -500,6 +506,7 @@ TEST(Utf, RoundTripsChineseAndReplacesBrokenInput) {
       {"beyond U+10FFFF", "\xf4\x90\x80\x80", u"\xfffd\xfffd\xfffd\xfffd"},
       {"cut short", "\xe5\x90", u"\xfffd\xfffd"},
       {"continuation missing", "\xc3" "A", u"\xfffd" u"A"},
+      {"lead byte where a continuation belongs", "\xc3\xc3", u"\xfffd\xfffd"},
   };
   for (const auto& c : broken) {
     SCOPED_TRACE(c.name);
@@ -516,6 +523,8 @@ TEST(Utf, RoundTripsChineseAndReplacesBrokenInput) {
       {"high before U+E000", u"A\xd800\xe000", "A\xef\xbf\xbd\xee\x80\x80"},
       {"high at the end", u"\xd83d", "\xef\xbf\xbd"},
       {"last low alone", u"\xdfff", "\xef\xbf\xbd"},
+      {"U+D7FF before a low", u"\xd7ff\xdc00", "\xed\x9f\xbf\xef\xbf\xbd"},
+      {"two highs", u"\xd800\xdbff", "\xef\xbf\xbd\xef\xbf\xbd"},
       // The view ends after the high surrogate: what follows in memory is not its pair.
       {"view ends after a high", std::u16string_view(u"\xd83d\xde00", 1), "\xef\xbf\xbd"},
   };
