@@ -325,6 +325,8 @@ TEST(Compare, NumericWithEmptyAsZeroAndNullFalse) {
       {"currency -1.5 > -2", HostValue::Integer(Kind::kCurrency, -15000), -2, 1},
       {"currency 2.5 > 2", HostValue::Integer(Kind::kCurrency, 25000), 2, 1},
       {"currency -2.5 < -2", HostValue::Integer(Kind::kCurrency, -25000), -2, -1},
+      {"currency 1 > -1", HostValue::Integer(Kind::kCurrency, 10000), -1, 1},
+      {"currency -1 < 1", HostValue::Integer(Kind::kCurrency, -10000), 1, -1},
       {"decimal beyond 64 bits > 6", HostValue::Dec(Dec(0, 0, false, 1)), 6, 1},
       {"decimal beyond 64 bits, negative, < 6", HostValue::Dec(Dec(0, 0, true, 1)), 6, -1},
       {"I2 -1 < 0", HostValue::I2(-1), 0, -1},
