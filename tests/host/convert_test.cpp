@@ -109,6 +109,8 @@ TEST(ToInt32, FollowsTheHostRules) {
       {"decimal -3.50", HostValue::Dec(Dec(350, 2, true)), -4},
       {"date noon", HostValue::Real(Kind::kDate, 1.5), 2},
       {"decimal beyond 32 bits", HostValue::Dec(Dec(4294967301, 0)), std::nullopt, kOverflow},
+      {"decimal -2^32 overflows, its high word counted in full",
+       HostValue::Dec(Dec(4294967296, 0, true)), std::nullopt, kOverflow},
       {"infinity", HostValue::R8(std::numeric_limits<double>::infinity()), std::nullopt,
        kOverflow},
       {"R8 1e20", HostValue::R8(1e20), std::nullopt, kOverflow},
