@@ -450,6 +450,7 @@ TEST(TextOperations, TrimMidJoinAndNull) {
   EXPECT_EQ(Trim(u"   "), u"");
   EXPECT_EQ(Mid(std::u16string(u"ABCDEF"), 3, 1), u"C");
   EXPECT_EQ(Mid(std::u16string(u"AB"), 3, 1), u"");
+  EXPECT_EQ(Mid(std::u16string(u"AB"), 0, 1), u"");  // positions count from 1
   EXPECT_EQ(Mid(std::u16string(u"ABCDEF"), 4), u"DEF");
   EXPECT_EQ(Left(std::u16string(u"A"), 2), u"A");
   EXPECT_EQ(Mid(std::nullopt, 3, 1), std::nullopt);
