@@ -17,6 +17,7 @@ set(certify_cases
   "by-reference-dropped|--host^StepTrac=ClaspTest.Faulty.DropsText|1"
   "wrong-kind|--host^StepJour=ClaspTest.Faulty.TextAnswer|1"
   "raise-without-description|--host^StepRunModul=ClaspTest.Faulty.BareRaise|0"
+  "raise-in-report-without-description|--host^StepRunModul=ClaspTest.Faulty.BareRaiseInReport|0"
   "leaked-count|--host^StepDisp=ClaspTest.Faulty.Leaks|1"
   "leaked-count-beside-object|--host^StepDisp=ClaspTest.Faulty.LeaksBesideObject|1"
   "platform-object|--host^StepMks=Scripting.Dictionary|1"

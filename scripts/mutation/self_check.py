@@ -1,5 +1,6 @@
 """The mutator's own checks (no build)."""
 import os
+import select
 import signal
 import subprocess
 import sys
@@ -87,10 +88,16 @@ def CheckRestoreOnSignal(root):
             with open(os.path.join(tree, path), encoding="utf-8") as f:
                 during = f.read()
             child.send_signal(signal_number)
-            child.wait(timeout=SIGNAL_SECONDS * TIMEOUT_FACTOR)
+            name = signal.Signals(signal_number).name
+            try:
+                child.wait(timeout=SIGNAL_SECONDS * TIMEOUT_FACTOR)
+            except subprocess.TimeoutExpired:
+                # Stopped here, so that it cannot write into the tree once it is removed.
+                child.kill()
+                child.wait()
+                problems.append(f"{name}: the holder did not stop on the signal")
             with open(os.path.join(tree, path), encoding="utf-8") as f:
                 after = f.read()
-            name = signal.Signals(signal_number).name
             if ready.strip() != b"ready" or during == source:
                 problems.append(f"{name}: the mutant was never in place")
             if after != source:
@@ -107,10 +114,20 @@ def HoldMutant(tree):
         source = f.read()
     mutant = FindMutants(path, source)[0]
     InstallSignalHandlers()
+    # The signal may come as soon as "ready" is out, before a sleep would have
+    # begun: a sleep begun after it is not cut short, and the handler would wait
+    # for its end. A signal always writes to the wakeup pipe, so a wait on the
+    # pipe ends however early the signal came.
+    wakeup, signalled = os.pipe()
+    os.set_blocking(signalled, False)
+    signal.set_wakeup_fd(signalled)
     try:
         worker.Apply(mutant, source)
         print("ready", flush=True)
-        time.sleep(60)
+        # The handler raises as soon as a wait ends, inside this try.
+        deadline = time.monotonic() + 60
+        while time.monotonic() < deadline:
+            select.select([wakeup], [], [], deadline - time.monotonic())
     except Interrupted:
         pass
     finally:

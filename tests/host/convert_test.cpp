@@ -52,6 +52,7 @@ TEST(ToInt32, FollowsTheHostRules) {
       {"text 2.5", HostValue::Text(u"2.5"), 2},
       {"text 3.5", HostValue::Text(u"3.5"), 4},
       {"text 2.50000000000000000001", HostValue::Text(u"2.50000000000000000001"), 3},
+      {"text 2.51: a 5 with one digit after it is above one half", HostValue::Text(u"2.51"), 3},
       {"text 1e3", HostValue::Text(u"1e3"), 1000},
       {"text 1E+3", HostValue::Text(u"1E+3"), 1000},
       {"text 25e-1", HostValue::Text(u"25e-1"), 2},
@@ -62,6 +63,10 @@ TEST(ToInt32, FollowsTheHostRules) {
       {"text 1.", HostValue::Text(u"1."), 1},
       {"text &HFF", HostValue::Text(u"&HFF"), 255},
       {"text &O17", HostValue::Text(u"&O17"), 15},
+      {"H after a digit is no radix marker", HostValue::Text(u"0h1"), std::nullopt,
+       kTypeMismatch},
+      {"an ampersand before a digit is no radix marker", HostValue::Text(u"&12"), std::nullopt,
+       kTypeMismatch},
       {"hex letters at both ends, either case", HostValue::Text(u"&HaF"), 175},
       {"hex letters at both ends, other case", HostValue::Text(u"&hAf"), 175},
       {"text .05e2", HostValue::Text(u".05e2"), 5},
@@ -104,6 +109,8 @@ TEST(ToInt32, FollowsTheHostRules) {
       {"decimal -3.50", HostValue::Dec(Dec(350, 2, true)), -4},
       {"date noon", HostValue::Real(Kind::kDate, 1.5), 2},
       {"decimal beyond 32 bits", HostValue::Dec(Dec(4294967301, 0)), std::nullopt, kOverflow},
+      {"decimal -2^32 overflows, its high word counted in full",
+       HostValue::Dec(Dec(4294967296, 0, true)), std::nullopt, kOverflow},
       {"infinity", HostValue::R8(std::numeric_limits<double>::infinity()), std::nullopt,
        kOverflow},
       {"R8 1e20", HostValue::R8(1e20), std::nullopt, kOverflow},
@@ -320,6 +327,8 @@ TEST(Compare, NumericWithEmptyAsZeroAndNullFalse) {
       {"currency -1.5 > -2", HostValue::Integer(Kind::kCurrency, -15000), -2, 1},
       {"currency 2.5 > 2", HostValue::Integer(Kind::kCurrency, 25000), 2, 1},
       {"currency -2.5 < -2", HostValue::Integer(Kind::kCurrency, -25000), -2, -1},
+      {"currency 1 > -1", HostValue::Integer(Kind::kCurrency, 10000), -1, 1},
+      {"currency -1 < 1", HostValue::Integer(Kind::kCurrency, -10000), 1, -1},
       {"decimal beyond 64 bits > 6", HostValue::Dec(Dec(0, 0, false, 1)), 6, 1},
       {"decimal beyond 64 bits, negative, < 6", HostValue::Dec(Dec(0, 0, true, 1)), 6, -1},
       {"I2 -1 < 0", HostValue::I2(-1), 0, -1},
@@ -441,6 +450,7 @@ TEST(TextOperations, TrimMidJoinAndNull) {
   EXPECT_EQ(Trim(u"   "), u"");
   EXPECT_EQ(Mid(std::u16string(u"ABCDEF"), 3, 1), u"C");
   EXPECT_EQ(Mid(std::u16string(u"AB"), 3, 1), u"");
+  EXPECT_EQ(Mid(std::u16string(u"AB"), 0, 1), u"");  // positions count from 1
   EXPECT_EQ(Mid(std::u16string(u"ABCDEF"), 4), u"DEF");
   EXPECT_EQ(Left(std::u16string(u"A"), 2), u"A");
   EXPECT_EQ(Mid(std::nullopt, 3, 1), std::nullopt);
@@ -467,6 +477,7 @@ TEST(Utf, RoundTripsChineseAndReplacesBrokenInput) {
       {"\xdf\xbf", u"\u07ff"},
       {"\xe0\xa0\x80", u"\u0800"},
       {"\xed\x9f\xbf", u"\ud7ff"},
+      {"\xee\x80\x80", u"\ue000"},
       {"\xef\xbf\xbd", u"\ufffd"},
       {"\xef\xbf\xbf", u"\uffff"},
       {"\xf0\x90\x80\x80", u"\U00010000"},
@@ -500,18 +511,32 @@ TEST(Utf, RoundTripsChineseAndReplacesBrokenInput) {
       {"beyond U+10FFFF", "\xf4\x90\x80\x80", u"\xfffd\xfffd\xfffd\xfffd"},
       {"cut short", "\xe5\x90", u"\xfffd\xfffd"},
       {"continuation missing", "\xc3" "A", u"\xfffd" u"A"},
+      {"lead byte where a continuation belongs", "\xc3\xc3", u"\xfffd\xfffd"},
   };
   for (const auto& c : broken) {
     SCOPED_TRACE(c.name);
     EXPECT_EQ(Utf16(c.utf8), c.utf16);
   }
   // Unpaired surrogates cannot be encoded: each becomes U+FFFD.
-  EXPECT_EQ(Utf8(u"\xd800" u"A"), "\xef\xbf\xbd" "A");
-  EXPECT_EQ(Utf8(u"\xdc00\xdc00"), "\xef\xbf\xbd\xef\xbf\xbd");
-  EXPECT_EQ(Utf8(u"A\xd800\xe000"), "A\xef\xbf\xbd\xee\x80\x80");
-  EXPECT_EQ(Utf8(std::u16string(u"\xd83d")), "\xef\xbf\xbd");
-  // The view ends after the high surrogate: what follows in memory is not its pair.
-  EXPECT_EQ(Utf8(std::u16string_view(u"\xd83d\xde00", 1)), "\xef\xbf\xbd");
+  const struct {
+    const char* name;
+    std::u16string_view utf16;
+    const char* utf8;
+  } unpaired[] = {
+      {"high before a letter", u"\xd800" u"A", "\xef\xbf\xbd" "A"},
+      {"two lows", u"\xdc00\xdc00", "\xef\xbf\xbd\xef\xbf\xbd"},
+      {"high before U+E000", u"A\xd800\xe000", "A\xef\xbf\xbd\xee\x80\x80"},
+      {"high at the end", u"\xd83d", "\xef\xbf\xbd"},
+      {"last low alone", u"\xdfff", "\xef\xbf\xbd"},
+      {"U+D7FF before a low", u"\xd7ff\xdc00", "\xed\x9f\xbf\xef\xbf\xbd"},
+      {"two highs", u"\xd800\xdbff", "\xef\xbf\xbd\xef\xbf\xbd"},
+      // The view ends after the high surrogate: what follows in memory is not its pair.
+      {"view ends after a high", std::u16string_view(u"\xd83d\xde00", 1), "\xef\xbf\xbd"},
+  };
+  for (const auto& c : unpaired) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(Utf8(c.utf16), c.utf8);
+  }
   // Digits are made in 64 bits down to 32, then in 32: both sides of the seam.
   const std::pair<std::int64_t, std::u16string_view> decimals[] = {
       {std::numeric_limits<std::int64_t>::min(), u"-9223372036854775808"},

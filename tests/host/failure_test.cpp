@@ -21,6 +21,8 @@ TEST(KnownFailures, EachNumberOnceAndDescribed) {
     EXPECT_TRUE(numbers.insert(known.number).second) << "described twice";
     EXPECT_FALSE(known.description.empty());
     EXPECT_EQ(DescriptionOf(known.number), known.description);
+    // Made once and shared, so that raising a known failure needs no memory.
+    EXPECT_EQ(Failure::Standard(known.number).what(), Failure::Standard(known.number).what());
   }
   for (const std::int32_t unknown : {0, -1, 1234, kWrongArgumentCount + 1}) {
     SCOPED_TRACE(unknown);

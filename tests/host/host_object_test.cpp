@@ -255,6 +255,7 @@ TEST(HostValue, EqualValuesHaveTheSameKindFormAndContent) {
       {"I2 and I4", HostValue::I2(5), HostValue::I4(5), false},
       {"I4 and I2", HostValue::I4(5), HostValue::I2(5), false},
       {"different value", HostValue::I4(5), HostValue::I4(6), false},
+      {"same truth, a kind past text", HostValue::Bool(true), HostValue::Bool(true), true},
       {"text and the same text by reference", HostValue::Text(u"5"), HostValue::TextRef(variable),
        false},
       {"text by reference and the same text", HostValue::TextRef(variable), HostValue::Text(u"5"),
@@ -263,6 +264,8 @@ TEST(HostValue, EqualValuesHaveTheSameKindFormAndContent) {
        true},
       {"references to different texts", HostValue::TextRef(variable), HostValue::TextRef(other),
        false},
+      {"references to different texts, the greater first", HostValue::TextRef(other),
+       HostValue::TextRef(variable), false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

@@ -2,9 +2,10 @@
 # clasp-check under Wine, in a fresh prefix of its own, one row per case: its
 # command line (help, refused options), a working registration-free folder in
 # text and JSON, the installed package as an inventory reads it, and the
-# class left without its InprocServer32. Given the 32-bit build too (x64
-# only), also the 32-bit registration pointing at the 64-bit DLL, as the
-# 32-bit check sees it: one fault, the rest following from it.
+# class left without its InprocServer32, then served again but without its
+# name. Given the 32-bit build too (x64 only), also the 32-bit registration
+# pointing at the 64-bit DLL, as the 32-bit check sees it: one fault, the rest
+# following from it.
 # Usage: check_cases.sh x86|x64 BUILD_DIR [WIN32_BUILD_DIR]
 # Prints "ok - name" or "FAIL - name" per case and a ctest-style count.
 set -uo pipefail
@@ -60,10 +61,17 @@ install_package() {
   return 1
 }
 delete_server() { reg delete "HKCR\\CLSID\\$clsid\\InprocServer32" /f; }
+# The class served again, but its name no longer leads to it.
+unname_class() {
+  reg add "HKCR\\CLSID\\$clsid\\InprocServer32" /ve /d 'C:\Program Files\Clasp\Holdfast.dll' /f &&
+    reg delete 'HKCR\Clasp.Holdfast\CLSID' /f
+}
 # Both packages installed, then the 32-bit class pointed at the 64-bit DLL.
 point_32_at_64() {
   local other_msi
   other_msi=$(cache_value "$other_build" CLASP_DIST_DIR)/Clasp-Holdfast-$version-x86.msi
+  # The name the row before took away; both bitnesses share it.
+  reg add 'HKCR\Clasp.Holdfast\CLSID' /ve /d "$clsid" /f || return 1
   install_package || return 1
   /usr/lib/wine/wine msiexec /i "$(windows_path "$other_msi")" /qn </dev/null >/dev/null 2>&1 || return 1
   reg add "HKCR\\CLSID\\$clsid\\InprocServer32" /ve /d 'C:\Program Files\Clasp\Holdfast.dll' /f /reg:32
@@ -99,6 +107,7 @@ cases=(
   "not_registered_json|-|1|--json|json:verdict=\"problems\";findings.0.cause=\"not_registered\";findings.1.follows=0"
   "installed_json|install_package|0|--json|json:verdict=\"ready\";process_bits=$bits;module.path=\"C:\\\\Program Files\\\\Clasp\\\\Holdfast.dll\";module.product_version=\"$version.0\";module.exists=true"
   "inproc_server_missing|delete_server|1||FAIL  registered for $bits-bit programs without its InprocServer32: HKCR\\CLSID\\$clsid\\InprocServer32 is missing"
+  "name_leads_nowhere|unname_class|1||FAIL  registered for $bits-bit programs as $clsid -> C:\\Program Files\\Clasp\\Holdfast.dll, but the name Clasp.Holdfast does not lead to it"
 )
 if [ -n "$other_build" ]; then
   # Only the bitness is blamed; the library and the path are compared with

@@ -26,6 +26,7 @@ std::string Narrow(std::u16string_view text) {
 }
 
 std::string ServerKey() { return "CLSID\\" + Narrow(registration::kClsid) + "\\InprocServer32"; }
+std::string ProgIdClassKey() { return Narrow(registration::kProgId) + "\\CLSID"; }
 
 std::string Bits(int bits) { return std::to_string(bits) + "-bit"; }
 
@@ -70,11 +71,15 @@ Finding FollowsFrom(std::string what, std::size_t root) {
   return {false, std::move(what), Cause::kNone, kFollows, root};
 }
 
-std::optional<std::size_t> FirstFailure(const std::vector<Finding>& findings) {
-  for (std::size_t i = 0; i < findings.size(); ++i) {
+std::optional<std::size_t> FirstFailureAfter(const std::vector<Finding>& findings,
+                                             std::size_t first) {
+  for (std::size_t i = first; i < findings.size(); ++i) {
     if (!findings[i].ok) return i;
   }
   return std::nullopt;
+}
+std::optional<std::size_t> FirstFailure(const std::vector<Finding>& findings) {
+  return FirstFailureAfter(findings, 0);
 }
 
 std::string Quoted(const std::optional<std::string>& text) {
@@ -83,8 +88,18 @@ std::string Quoted(const std::optional<std::string>& text) {
 
 Finding Registration(const Facts& facts) {
   const std::string here = Bits(facts.process_bits);
-  if (facts.path) {
+  if (facts.path && facts.progid_leads_to_class) {
     return Ok("registered for " + here + " programs: Clasp.Holdfast -> " + *facts.path);
+  }
+  if (facts.path) {
+    // Hosts create it by name: a class they cannot reach by it is not registered for them.
+    return Fail("registered for " + here + " programs as " + Narrow(registration::kClsid) +
+                    " -> " + *facts.path +
+                    ", but the name Clasp.Holdfast does not lead to it (HKCR\\" + ProgIdClassKey() +
+                    ")",
+                Cause::kIncomplete,
+                "programs that create it by name find no class: reinstall the package or run "
+                "regsvr32 on Holdfast.dll.");
   }
   if (facts.class_registered) {
     return Fail("registered for " + here + " programs without its InprocServer32: HKCR\\" +
@@ -176,11 +191,15 @@ Finding TypeLibrary(const Facts& facts, std::optional<std::size_t> wrong_file) {
                      *wrong_file);
 }
 
-Finding Entries(const Facts& facts, std::optional<std::size_t> wrong_file) {
+// `unnamed`: the finding that already blames the name's value, when one does.
+Finding Entries(const Facts& facts, std::optional<std::size_t> wrong_file,
+                std::optional<std::size_t> unnamed) {
   if (facts.mismatches.empty()) return Ok("registry values: all as this version writes them");
-  std::string what = std::to_string(facts.mismatches.size()) +
-                     " registry values missing or different from what this version writes:";
+  const std::size_t count = facts.mismatches.size();
+  std::string what = std::to_string(count) + (count == 1 ? " registry value" : " registry values") +
+                     " missing or different from what this version writes:";
   bool judged = false;
+  std::optional<std::size_t> root;
   for (const Mismatch& mismatch : facts.mismatches) {
     what += "\n        HKCR\\" + mismatch.key + " " +
             (mismatch.name.empty() ? std::string("(default)") : mismatch.name) + ": " +
@@ -188,12 +207,17 @@ Finding Entries(const Facts& facts, std::optional<std::size_t> wrong_file) {
     // Its expected value would be the wrong registration's own path.
     if (wrong_file && mismatch.names_module) {
       what += ", not judged while the registered file is wrong";
+      root = root.value_or(*wrong_file);
+      continue;
+    }
+    what += ", expected \"" + mismatch.expected + "\"";
+    if (unnamed && mismatch.key == ProgIdClassKey()) {
+      root = root.value_or(*unnamed);
       continue;
     }
     judged = true;
-    what += ", expected \"" + mismatch.expected + "\"";
   }
-  if (!judged) return FollowsFrom(what, *wrong_file);
+  if (!judged) return FollowsFrom(what, *root);
   return Fail(what, Cause::kIncomplete,
               "the registration is incomplete or from another version: reinstall the "
               "package, or run regsvr32 on the DLL.");
@@ -224,10 +248,13 @@ std::vector<Finding> Diagnose(const Facts& facts) {
     findings.push_back(File(facts));
     if (facts.file_exists) findings.push_back(Module(facts));
     // Everything after is compared with the registered file: with the wrong
-    // file, those comparisons follow from it.
-    const std::optional<std::size_t> wrong_file = FirstFailure(findings);
+    // file, those comparisons follow from it. A name that leads nowhere says
+    // nothing about the file.
+    const std::optional<std::size_t> wrong_file = FirstFailureAfter(findings, 1);
+    const std::optional<std::size_t> unnamed =
+        findings.front().ok ? std::nullopt : std::optional<std::size_t>(0);
     findings.push_back(TypeLibrary(facts, wrong_file));
-    findings.push_back(Entries(facts, wrong_file));
+    findings.push_back(Entries(facts, wrong_file, unnamed));
   }
   if (facts.create_result) {
     findings.push_back(Creation(*facts.create_result, FirstFailure(findings)));
@@ -383,8 +410,11 @@ std::string Report(const std::string& heading, int process_bits,
     ++failures;
     if (finding.follows) {
       ++following;
-      const std::string& root = findings[*finding.follows].what;
-      text += "        follows from: " + root.substr(0, root.find('\n')) + "\n";
+      // The root's first line; a list's heading ends in a colon that introduces nothing here.
+      std::string root = findings[*finding.follows].what;
+      root = root.substr(0, root.find('\n'));
+      if (!root.empty() && root.back() == ':') root.pop_back();
+      text += "        follows from: " + root + "\n";
     } else {
       text += "        cause: " + finding.advice + "\n";
     }

@@ -27,6 +27,7 @@ Facts Ready() {
   facts.other_view_exists = true;
   facts.other_view_bits = 32;
   facts.path = kInstalled;
+  facts.progid_leads_to_class = true;
   facts.file_exists = true;
   facts.file_bits = 64;
   facts.file_version = "1.0.0.0";
@@ -168,6 +169,32 @@ TEST(Diagnosis, NamesTheLikelyCauseOfEachBrokenState) {
        [](Facts& f) { f.type_library = TypeLibState::kNotCompared; },
        {Cause::kUnreadableFile},
        "the DLL's own cannot be read"},
+      {"one value missing is one value, and what follows from it ends without a colon",
+       [](Facts& f) {
+         f.mismatches = {{"CLSID\\{X}\\InprocServer32", "ThreadingModel", "Apartment", {}}};
+         f.create_result = kUnspecified;
+       },
+       {Cause::kIncomplete, Cause::kNone},
+       "  FAIL  1 registry value missing or different from what this version writes:\n"
+       "        HKCR\\CLSID\\{X}\\InprocServer32 ThreadingModel: missing, expected \"Apartment\"\n"
+       "        cause: the registration is incomplete or from another version: reinstall the "
+       "package, or run regsvr32 on the DLL.\n"
+       "  FAIL  no instance could be created: 0x80004005 (see the platform's error text for "
+       "this code)\n"
+       "        follows from: 1 registry value missing or different from what this version "
+       "writes\n"},
+      {"class registered, its name deleted: not ok, and the name's value follows from it",
+       [](Facts& f) {
+         f.progid_leads_to_class = false;
+         f.mismatches = {{"Clasp.Holdfast\\CLSID", "", "{5D3B8000-FB87-4881-A317-F716839E71F7}",
+                          {}}};
+         f.create_result = kInvalidClassString;
+       },
+       {Cause::kIncomplete, Cause::kNone, Cause::kNone},
+       "  FAIL  registered for 64-bit programs as {5D3B8000-FB87-4881-A317-F716839E71F7} -> "
+       "C:\\Program Files\\Clasp\\Holdfast.dll, but the name Clasp.Holdfast does not lead "
+       "to it (HKCR\\Clasp.Holdfast\\CLSID)\n",
+       "ok    registered"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);

@@ -358,6 +358,9 @@ Facts Probe() {
   const auto path = Key(HKEY_CLASSES_ROOT, ServerKey()).Text(L"");
   facts.class_registered =
       static_cast<bool>(Key(HKEY_CLASSES_ROOT, L"CLSID\\" + Wide(reg::kClsid)));
+  // Hosts reach the class through its name; a class identifier's case carries no meaning.
+  const auto named = Key(HKEY_CLASSES_ROOT, Wide(reg::kProgId) + L"\\CLSID").Text(L"");
+  facts.progid_leads_to_class = named && Lower(*named) == Lower(Wide(reg::kClsid));
   if (path) {
     facts.path = Utf8(*path);
     facts.file_exists = FileExists(*path);

@@ -28,6 +28,20 @@ bool MeansArgumentsRefused(HRESULT result) {
          result == DISP_E_BADVARTYPE;
 }
 
+// The members only the report exchange reaches. It gives up at the first
+// failure and traces nothing of it, so such a failure shows on no line at all.
+bool ReachedOnlyByTheReport(std::string_view member) {
+  static constexpr std::string_view kReport[] = {
+      "ControlNum",    "WriteDetailFileName", "PackMessage",    "CommSign",
+      "IsWriteOnly",   "SendMessage",         "SendMessageLen", "StepCommWriteOnly",
+      "StepCommWrite", "IsUnPackOex",         "TimeOutComm",    "RecieveMessage",
+      "RecieveMessageLen", "StepCommRead",    "UnpackMessage"};
+  for (const std::string_view name : kReport) {
+    if (SameIgnoringCase(name, member)) return true;
+  }
+  return false;
+}
+
 Finding Fail(std::string check, std::string what, std::string expected) {
   return {Verdict::kFail, {}, {}, 0, std::move(check), std::move(what), std::move(expected)};
 }
@@ -210,9 +224,12 @@ class Probe final : public ComObject<Probe, IDispatchEx> {
       access.findings.push_back(Fail("failure described", raised + " (no number)",
                                      "a failure with a number and a description"));
     } else if (description.empty()) {
+      const char* shown = ReachedOnlyByTheReport(access.member)
+                              ? " without a description: the report stops there and no trace "
+                                "line shows it"
+                              : " without a description: the trace line shows it bare";
       access.findings.push_back({Verdict::kWarning, {}, {}, 0, "failure described",
-                                 raised + " without a description: the trace line shows it bare",
-                                 "a failure with a number and a description"});
+                                 raised + shown, "a failure with a number and a description"});
     } else {
       access.findings.push_back({Verdict::kPass, {}, {}, 0, "failure described",
                                  raised + " \"" + Utf8(description) + "\"",

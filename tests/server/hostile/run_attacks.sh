@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs every attack of hostile.exe in a process of its own, so that a crash
 # fails that attack and not the run, and prints the figure line:
-#   hostile: 60 attacks, 60 survived
+#   hostile: N attacks, N survived
+# N counted from hostile.exe --list, so the figure is always the table's own.
 # Usage (in the directory of hostile.exe and Holdfast.dll): run_attacks.sh WINE_LOADER
 set -uo pipefail
 loader=$1

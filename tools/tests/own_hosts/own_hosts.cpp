@@ -53,6 +53,7 @@ constexpr CLSID kTextAnswerClsid = Numbered(0x08);
 constexpr CLSID kBareRaiseClsid = Numbered(0x09);
 constexpr CLSID kLeaksClsid = Numbered(0x0A);
 constexpr CLSID kLeaksBesideObjectClsid = Numbered(0x0B);
+constexpr CLSID kBareRaiseInReportClsid = Numbered(0x0C);
 
 std::atomic<long> g_objects{0};
 HMODULE g_module = nullptr;
@@ -266,6 +267,7 @@ constexpr wchar_t kExcepCode[] = L"ExcepCode";
 constexpr wchar_t kTraceWrite[] = L"TraceWrite";
 constexpr wchar_t kJournalWriteMsg[] = L"JournalWriteMsg";
 constexpr wchar_t kRecordMessage[] = L"RecordMessage";
+constexpr wchar_t kUnpackMessage[] = L"UnpackMessage";
 constexpr wchar_t kScreenNo[] = L"ScreenNo";
 constexpr wchar_t kScreenDisplay[] = L"ScreenDisplay";
 
@@ -292,6 +294,9 @@ constexpr Registered kClasses[] = {
      clasp::ClassFactory<CreateFaulty<MakeJournal, Fault::kTextAnswer, kJournalWriteMsg>>::Make},
     {L"ClaspTest.Faulty.BareRaise", &kBareRaiseClsid,
      clasp::ClassFactory<CreateFaulty<MakeRunModul, Fault::kBareRaise, kRecordMessage>>::Make},
+    // The same, where only the report reaches it: no trace line shows that failure.
+    {L"ClaspTest.Faulty.BareRaiseInReport", &kBareRaiseInReportClsid,
+     clasp::ClassFactory<CreateFaulty<MakeRunModul, Fault::kBareRaise, kUnpackMessage>>::Make},
     {L"ClaspTest.Faulty.Leaks", &kLeaksClsid,
      clasp::ClassFactory<CreateFaulty<MakeDisplay, Fault::kLeaksCount, kScreenNo>>::Make},
     // Its leak comes with an answer that is an object, which may hold a
