@@ -7,6 +7,8 @@ if(NOT readme MATCHES "Clasp ${version_pattern}[^0-9]")
   message(FATAL_ERROR "README.md does not say 'Clasp ${VERSION}'")
 endif()
 file(READ ${CHANGELOG} changelog)
+# Changes not yet released gather above the newest release, under "## Unreleased".
+string(REPLACE "\n## Unreleased\n" "\n" changelog "${changelog}")
 # The newest entry comes first and must be this version.
 string(FIND "${changelog}" "\n## " first_entry)
 if(first_entry LESS 0)
