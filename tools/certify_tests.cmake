@@ -9,14 +9,17 @@ find_program(CLASP_BROWSER chromium)
 
 # name | arguments (^-separated) | exit status. The expected report is
 # tests/certify/<name>.txt.
+set(five "--host^StepDisp=ClaspTest.Display^--host^StepMks=ClaspTest.Reader^--host^StepRunModul=ClaspTest.RunModul^--host^StepTrac=ClaspTest.Trace^--host^StepJour=ClaspTest.Journal")
 set(certify_cases
-  "compliant|--host^StepDisp=ClaspTest.Display^--host^StepTrac=ClaspTest.Trace^--host^StepJour=ClaspTest.Journal|0"
+  "compliant|${five}|0"
   "script|--host-script^hosts.vbs|0"
+  "no-substitute|${five}^--no-substitute|1"
+  "three-and-a-fault|--host^StepDisp=ClaspTest.Display^--host^StepTrac=ClaspTest.Trace^--host^StepJour=ClaspTest.Journal^--host^StepRunModul=ClaspTest.Faulty.NoExcepCode|1"
   "script-raise|--host-script^raise.vbs|0"
   "missing-member|--host^StepRunModul=ClaspTest.Faulty.NoExcepCode|1"
   "by-reference-dropped|--host^StepTrac=ClaspTest.Faulty.DropsText|1"
   "wrong-kind|--host^StepJour=ClaspTest.Faulty.TextAnswer|1"
-  "raise-without-description|--host^StepRunModul=ClaspTest.Faulty.BareRaise|0"
+  "raise-without-description|--host^StepRunModul=ClaspTest.Faulty.BareRaise|1"
   "leaked-count|--host^StepDisp=ClaspTest.Faulty.Leaks|1"
   "leaked-count-beside-object|--host^StepDisp=ClaspTest.Faulty.LeaksBesideObject|1"
   "platform-object|--host^StepMks=Scripting.Dictionary|1"

@@ -3,6 +3,7 @@
 // against the host catalogue, and the verdicts reported per member and road.
 #pragma once
 
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -60,6 +61,9 @@ struct RoadResult {
   std::string name;
   std::string summary;
   std::optional<std::string> not_reached;
+  // Set when a failure of the integrator's turned the road aside before its
+  // driving member: judged as far as it went, but not reached.
+  std::optional<std::string> turned_aside;
   std::vector<Event> events;  // the component's accesses to the hosts, numbered
   Outcome outcome;
   std::vector<Finding> findings;
@@ -69,7 +73,37 @@ struct RoadResult {
 struct Certification {
   std::vector<std::pair<HostRole, std::string>> hosts;  // field, what it was made from
   std::vector<RoadResult> roads;
+  // Whether the bench answered driving members in place of the integrator's
+  // objects (off with --no-substitute: their answers then decide the roads).
+  bool substitute = true;
+  // Checks the bench cannot make on some objects, in words, for the report.
+  std::vector<std::string> not_judged;
 };
+
+// The members whose answers the bench hands the component on `road` in
+// place of the object in `role`, by catalogue index.
+std::map<std::size_t, Handed> HandedOn(const Road& road, HostRole role);
+
+// How far a certification got, counted the way its verdict line says it.
+struct Coverage {
+  std::size_t roads = 0;
+  std::size_t reached = 0;
+  std::size_t failures = 0;  // findings that fail, on reached roads
+  std::size_t warnings = 0;
+  std::size_t substitutions = 0;
+  std::vector<std::string> objects_not_reached;  // named objects no road reached
+  // Every road reached, every named object reached, nothing failed.
+  bool Certified() const;
+};
+Coverage Cover(const Certification& certification);
+// "Certified: 16 of 16 roads reached, 0 failures, 2 warnings, 5 substitutions",
+// or "Not certified: 4 of 16 roads reached, ...".
+std::string VerdictLine(const Coverage& coverage);
+// The accesses on `road` where the bench handed the component its own answer.
+std::vector<const Event*> Substitutions(const RoadResult& road);
+// "StepMks.CardReaderRetain #8 (call): your object answered 0; the component
+// was handed 10120011".
+std::string SubstitutionLine(const Event& event);
 
 // Judges one road's accesses: `seen` holds, per integrator's field, what the
 // bench saw of each access; the answers are judged here against the catalogue.
@@ -87,7 +121,7 @@ struct Row {
 std::vector<Row> Rows(const Certification& certification);
 // The verdict of `row` on road number `road`.
 Verdict Cell(const Certification& certification, const Row& row, std::size_t road);
-// 0 when nothing failed, 1 when something did.
+// 0 when certified, 1 otherwise.
 int ExitStatus(const Certification& certification);
 
 // The reports: the terminal's verdict table with the findings under it,

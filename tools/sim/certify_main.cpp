@@ -68,13 +68,18 @@ int CertifyMain(int argc, char** argv) {
   app.add_option("--html", html_file,
                  "Write one self-contained page: the verdict table and each road's accesses")
       ->type_name("FILE");
+  bool no_substitute = false;
+  app.add_flag("--no-substitute", no_substitute,
+               "Let your objects' own answers decide every road: a road whose driving member "
+               "of yours answers otherwise is not reached");
   app.add_option("--log-dir", request.log_dir, "Folder of the simulated hosts' files")
       ->capture_default_str();
   app.add_option("--clock", clock, "Fixed time stamp for the files")
       ->type_name("'YYYY-MM-DD HH:MM:SS'");
   app.footer(
-      "Exit status: 0 when every access kept the contract (warnings allowed), 1 when one\n"
-      "failed, 2 for bad input (an unknown field or ProgID, a script that does not run).");
+      "Exit status: 0 when certified (every road reached, each of your objects reached,\n"
+      "nothing failed; warnings are counted), 1 otherwise, 2 for bad input (an unknown\n"
+      "field or ProgID, a script that does not run).");
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {
@@ -99,6 +104,7 @@ int CertifyMain(int argc, char** argv) {
       throw InputError("--certify: give your objects with --host Field=ProgID or --host-script FILE");
     }
     request.script = script;
+    request.substitute = !no_substitute;
     if (!clock.empty()) {
       const auto fixed = Clock::Fixed(clock);
       if (!fixed) throw InputError("--clock: '" + clock + "' is not 'YYYY-MM-DD HH:MM:SS'");

@@ -23,6 +23,7 @@ struct CertifyRequest {
   std::vector<std::pair<HostRole, std::string>> hosts;
   std::string script;
   std::string log_dir;
+  bool substitute = true;  // the bench answers driving members (off: --no-substitute)
   Clock clock = Clock::System();
 };
 

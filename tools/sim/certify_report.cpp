@@ -187,12 +187,19 @@ std::string RenderCertificationText(const Certification& c) {
   for (const auto& [role, name] : c.hosts) {
     out += "  " + Pad(std::string(RoleProperty(role)), kFieldWidth) + name + "\n";
   }
-  out += "\nRoads (the simulated hosts answer so as to take each one)\n";
+  out += c.substitute
+             ? "\nRoads (the simulated hosts answer so as to take each one; where a driving member\n"
+               "is yours, your object is called and judged and the bench hands on the road's answer)\n"
+             : "\nRoads (the simulated hosts answer so as to take each one; yours answer for themselves)\n";
   for (std::size_t i = 0; i < c.roads.size(); ++i) {
     const RoadResult& road = c.roads[i];
     out += Pad("  " + std::to_string(i + 1), kRoadNumberWidth) + Pad(road.name, kRoadNameWidth) +
            road.summary + "\n";
     if (road.not_reached) out += "        not reached: " + *road.not_reached + "\n";
+    if (road.turned_aside) out += "        turned aside: " + *road.turned_aside + "\n";
+    for (const Event* event : Substitutions(road)) {
+      out += "        substituted: " + SubstitutionLine(*event) + "\n";
+    }
   }
   out += "\nVerdicts (ok pass, FAIL, warn warning, n/r road not reached, - not used on that road)\n";
   std::string header = Pad("", kNameWidth);
@@ -211,7 +218,7 @@ std::string RenderCertificationText(const Certification& c) {
   out += "\nFindings\n";
   if (departures.empty()) out += "  none: every access kept the contract\n";
   for (const auto& [road, finding] : departures) out += "  " + FindingLine(*road, *finding) + "\n";
-  out += ExitStatus(c) == 0 ? "\nResult: certified\n" : "\nResult: not certified\n";
+  out += "\nResult: " + VerdictLine(Cover(c)) + "\n";
   return out;
 }
 
@@ -223,9 +230,14 @@ std::string RenderCertificationJson(const Certification& c) {
   }
   out["roads"] = ordered_json::array();
   for (const RoadResult& road : c.roads) {
-    ordered_json r{{"name", road.name}, {"summary", road.summary}, {"reached", !road.not_reached}};
+    ordered_json r{{"name", road.name},
+                   {"summary", road.summary},
+                   {"reached", !road.not_reached && !road.turned_aside}};
     if (road.not_reached) r["not_reached"] = *road.not_reached;
+    if (road.turned_aside) r["turned_aside"] = *road.turned_aside;
     r["outcome"] = OutcomeText(road);
+    r["substitutions"] = ordered_json::array();
+    for (const Event* event : Substitutions(road)) r["substitutions"].push_back(SubstitutionLine(*event));
     r["accesses"] = ordered_json::array();
     for (const Event& e : road.events) {
       ordered_json a{{"n", e.number}, {"object", e.object}, {"member", e.member},
@@ -260,7 +272,15 @@ std::string RenderCertificationJson(const Certification& c) {
     }
     out["verdicts"].push_back({{"member", RowName(row)}, {"roads", std::move(cells)}});
   }
-  out["certified"] = ExitStatus(c) == 0;
+  const Coverage coverage = Cover(c);
+  out["coverage"] = {{"roads", coverage.roads},
+                     {"reached", coverage.reached},
+                     {"failures", coverage.failures},
+                     {"warnings", coverage.warnings},
+                     {"substitutions", coverage.substitutions},
+                     {"objects_not_reached", coverage.objects_not_reached}};
+  out["verdict"] = VerdictLine(coverage);
+  out["certified"] = coverage.Certified();
   return out.dump(2) + "\n";
 }
 
@@ -341,9 +361,11 @@ std::string RenderCertificationHtml(const Certification& c) {
             Escape(road.name) + "</h3>\n<p>" + Escape(road.summary) + ". " +
             Escape(OutcomeText(road)) + ".</p>\n";
     if (road.not_reached) page += "<p>Not reached: " + Escape(*road.not_reached) + "</p>\n";
+    if (road.turned_aside) page += "<p>Turned aside: " + Escape(*road.turned_aside) + "</p>\n";
     page += "<ul>\n";
     for (const Finding& f : road.findings) {
-      if (f.verdict == Verdict::kPass) continue;
+      // A road not reached is not judged: its findings would mislead.
+      if (f.verdict == Verdict::kPass || road.not_reached) continue;
       page += "<li>" + Escape(FindingLine(road, f)) + "</li>\n";
     }
     page += "</ul>\n" + Diagram(road) + "</section>\n";

@@ -22,7 +22,7 @@
 namespace clasp::sim {
 namespace {
 
-// One of the integrator's objects, held for the whole run.
+// One of the integrator's objects, held for one road.
 struct Candidate {
   HostRole role;
   std::string name;
@@ -30,11 +30,39 @@ struct Candidate {
   ScriptHost* script = nullptr;  // the script that made it, if one did
 };
 
-ComPtr<IDispatch> Created(const std::string& prog_id) {
-  const HostObject host = CreateRealHost(prog_id);
-  const auto* adapter = dynamic_cast<const HostObjectAdapter*>(host.Get());
-  if (!adapter) throw InputError("--host: '" + prog_id + "' cannot be called by name");
-  return ComPtr<IDispatch>(adapter->Dispatch());
+// The integrator's objects made afresh for one road: compiled ones created
+// again by ProgID, the script run again, so that nothing one road left in
+// them decides the next.
+struct Fresh {
+  std::unique_ptr<ScriptHost> script;  // declared first: it outlives its objects
+  std::vector<Candidate> candidates;
+};
+
+Fresh MakeFresh(const CertifyRequest& request) {
+  Fresh fresh;
+  for (const auto& [role, prog_id] : request.hosts) {
+    fresh.candidates.push_back({role, prog_id, CreateDispatch(prog_id)});
+  }
+  if (!request.script.empty()) {
+    fresh.script = std::make_unique<ScriptHost>(request.script);
+    for (auto& [role, object] : fresh.script->Objects()) {
+      const auto same = [role = role](const Candidate& c) { return c.role == role; };
+      if (std::any_of(fresh.candidates.begin(), fresh.candidates.end(), same)) {
+        throw InputError("--host-script: " + std::string(RoleProperty(role)) +
+                         " is given by --host too; give it once");
+      }
+      fresh.candidates.push_back({role,
+                                  request.script + " (" + std::string(RoleProperty(role)) + ")",
+                                  std::move(object), fresh.script.get()});
+    }
+    if (fresh.candidates.empty()) {
+      throw InputError("--host-script: " + request.script +
+                       " sets none of StepDisp, StepMks, StepRunModul, StepTrac, StepJour");
+    }
+  }
+  std::sort(fresh.candidates.begin(), fresh.candidates.end(),
+            [](const Candidate& a, const Candidate& b) { return a.role < b.role; });
+  return fresh;
 }
 
 // A road's accesses must not keep the integrator's objects alive: answers
@@ -66,8 +94,9 @@ RoadResult RunRoad(const Road& road, const std::vector<Candidate>& candidates,
       if (script) reported = [script] { return script->TakeReportedError(); };
       const ComPtr<IDispatch> probe =
           MakeProbe(candidates[i].object.Get(), seen[i].second, std::move(reported));
-      real.insert_or_assign(candidates[i].role,
-                            RealHost{HostObjectAdapter::Wrap(probe.Get()), candidates[i].name});
+      RealHost host{HostObjectAdapter::Wrap(probe.Get()), candidates[i].name, {}};
+      if (request.substitute) host.handed = HandedOn(road, candidates[i].role);
+      real.insert_or_assign(candidates[i].role, std::move(host));
     }
     std::unique_ptr<Component> component = MakeComComponent();
     const Report report = Run(road.scenario, *component, LogFiles(request.log_dir, request.clock), real);
@@ -96,35 +125,15 @@ RoadResult RunRoad(const Road& road, const std::vector<Candidate>& candidates,
 
 Certification Certify(const CertifyRequest& request) {
   const ComInit com;
-  std::optional<ScriptHost> script;
-  std::vector<Candidate> candidates;
-  for (const auto& [role, prog_id] : request.hosts) {
-    candidates.push_back({role, prog_id, Created(prog_id)});
-  }
-  if (!request.script.empty()) {
-    script.emplace(request.script);
-    for (auto& [role, object] : script->Objects()) {
-      const auto same = [role = role](const Candidate& c) { return c.role == role; };
-      if (std::any_of(candidates.begin(), candidates.end(), same)) {
-        throw InputError("--host-script: " + std::string(RoleProperty(role)) +
-                         " is given by --host too; give it once");
-      }
-      candidates.push_back({role, request.script + " (" + std::string(RoleProperty(role)) + ")",
-                            std::move(object), &*script});
-    }
-    if (candidates.empty()) {
-      throw InputError("--host-script: " + request.script +
-                       " sets none of StepDisp, StepMks, StepRunModul, StepTrac, StepJour");
-    }
-  }
-  std::sort(candidates.begin(), candidates.end(),
-            [](const Candidate& a, const Candidate& b) { return a.role < b.role; });
   Certification certification;
-  for (const Candidate& c : candidates) certification.hosts.emplace_back(c.role, c.name);
+  certification.substitute = request.substitute;
   for (const Road& road : CertificationRoads()) {
-    certification.roads.push_back(RunRoad(road, candidates, request));
+    Fresh fresh = MakeFresh(request);
+    if (certification.hosts.empty()) {
+      for (const Candidate& c : fresh.candidates) certification.hosts.emplace_back(c.role, c.name);
+    }
+    certification.roads.push_back(RunRoad(road, fresh.candidates, request));
   }
-  candidates.clear();
   return certification;
 }
 

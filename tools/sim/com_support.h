@@ -9,6 +9,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "server/com/owners.h"
+
 namespace clasp::sim {
 
 inline std::string Hex(HRESULT result) {
@@ -16,6 +18,10 @@ inline std::string Hex(HRESULT result) {
   std::snprintf(text, sizeof text, "0x%08lX", static_cast<unsigned long>(result));
   return text;
 }
+
+// The automation object registered as `prog_id`, created afresh and asked
+// for IDispatch. Raises InputError naming it when it cannot be.
+ComPtr<IDispatch> CreateDispatch(const std::string& prog_id);
 
 // The calling thread in a single-threaded apartment for the object's life.
 class ComInit {

@@ -272,7 +272,7 @@ int main(int argc, char** argv) {
     // released before it; the report too, since it may hold their answers.
     RealHosts real;
     for (const auto& [role, prog_id] : host_options) {
-      real.insert_or_assign(role, RealHost{CreateRealHost(prog_id), prog_id});
+      real.insert_or_assign(role, RealHost{CreateRealHost(prog_id), prog_id, {}});
     }
     const Report report = Run(scenario, *component, LogFiles(o.log_dir, clock), real);
     Print(o.json ? RenderJson(report) : RenderText(report, UseColour(o.colour)));
