@@ -55,6 +55,7 @@ clasp_sim_cases(sim.com.certify.refused expect_error EXPECT certify_tests
   "unknown-prog-id|--certify^--host^StepDisp=No.Such.Host|--host: no automation object is registered as 'No\\.Such\\.Host'"
   "twice|--certify^--host^StepDisp=ClaspTest.Display^--host^StepDisp=ClaspTest.Display|--host: StepDisp is given twice"
   "no-script|--certify^--host-script^no-such.vbs|--host-script: cannot read 'no-such\\.vbs'"
+  "script-fails|--certify^--host-script^${certify_dir}/divide.vbs|divide\\.vbs: line 4: run-time error 0x80020012 \\(-2147352558\\) without a description from the engine \\(DISP_E_DIVBYZERO, division by zero\\)"
 )
 
 set_tests_properties(${certify_tests} PROPERTIES

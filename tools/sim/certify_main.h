@@ -13,6 +13,9 @@ namespace clasp::sim {
 // Whether the command line asks for a certification run.
 bool WantsCertification(int argc, char** argv);
 
+// The certification mode's options as --help shows them.
+std::string CertifyHelp();
+
 // Parses the certification options, runs every road and writes the reports;
 // answers the exit status (0 all pass, 1 a failure, 2 bad input).
 int CertifyMain(int argc, char** argv);

@@ -200,7 +200,7 @@ class Probe final : public ComObject<Probe, IDispatchEx> {
                                      "a member that takes this access and its arguments"));
       return;
     }
-    std::string raised = "raised " + std::to_string(number);
+    std::string raised = "raised " + CodeText(number);
     if (reported_) {
       if (const std::string script = reported_(); !script.empty()) {
         raised += " (its script engine reported " + script + " to the script's host instead)";

@@ -187,6 +187,9 @@ std::string RenderCertificationText(const Certification& c) {
   for (const auto& [role, name] : c.hosts) {
     out += "  " + Pad(std::string(RoleProperty(role)), kFieldWidth) + name + "\n";
   }
+  for (const std::string& note : c.not_judged) {
+    out += "\nNot judged for script objects: " + note + "\n";
+  }
   out += c.substitute
              ? "\nRoads (the simulated hosts answer so as to take each one; where a driving member\n"
                "is yours, your object is called and judged and the bench hands on the road's answer)\n"
@@ -272,6 +275,7 @@ std::string RenderCertificationJson(const Certification& c) {
     }
     out["verdicts"].push_back({{"member", RowName(row)}, {"roads", std::move(cells)}});
   }
+  out["not_judged_for_script_objects"] = c.not_judged;
   const Coverage coverage = Cover(c);
   out["coverage"] = {{"roads", coverage.roads},
                      {"reached", coverage.reached},

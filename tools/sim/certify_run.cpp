@@ -127,6 +127,11 @@ Certification Certify(const CertifyRequest& request) {
   const ComInit com;
   Certification certification;
   certification.substitute = request.substitute;
+  if (!request.script.empty() && RunningOnWine()) {
+    certification.not_judged.push_back(
+        "by-reference text (Wine's script engine never writes a by-reference argument back to "
+        "its caller, so a script that frees or replaces it cannot be seen doing so)");
+  }
   for (const Road& road : CertificationRoads()) {
     Fresh fresh = MakeFresh(request);
     if (certification.hosts.empty()) {

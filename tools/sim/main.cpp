@@ -240,7 +240,9 @@ int main(int argc, char** argv) {
       "  clasp-sim --reader 7 --status 0020         a device fault on a card that faulted before\n"
       "  clasp-sim --raise StepMks.CardReaderRetain=1234:jammed\n"
       "  clasp-sim --host StepDisp=Bank.Display --host StepJour=Bank.Journal\n"
-      "  clasp-sim scenarios/oex-write-only.json --comm-sign 1 --json");
+      "  clasp-sim scenarios/oex-write-only.json --comm-sign 1 --json\n\n"
+      "Certification mode (clasp-sim --certify), which takes only these options:\n" +
+      CertifyHelp());
 
   try {
     CheckValuesGiven(app, argc, argv);
