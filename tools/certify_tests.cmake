@@ -29,10 +29,20 @@ foreach(case ${certify_cases})
   list(GET fields 0 name)
   list(GET fields 1 args)
   list(GET fields 2 status)
+  # The files the provenance must name by digest: the component, the test
+  # server when its objects are certified, the script when one is.
+  set(hashed $<TARGET_FILE:Holdfast>)
+  if(args MATCHES "ClaspTest\\.")
+    string(APPEND hashed "^$<TARGET_FILE:clasp_own_hosts>")
+  endif()
+  if(args MATCHES "--host-script\\^([^^]+)")
+    string(APPEND hashed "^${certify_dir}/${CMAKE_MATCH_1}")
+  endif()
   add_test(NAME sim.com.certify.${name}
     COMMAND ${CMAKE_COMMAND} -DSIM=$<TARGET_FILE:clasp-sim>
             "-DARGS=--certify^${args}^--log-dir^logs/certify-${name}" -DSTATUS=${status}
             -DEXPECTED=${certify_dir}/${name}.txt -DRUNS=${runs} "-DLAUNCHER=${launcher}"
+            "-DHASHED=${hashed}"
             "-DINPUTS=${certify_dir}/hosts.vbs^${certify_dir}/raise.vbs"
             -P ${CMAKE_CURRENT_SOURCE_DIR}/check_certify.cmake)
   list(APPEND certify_tests sim.com.certify.${name})
@@ -46,6 +56,7 @@ add_test(NAME sim.com.certify.reports
           -DSTATUS=1 -DRUNS=${runs} "-DLAUNCHER=${launcher}"
           -DPAGE=certify.html -DBROWSER=${CLASP_BROWSER} -DROADS=${certify_roads}
           -DJSON=certify.json -DJUNIT=certify-junit.xml
+          "-DHASHED=$<TARGET_FILE:Holdfast>^$<TARGET_FILE:clasp_own_hosts>"
           -P ${CMAKE_CURRENT_SOURCE_DIR}/check_certify.cmake)
 list(APPEND certify_tests sim.com.certify.reports)
 

@@ -8,6 +8,10 @@
 
 namespace clasp::sim {
 
+// The version of the host contract the catalogue describes; a certificate
+// names it, so that one made against another contract is told apart.
+inline constexpr std::string_view kContractVersion = "1";
+
 // The five host objects, in the order the component's properties list them.
 enum class HostRole { kDisp, kMks, kRunModul, kTrac, kJour };
 inline constexpr int kHostRoleCount = 5;

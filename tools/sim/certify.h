@@ -69,8 +69,32 @@ struct RoadResult {
   std::vector<Finding> findings;
 };
 
+// What one certified object was made from: a registered class (ProgID,
+// class, module, its version and digest) or a script (its path and digest).
+struct ObjectProvenance {
+  std::string field;  // "StepDisp", or "Clasp.Holdfast" for the component itself
+  std::string prog_id;
+  std::string clsid;
+  std::string module;
+  std::string file_version;
+  std::string script;
+  std::string sha256;
+};
+
+// Where and of what a certification was made, so that a reader can tell
+// later whether what is installed is what was certified.
+struct Provenance {
+  std::string clasp_version;
+  std::string contract_version;
+  int bits = 0;
+  std::string utc_time;  // "2026-12-09 13:55:00"
+  ObjectProvenance component;
+  std::vector<ObjectProvenance> objects;
+};
+
 // A whole certification: which fields hold the integrator's objects, and every road.
 struct Certification {
+  Provenance provenance;
   std::vector<std::pair<HostRole, std::string>> hosts;  // field, what it was made from
   std::vector<RoadResult> roads;
   // Whether the bench answered driving members in place of the integrator's
@@ -130,5 +154,8 @@ std::string RenderCertificationText(const Certification& certification);
 std::string RenderCertificationJson(const Certification& certification);
 std::string RenderCertificationJunit(const Certification& certification);
 std::string RenderCertificationHtml(const Certification& certification);
+// The provenance, coverage and verdict alone, as one small JSON document a
+// terminal's change control keeps and `clasp-check --certificate` reads.
+std::string RenderCertificate(const Certification& certification);
 
 }  // namespace clasp::sim

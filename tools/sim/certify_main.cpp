@@ -77,6 +77,10 @@ void DeclareOptions(CLI::App& app, CertifyOptions& o) {
   app.add_option("--html", o.html_file,
                  "Write one self-contained page: the verdict table and each road's accesses")
       ->type_name("FILE");
+  app.add_option("--certificate", o.certificate_file,
+                 "Write the certificate: provenance, coverage and verdict as one small JSON "
+                 "document (clasp-check --certificate FILE compares it with what is installed)")
+      ->type_name("FILE");
   app.add_option("--log-dir", o.log_dir, "Folder of the simulated hosts' files")
       ->capture_default_str();
   app.add_option("--clock", o.clock, "Fixed time stamp for the files")
@@ -131,6 +135,7 @@ int CertifyMain(int argc, char** argv) {
       throw InputError("--certify: give your objects with --host Field=ProgID or --host-script FILE");
     }
     request.script = o.script;
+    request.clasp_version = CLASP_VERSION;
     request.substitute = !o.no_substitute;
     if (!o.clock.empty()) {
       const auto fixed = Clock::Fixed(o.clock);
@@ -144,6 +149,9 @@ int CertifyMain(int argc, char** argv) {
     if (!o.json_file.empty()) WriteReport(o.json_file, RenderCertificationJson(certification));
     if (!o.junit_file.empty()) WriteReport(o.junit_file, RenderCertificationJunit(certification));
     if (!o.html_file.empty()) WriteReport(o.html_file, RenderCertificationHtml(certification));
+    if (!o.certificate_file.empty()) {
+      WriteReport(o.certificate_file, RenderCertificate(certification));
+    }
     return ExitStatus(certification);
   } catch (const InputError& error) {
     std::cerr << "clasp-sim: error: " << error.what() << "\n";

@@ -18,6 +18,7 @@ using nlohmann::ordered_json;
 constexpr std::size_t kNameWidth = 34;
 constexpr std::size_t kCellWidth = 6;
 constexpr std::size_t kFieldWidth = 14;
+constexpr std::size_t kProvenanceWidth = 16;
 constexpr std::size_t kRoadNumberWidth = 6;
 constexpr std::size_t kRoadNameWidth = 26;
 
@@ -180,12 +181,78 @@ std::string Diagram(const RoadResult& road) {
   return svg + "</svg>\n";
 }
 
+std::string OrDash(const std::string& text) { return text.empty() ? "-" : text; }
+
+std::string ProvenanceHeadline(const Provenance& p) {
+  return "Clasp " + OrDash(p.clasp_version) + ", host contract " + p.contract_version + ", " +
+         std::to_string(p.bits) + "-bit, " + p.utc_time + " UTC";
+}
+
+// "ClaspTest.Display  {5B0F...}  C:\x\own.dll  version 1.0.0.0  sha256 ab12...".
+std::string ObjectLine(const ObjectProvenance& o) {
+  if (!o.script.empty()) return "script " + o.script + "  sha256 " + OrDash(o.sha256);
+  return o.prog_id + "  " + OrDash(o.clsid) + "  " + OrDash(o.module) + "  version " +
+         OrDash(o.file_version) + "  sha256 " + OrDash(o.sha256);
+}
+
+ordered_json ObjectJson(const ObjectProvenance& o) {
+  ordered_json out{{"field", o.field}};
+  if (!o.script.empty()) {
+    out["script"] = o.script;
+  } else {
+    out["prog_id"] = o.prog_id;
+    out["clsid"] = o.clsid;
+    out["module"] = o.module;
+    out["file_version"] = o.file_version;
+  }
+  out["sha256"] = o.sha256;
+  return out;
+}
+
+ordered_json ProvenanceJson(const Provenance& p) {
+  ordered_json out{{"clasp_version", p.clasp_version},
+                   {"contract_version", p.contract_version},
+                   {"bits", p.bits},
+                   {"utc_time", p.utc_time},
+                   {"component", ObjectJson(p.component)}};
+  out["objects"] = ordered_json::array();
+  for (const ObjectProvenance& o : p.objects) out["objects"].push_back(ObjectJson(o));
+  return out;
+}
+
+ordered_json CoverageJson(const Coverage& coverage) {
+  return {{"roads", coverage.roads},
+          {"reached", coverage.reached},
+          {"failures", coverage.failures},
+          {"warnings", coverage.warnings},
+          {"substitutions", coverage.substitutions},
+          {"objects_not_reached", coverage.objects_not_reached}};
+}
+
 }  // namespace
+
+std::string RenderCertificate(const Certification& c) {
+  const Coverage coverage = Cover(c);
+  ordered_json out{{"certificate", "clasp-host-certification"},
+                   {"format", 1},
+                   {"provenance", ProvenanceJson(c.provenance)},
+                   {"coverage", CoverageJson(coverage)},
+                   {"substitute", c.substitute},
+                   {"verdict", VerdictLine(coverage)},
+                   {"certified", coverage.Certified()}};
+  return out.dump(2) + "\n";
+}
 
 std::string RenderCertificationText(const Certification& c) {
   std::string out = "Certification of your host objects\n";
   for (const auto& [role, name] : c.hosts) {
     out += "  " + Pad(std::string(RoleProperty(role)), kFieldWidth) + name + "\n";
+  }
+  out += "\nProvenance\n  " + ProvenanceHeadline(c.provenance) + "\n";
+  out += "  " + Pad(c.provenance.component.field, kProvenanceWidth) +
+         ObjectLine(c.provenance.component) + "\n";
+  for (const ObjectProvenance& o : c.provenance.objects) {
+    out += "  " + Pad(o.field, kProvenanceWidth) + ObjectLine(o) + "\n";
   }
   for (const std::string& note : c.not_judged) {
     out += "\nNot judged for script objects: " + note + "\n";
@@ -227,6 +294,7 @@ std::string RenderCertificationText(const Certification& c) {
 
 std::string RenderCertificationJson(const Certification& c) {
   ordered_json out;
+  out["provenance"] = ProvenanceJson(c.provenance);
   out["hosts"] = ordered_json::array();
   for (const auto& [role, name] : c.hosts) {
     out["hosts"].push_back({{"field", std::string(RoleProperty(role))}, {"object", name}});
@@ -277,12 +345,7 @@ std::string RenderCertificationJson(const Certification& c) {
   }
   out["not_judged_for_script_objects"] = c.not_judged;
   const Coverage coverage = Cover(c);
-  out["coverage"] = {{"roads", coverage.roads},
-                     {"reached", coverage.reached},
-                     {"failures", coverage.failures},
-                     {"warnings", coverage.warnings},
-                     {"substitutions", coverage.substitutions},
-                     {"objects_not_reached", coverage.objects_not_reached}};
+  out["coverage"] = CoverageJson(coverage);
   out["verdict"] = VerdictLine(coverage);
   out["certified"] = coverage.Certified();
   return out.dump(2) + "\n";
@@ -324,9 +387,35 @@ std::string RenderCertificationJunit(const Certification& c) {
       cases += "</testcase>\n";
     }
   }
+  // The provenance as the suite's properties, where CI systems show them.
+  const Provenance& p = c.provenance;
+  std::vector<std::pair<std::string, std::string>> properties{
+      {"clasp.version", p.clasp_version},
+      {"contract.version", p.contract_version},
+      {"bits", std::to_string(p.bits)},
+      {"utc.time", p.utc_time},
+      {"verdict", VerdictLine(Cover(c))}};
+  std::vector<ObjectProvenance> objects{p.component};
+  objects.insert(objects.end(), p.objects.begin(), p.objects.end());
+  for (const ObjectProvenance& o : objects) {
+    if (o.script.empty()) {
+      properties.emplace_back(o.field + ".progid", o.prog_id);
+      properties.emplace_back(o.field + ".clsid", o.clsid);
+      properties.emplace_back(o.field + ".module", o.module);
+      properties.emplace_back(o.field + ".file_version", o.file_version);
+    } else {
+      properties.emplace_back(o.field + ".script", o.script);
+    }
+    properties.emplace_back(o.field + ".sha256", o.sha256);
+  }
+  std::string listed = "    <properties>\n";
+  for (const auto& [name, value] : properties) {
+    listed += "      <property name=\"" + Escape(name) + "\" value=\"" + Escape(value) + "\"/>\n";
+  }
+  listed += "    </properties>\n";
   return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<testsuites>\n  <testsuite name=\"clasp-certify\" "
          "tests=\"" + std::to_string(tests) + "\" failures=\"" + std::to_string(failures) +
-         "\" errors=\"0\" skipped=\"" + std::to_string(skipped) + "\">\n" + cases +
+         "\" errors=\"0\" skipped=\"" + std::to_string(skipped) + "\">\n" + listed + cases +
          "  </testsuite>\n</testsuites>\n";
 }
 

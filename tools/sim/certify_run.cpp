@@ -4,11 +4,15 @@
 #include <objbase.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <stdexcept>
 
+#include "common/module_identity.h"
+#include "common/sha256.h"
 #include "server/com/host_object_adapter.h"
 #include "sim/certify_main.h"
 #include "sim/certify_probe.h"
@@ -121,11 +125,43 @@ RoadResult RunRoad(const Road& road, const std::vector<Candidate>& candidates,
   return result;
 }
 
+constexpr std::string_view kComponentProgId = "Clasp.Holdfast";
+constexpr int kBitsPerByte = 8;
+
+ObjectProvenance OfProgId(std::string field, const std::string& prog_id) {
+  const tools::ModuleIdentity identity = tools::IdentifyProgId(prog_id);
+  return {std::move(field), prog_id, identity.clsid, identity.module, identity.file_version, {},
+          identity.sha256};
+}
+
+std::string UtcNow() {
+  SYSTEMTIME now;
+  GetSystemTime(&now);
+  char text[32];
+  std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u", now.wYear, now.wMonth,
+                now.wDay, now.wHour, now.wMinute, now.wSecond);
+  return text;
+}
+
+Provenance ProvenanceOf(const CertifyRequest& request) {
+  Provenance provenance;
+  provenance.clasp_version = request.clasp_version;
+  provenance.contract_version = std::string(kContractVersion);
+  provenance.bits = static_cast<int>(sizeof(void*)) * kBitsPerByte;
+  provenance.utc_time = UtcNow();
+  provenance.component = OfProgId("component", std::string(kComponentProgId));
+  for (const auto& [role, prog_id] : request.hosts) {
+    provenance.objects.push_back(OfProgId(std::string(RoleProperty(role)), prog_id));
+  }
+  return provenance;
+}
+
 }  // namespace
 
 Certification Certify(const CertifyRequest& request) {
   const ComInit com;
   Certification certification;
+  certification.provenance = ProvenanceOf(request);
   certification.substitute = request.substitute;
   if (!request.script.empty() && RunningOnWine()) {
     certification.not_judged.push_back(
@@ -135,7 +171,19 @@ Certification Certify(const CertifyRequest& request) {
   for (const Road& road : CertificationRoads()) {
     Fresh fresh = MakeFresh(request);
     if (certification.hosts.empty()) {
-      for (const Candidate& c : fresh.candidates) certification.hosts.emplace_back(c.role, c.name);
+      for (const Candidate& c : fresh.candidates) {
+        certification.hosts.emplace_back(c.role, c.name);
+        if (!c.script) continue;
+        const std::filesystem::path path = std::filesystem::absolute(request.script);
+        ObjectProvenance script{std::string(RoleProperty(c.role)), {}, {}, {}, {}, path.string(),
+                                tools::Sha256OfFile(path).value_or("")};
+        certification.provenance.objects.push_back(std::move(script));
+      }
+      std::stable_sort(certification.provenance.objects.begin(),
+                       certification.provenance.objects.end(),
+                       [](const ObjectProvenance& a, const ObjectProvenance& b) {
+                         return FindRole(a.field) < FindRole(b.field);
+                       });
     }
     certification.roads.push_back(RunRoad(road, fresh.candidates, request));
   }
