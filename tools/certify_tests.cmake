@@ -60,6 +60,13 @@ add_test(NAME sim.com.certify.reports
           -P ${CMAKE_CURRENT_SOURCE_DIR}/check_certify.cmake)
 list(APPEND certify_tests sim.com.certify.reports)
 
+# The certificate a terminal's change control keeps, checked by clasp-check.
+add_test(NAME sim.com.certify.certificate
+  COMMAND ${CMAKE_COMMAND} -DSIM=$<TARGET_FILE:clasp-sim> -DCHECK=$<TARGET_FILE:clasp-check>
+          "-DARGS=--certify^${five}^--log-dir^logs/certify-certificate" -DRUNS=${runs}
+          "-DLAUNCHER=${launcher}" -P ${CMAKE_CURRENT_SOURCE_DIR}/check_certificate.cmake)
+list(APPEND certify_tests sim.com.certify.certificate)
+
 # name | arguments | what the refusal must say (exit status 2)
 clasp_sim_cases(sim.com.certify.refused expect_error EXPECT certify_tests
   "nothing-given|--certify|--certify: give your objects with --host Field=ProgID or --host-script FILE"
