@@ -3,7 +3,8 @@
 # environment rewrites the expected report instead). With PAGE, the page the
 # run wrote is opened in a headless browser: it must load without a console
 # message or a failed load, fetch nothing, and show the verdict table and one
-# diagram per road.
+# diagram per road, in a banner the verdict with its counts, and no wider
+# than a 1280-pixel window.
 #   -DSIM=<clasp-sim> -DARGS=<a^b^c> -DSTATUS=<n> -DEXPECTED=<x.txt> -DRUNS=<dir>
 #   [-DLAUNCHER=<wine>] [-DINPUTS=<files copied into RUNS first>]
 #   [-DPAGE=<the --html file> -DBROWSER=<chromium> -DROADS=<n>]
@@ -75,14 +76,21 @@ if(NOT PAGE)
   return()
 endif()
 file(READ ${RUNS}/${PAGE} page)
+# The width the browser lays the page out in, read by a script added to a
+# copy of it: the page itself runs none.
+set(script "<script>document.body.setAttribute('data-scroll-width',")
+string(APPEND script "document.documentElement.scrollWidth)</script></body>")
+string(REPLACE "</body>" "${script}" measured "${page}")
+file(WRITE ${RUNS}/measured-${PAGE} "${measured}")
 # The one address a page may name is the SVG namespace, which is never fetched.
 string(REPLACE "xmlns=\"http://www.w3.org/2000/svg\"" "" page "${page}")
 if(page MATCHES "(https?:|src=|<link)")
   message(FATAL_ERROR "${PAGE} refers to something outside itself: ${CMAKE_MATCH_1}")
 endif()
 execute_process(
-  COMMAND ${BROWSER} --headless --no-sandbox --disable-gpu --enable-logging=stderr --v=0
-          --dump-dom file://${RUNS}/${PAGE}
+  COMMAND ${BROWSER} --headless --no-sandbox --disable-gpu --disable-background-networking
+          --window-size=1280,900 --enable-logging=stderr --v=0
+          --dump-dom file://${RUNS}/measured-${PAGE}
   OUTPUT_VARIABLE dom ERROR_VARIABLE log RESULT_VARIABLE browser_status TIMEOUT 120)
 if(NOT browser_status EQUAL 0)
   message(FATAL_ERROR "the browser could not open ${PAGE} (${browser_status}):\n${log}")
@@ -92,6 +100,15 @@ if(log MATCHES "(CONSOLE[^\n]*|net::ERR_[^\n]*|Failed to load[^\n]*)")
 endif()
 if(NOT dom MATCHES "<table id=\"verdicts\">")
   message(FATAL_ERROR "the page shows no verdict table:\n${dom}")
+endif()
+if(NOT dom MATCHES "<p id=\"verdict\">(Not certified|Certified)</p>[^<]*<ul id=\"counts\"><li>[0-9]+ of ${ROADS} roads reached</li>")
+  message(FATAL_ERROR "the page shows no banner with the verdict and its counts:\n${dom}")
+endif()
+if(NOT dom MATCHES "data-scroll-width=\"([0-9]+)\"")
+  message(FATAL_ERROR "the page's width could not be measured:\n${dom}")
+endif()
+if(CMAKE_MATCH_1 GREATER 1280)
+  message(FATAL_ERROR "the page is ${CMAKE_MATCH_1} pixels wide: it scrolls sideways at 1280")
 endif()
 string(REGEX MATCHALL "<svg class=\"diagram\"" diagrams "${dom}")
 list(LENGTH diagrams count)

@@ -19,7 +19,7 @@ namespace clasp::sim {
 struct RealHost {
   HostObject object;
   std::string name;
-  std::map<std::size_t, Handed> handed;
+  std::map<std::size_t, Handed> handed = {};
 };
 using RealHosts = std::map<HostRole, RealHost>;
 
