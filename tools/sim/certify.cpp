@@ -12,52 +12,6 @@
 namespace clasp::sim {
 namespace {
 
-// A road in the simulator's own option syntax: "Object.Member=VALUE" for an
-// answer, "Object.Member!NUMBER:DESCRIPTION" for a raise.
-struct RoadText {
-  std::string_view name;
-  std::string_view summary;
-  std::array<std::string_view, 4> settings;
-};
-
-constexpr std::string_view kShown = "StepDisp.ScreenDisplay=0";
-constexpr std::string_view kRetained = "StepMks.CardReaderRetain=10120011";
-
-constexpr std::array<RoadText, 16> kRoads{{
-    {"capture", "the reader retains the card; the report is sent and its answer unpacked",
-     {kShown, kRetained}},
-    {"not-retained", "the reader answers 0: no exception code, no report",
-     {kShown, "StepMks.CardReaderRetain=0"}},
-    {"device-fault", "device fault 7 on a fresh transaction: status character 3",
-     {kShown, "StepMks.CardReaderRetain=7", "StepRunModul.TransAction1=text:0000"}},
-    {"device-fault-again", "device fault 7 on a status character already 2",
-     {kShown, "StepMks.CardReaderRetain=7", "StepRunModul.TransAction1=text:0020"}},
-    {"display-failure", "the display answers 5: values blanked, reader not called",
-     {"StepDisp.ScreenDisplay=5"}},
-    {"failure-path", "the reader fails: the failure path journals and traces it",
-     {kShown, "StepMks.CardReaderRetain!1234:Card jammed"}},
-    {"failure-in-failure-path", "the reader fails and so does the failure path's journal entry",
-     {kShown, "StepMks.CardReaderRetain!1234:Card jammed", "StepJour.JournalWriteMsg!5678:Paper out"}},
-    {"report-control-num-6", "report gate: ControlNum 6 gives the detail flag 2",
-     {kShown, kRetained, "StepRunModul.ControlNum=i2:6"}},
-    {"report-pack-refused", "report gate: PackMessage answers 3, nothing is sent",
-     {kShown, kRetained, "StepRunModul.PackMessage=3"}},
-    {"report-comm-sign-closed", "report gate: CommSign 1, the message is not sent",
-     {kShown, kRetained, "StepRunModul.CommSign=i2:1"}},
-    {"report-write-only", "report gate: IsWriteOnly 1 sends with StepCommWriteOnly",
-     {kShown, kRetained, "StepRunModul.IsWriteOnly=i2:1"}},
-    {"report-send-failed", "report gate: the send answers 1, nothing is read",
-     {kShown, kRetained, "StepRunModul.StepCommWrite=1"}},
-    {"report-no-unpack", "report gate: IsUnPackOex 0, the answer is not read",
-     {kShown, kRetained, "StepRunModul.IsUnPackOex=i2:0"}},
-    {"report-read-failed", "report gate: StepCommRead answers 1, nothing is unpacked",
-     {kShown, kRetained, "StepRunModul.StepCommRead=1"}},
-    {"report-unpack-answer-9", "report gate: UnpackMessage answers 9, no failure",
-     {kShown, kRetained, "StepRunModul.UnpackMessage=9"}},
-    {"report-detail-answer-1", "report gate: WriteDetailFileName answers 1, no failure",
-     {kShown, kRetained, "StepRunModul.WriteDetailFileName=1"}},
-}};
-
 constexpr std::string_view kCountMember = "(count)";
 
 std::string MemberName(const Event& event) { return event.object + "." + event.member; }
@@ -179,13 +133,13 @@ std::string_view VerdictName(Verdict verdict) {
 
 std::vector<Road> CertificationRoads() {
   std::vector<Road> roads;
-  for (const RoadText& text : kRoads) {
+  for (const ContractRoad& text : ContractRoads()) {
     Road road;
     road.name = std::string(text.name);
     road.summary = std::string(text.summary);
     road.scenario.name = road.name;
     road.scenario.description = road.summary;
-    for (const std::string_view setting : text.settings) {
+    for (const std::string_view setting : text.drivers) {
       if (setting.empty()) continue;
       const std::size_t cut = setting.find_first_of("=!");
       const MemberRef member = ParseMemberOption("road", std::string(setting.substr(0, cut)));

@@ -146,7 +146,7 @@ std::string UtcNow() {
 Provenance ProvenanceOf(const CertifyRequest& request) {
   Provenance provenance;
   provenance.clasp_version = request.clasp_version;
-  provenance.contract_version = std::string(kContractVersion);
+  provenance.contract_version = std::string(ContractVersion());
   provenance.bits = static_cast<int>(sizeof(void*)) * kBitsPerByte;
   provenance.utc_time = UtcNow();
   provenance.component = OfProgId("component", std::string(kComponentProgId));
