@@ -4,6 +4,8 @@
 # the members fails wherever the component reaches it. Included by
 # real_host_tests.cmake, whose test server and fixtures these runs use.
 set(certify_dir ${CMAKE_CURRENT_SOURCE_DIR}/tests/certify)
+# Building the simulator builds the other programs these tests run.
+add_dependencies(clasp-sim clasp-certify clasp-check)
 set(certify_roads 16)
 find_program(CLASP_BROWSER chromium)
 
@@ -66,6 +68,14 @@ add_test(NAME sim.com.certify.certificate
           "-DARGS=--certify^${five}^--log-dir^logs/certify-certificate" -DRUNS=${runs}
           "-DLAUNCHER=${launcher}" -P ${CMAKE_CURRENT_SOURCE_DIR}/check_certificate.cmake)
 list(APPEND certify_tests sim.com.certify.certificate)
+
+# The bench as a program of its own gives the same verdict.
+add_test(NAME sim.com.certify.own-program
+  COMMAND ${CMAKE_COMMAND} -DSIM=$<TARGET_FILE:clasp-certify>
+          "-DARGS=${five}^--log-dir^logs/certify-own-program" -DRUNS=${runs} "-DLAUNCHER=${launcher}"
+          "-DEXPECT=Result: Certified: 16 of 16 roads reached, 0 failures, 0 warnings, 19 substitutions\n$"
+          -P ${CMAKE_CURRENT_SOURCE_DIR}/expect_output.cmake)
+list(APPEND certify_tests sim.com.certify.own-program)
 
 # name | arguments | what the refusal must say (exit status 2)
 clasp_sim_cases(sim.com.certify.refused expect_error EXPECT certify_tests

@@ -18,7 +18,7 @@
 #endif
 
 #include "host/text.h"
-#include "sim/certify_main.h"
+#include "certify/certify_main.h"
 #include "sim/component.h"
 #include "sim/real_host.h"
 #include "sim/recording_proxy.h"

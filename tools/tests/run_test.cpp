@@ -13,7 +13,7 @@
 #include "component/holdfast.h"
 #include "report/send_oex.h"
 #include "host/text.h"
-#include "sim/certify.h"
+#include "certify/certify.h"
 #include "sim/component.h"
 #include "sim/contract_check.h"
 #include "sim/render.h"

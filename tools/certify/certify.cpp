@@ -1,4 +1,4 @@
-#include "sim/certify.h"
+#include "certify/certify.h"
 
 #include <algorithm>
 #include <array>
@@ -7,6 +7,7 @@
 #include "host/convert.h"
 #include "host/failure.h"
 #include "host/text.h"
+#include "sim/recording_proxy.h"
 #include "sim/sim_host.h"
 
 namespace clasp::sim {

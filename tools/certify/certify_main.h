@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-#include "sim/certify.h"
+#include "certify/certify.h"
 #include "sim/log_files.h"
 
 namespace clasp::sim {

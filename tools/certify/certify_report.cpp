@@ -6,7 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "host/text.h"
-#include "sim/certify.h"
+#include "certify/certify.h"
 #include "sim/sim_host.h"
 
 namespace clasp::sim {

@@ -1,4 +1,4 @@
-#include "sim/certify_probe.h"
+#include "certify/certify_probe.h"
 
 #include <dispex.h>
 
@@ -10,7 +10,7 @@
 #include "host/text.h"
 #include "server/com/com_object.h"
 #include "server/com/error.h"
-#include "sim/com_support.h"
+#include "com/com_support.h"
 
 namespace clasp::sim {
 namespace {

@@ -1,4 +1,4 @@
-#include "sim/script_host.h"
+#include "certify/script_host.h"
 
 #include <activscp.h>
 #include <dispex.h>
@@ -12,7 +12,7 @@
 #include "host/text.h"
 #include "server/com/com_object.h"
 #include "server/com/error.h"
-#include "sim/com_support.h"
+#include "com/com_support.h"
 #include "sim/scenario.h"
 
 namespace clasp::sim {

@@ -1,4 +1,4 @@
-#include "sim/certify_main.h"
+#include "certify/certify_main.h"
 
 #include <cstdio>
 #include <fstream>

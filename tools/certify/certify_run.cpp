@@ -14,14 +14,14 @@
 #include "common/module_identity.h"
 #include "common/sha256.h"
 #include "server/com/host_object_adapter.h"
-#include "sim/certify_main.h"
-#include "sim/certify_probe.h"
-#include "sim/com_support.h"
+#include "certify/certify_main.h"
+#include "certify/certify_probe.h"
+#include "com/com_support.h"
 #include "sim/component.h"
 #include "sim/real_host.h"
 #include "sim/recording_proxy.h"
 #include "sim/run.h"
-#include "sim/script_host.h"
+#include "certify/script_host.h"
 
 namespace clasp::sim {
 namespace {

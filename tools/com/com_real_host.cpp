@@ -9,7 +9,7 @@
 #include "host/text.h"
 #include "server/com/host_object_adapter.h"
 #include "server/com/owners.h"
-#include "sim/com_support.h"
+#include "com/com_support.h"
 #include "sim/real_host.h"
 #include "sim/scenario.h"
 
