@@ -90,13 +90,14 @@ std::optional<Missed> DriverMissed(const Driver& driver, const RoadResult& road)
   const std::string needs = "needs " + name + " " + wanted + "; " + object + " is your own object";
   // Only a failure the component sees turns a road aside: a missing member,
   // refused arguments, an answer that does not convert, or a raise.
-  const auto failed = std::find_if(road.findings.begin(), road.findings.end(), [&](const Finding& f) {
+  const auto turns_aside = [&](const Finding& f) {
     const bool diverts = f.check.starts_with("member exists") || f.check.starts_with("arguments") ||
                          f.check.starts_with("answer");
     const bool raised = f.check.starts_with("failure described");
     return ((f.verdict == Verdict::kFail && diverts) || raised) &&
            (hit == road.events.end() || f.access < hit->number);
-  });
+  };
+  const auto failed = std::find_if(road.findings.begin(), road.findings.end(), turns_aside);
   if (failed != road.findings.end()) {
     return Missed{needs + ", and " + failed->object + "." + failed->member + " #" +
                       std::to_string(failed->access) + " turned the road aside before it (" +
@@ -106,9 +107,12 @@ std::optional<Missed> DriverMissed(const Driver& driver, const RoadResult& road)
   if (hit == road.events.end()) return Missed{needs + ", and the road turned aside before it"};
   if (!driver.answer) {
     if (hit->failure) return std::nullopt;
-    return Missed{needs + ", and it answered " + (hit->answer ? ShowValue(*hit->answer) : "nothing")};
+    const std::string answered = hit->answer ? ShowValue(*hit->answer) : "nothing";
+    return Missed{needs + ", and it answered " + answered};
   }
-  if (hit->failure) return Missed{needs + ", and it raised " + std::to_string(hit->failure->Number())};
+  if (hit->failure) {
+    return Missed{needs + ", and it raised " + std::to_string(hit->failure->Number())};
+  }
   const HostValue answer = hit->answer ? *hit->answer : HostValue();
   if (AlreadyHanded(Handed{driver.answer, std::nullopt}, answer, std::nullopt)) return std::nullopt;
   const auto code = CodeOf(answer);
@@ -260,7 +264,8 @@ std::map<std::size_t, Handed> HandedOn(const Road& road, HostRole role) {
       given.failure = road.scenario.raises.at(driver.member);
     }
     handed.insert_or_assign(driver.member.index, given);
-    const std::string name = std::string(RoleProperty(role)) + "." + std::string(driver.member.Name());
+    const std::string name =
+        std::string(RoleProperty(role)) + "." + std::string(driver.member.Name());
     if (name == kSend) {
       handed.insert_or_assign(ParseMemberOption("road", std::string(kSendOnly)).index, given);
     }

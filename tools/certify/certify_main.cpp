@@ -132,7 +132,8 @@ int CertifyMain(int argc, char** argv) {
       request.hosts.emplace_back(role, text.substr(equals + 1));
     }
     if (o.hosts.empty() && o.script.empty()) {
-      throw InputError("--certify: give your objects with --host Field=ProgID or --host-script FILE");
+      throw InputError(
+          "--certify: give your objects with --host Field=ProgID or --host-script FILE");
     }
     request.script = o.script;
     request.clasp_version = CLASP_VERSION;

@@ -26,8 +26,8 @@ struct CertifyRequest {
   std::vector<std::pair<HostRole, std::string>> hosts;
   std::string script;
   std::string log_dir;
-  bool substitute = true;
-  std::string clasp_version;  // this program's, named in the provenance  // the bench answers driving members (off: --no-substitute)
+  bool substitute = true;     // the bench answers driving members (off: --no-substitute)
+  std::string clasp_version;  // this program's, named in the provenance
   Clock clock = Clock::System();
 };
 

@@ -280,9 +280,11 @@ std::string RenderCertificationText(const Certification& c) {
     out += "\nNot judged for script objects: " + note + "\n";
   }
   out += c.substitute
-             ? "\nRoads (the simulated hosts answer so as to take each one; where a driving member\n"
-               "is yours, your object is called and judged and the bench hands on the road's answer)\n"
-             : "\nRoads (the simulated hosts answer so as to take each one; yours answer for themselves)\n";
+             ? "\nRoads (the simulated hosts answer so as to take each one; where a driving "
+               "member\nis yours, your object is called and judged and the bench hands on the "
+               "road's answer)\n"
+             : "\nRoads (the simulated hosts answer so as to take each one; yours answer for "
+               "themselves)\n";
   for (std::size_t i = 0; i < c.roads.size(); ++i) {
     const RoadResult& road = c.roads[i];
     out += Pad("  " + std::to_string(i + 1), kRoadNumberWidth) + Pad(road.name, kRoadNameWidth) +
@@ -330,7 +332,9 @@ std::string RenderCertificationJson(const Certification& c) {
     if (road.turned_aside) r["turned_aside"] = *road.turned_aside;
     r["outcome"] = OutcomeText(road);
     r["substitutions"] = ordered_json::array();
-    for (const Event* event : Substitutions(road)) r["substitutions"].push_back(SubstitutionLine(*event));
+    for (const Event* event : Substitutions(road)) {
+      r["substitutions"].push_back(SubstitutionLine(*event));
+    }
     r["accesses"] = ordered_json::array();
     for (const Event& e : road.events) {
       ordered_json a{{"n", e.number}, {"object", e.object}, {"member", e.member},
@@ -464,8 +468,8 @@ std::string RenderCertificationHtml(const Certification& c) {
       ".not-reached{background:#e0e0e0}.not-used{color:#aaa}\n"
       ".provenance td{text-align:left;overflow-wrap:anywhere;font-size:11px}\n"
       "svg.diagram{max-width:100%;height:auto}\n"
-      "svg.diagram text{font-family:\"Noto Sans Mono\",\"DejaVu Sans Mono\",\"Noto Sans Mono CJK SC\","
-      "\"Consolas\",\"Microsoft YaHei\",monospace;font-size:11px}\n"
+      "svg.diagram text{font-family:\"Noto Sans Mono\",\"DejaVu Sans Mono\","
+      "\"Noto Sans Mono CJK SC\",\"Consolas\",\"Microsoft YaHei\",monospace;font-size:11px}\n"
       "</style></head><body>\n<h1>Clasp host certification</h1>\n";
   page += std::string("<div id=\"banner\" class=\"") +
           (coverage.Certified() ? "certified" : "not-certified") + "\"><p id=\"verdict\">" +
@@ -495,7 +499,8 @@ std::string RenderCertificationHtml(const Certification& c) {
     page += "<tr><th class=\"member\">" + Escape(o.field) + "</th><td style=\"width:900px\">" +
             Escape(ObjectLine(o)) + "</td></tr>\n";
   }
-  page += "</table>\n<h2>Verdicts</h2>\n<table id=\"verdicts\"><tr><th class=\"member\">member</th>";
+  page += "</table>\n<h2>Verdicts</h2>\n<table id=\"verdicts\">"
+          "<tr><th class=\"member\">member</th>";
   for (std::size_t i = 0; i < c.roads.size(); ++i) {
     const RoadResult& road = c.roads[i];
     page += "<th title=\"" + Escape(road.name) + "\"><a href=\"#road-" + Escape(road.name) + "\">" +

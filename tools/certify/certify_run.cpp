@@ -103,7 +103,8 @@ RoadResult RunRoad(const Road& road, const std::vector<Candidate>& candidates,
       real.insert_or_assign(candidates[i].role, std::move(host));
     }
     std::unique_ptr<Component> component = MakeComComponent();
-    const Report report = Run(road.scenario, *component, LogFiles(request.log_dir, request.clock), real);
+    const Report report =
+        Run(road.scenario, *component, LogFiles(request.log_dir, request.clock), real);
     result = JudgeRoad(road, report, seen);
   }
   DropObjects(result.events);

@@ -96,7 +96,8 @@ CertificateCheck CheckCertificate(const std::string& path, std::string_view clas
   const std::string bytes{std::istreambuf_iterator<char>(in), {}};
   try {
     const json certificate = json::parse(bytes);
-    if (!certificate.is_object() || certificate.value("certificate", "") != "clasp-host-certification") {
+    if (!certificate.is_object() ||
+        certificate.value("certificate", "") != "clasp-host-certification") {
       throw std::invalid_argument("not a Clasp host certificate");
     }
     const json& provenance = certificate.at("provenance");
@@ -111,8 +112,9 @@ CertificateCheck CheckCertificate(const std::string& path, std::string_view clas
     const int bits = provenance.at("bits").get<int>();
     const int own_bits = sizeof(void*) == sizeof(std::uint64_t) ? kBitsOf64 : kBitsOf32;
     if (bits != own_bits) {
-      lines.Differs("bitness: certified for " + std::to_string(bits) + "-bit programs; this is the " +
-                    std::to_string(own_bits) + "-bit check, which sees the other registration");
+      lines.Differs("bitness: certified for " + std::to_string(bits) +
+                    "-bit programs; this is the " + std::to_string(own_bits) +
+                    "-bit check, which sees the other registration");
     }
     if (!certificate.at("certified").get<bool>()) {
       lines.Differs("the certificate records no certification: " + Text(certificate, "verdict"));

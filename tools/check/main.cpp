@@ -26,7 +26,8 @@ int Run() {
     return check::kExitReady;
   }
   if (options.certificate) {
-    const check::CertificateCheck result = check::CheckCertificate(*options.certificate, CLASP_VERSION);
+    const check::CertificateCheck result =
+        check::CheckCertificate(*options.certificate, CLASP_VERSION);
     std::fputs(result.report.c_str(), result.status == check::kExitUsage ? stderr : stdout);
     return result.status;
   }

@@ -71,7 +71,9 @@ std::optional<std::string> ContractDeparture(const Event& event) {
   std::optional<std::string> departure;
   switch (event.access) {
     case Access::kGet:
-      if (!property || info.use == PropertyUse::kPut) departure = "read; the contract does not read it";
+      if (!property || info.use == PropertyUse::kPut) {
+        departure = "read; the contract does not read it";
+      }
       break;
     case Access::kPut:
       if (!property || info.use == PropertyUse::kGet) {

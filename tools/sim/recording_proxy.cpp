@@ -83,10 +83,10 @@ class RecordingProxy final : public RefCounted<RecordingProxy, HostDispatch> {
     }
     if (handed && !AlreadyHanded(*handed, event.answer, event.failure)) {
       event.handed = *handed;
-      event.notes.push_back("the bench handed the component " +
-                            (handed->failure ? "failure " + std::to_string(handed->failure->Number())
-                                             : ShowValue(*handed->answer)) +
-                            " instead");
+      const std::string given = handed->failure
+                                    ? "failure " + std::to_string(handed->failure->Number())
+                                    : ShowValue(*handed->answer);
+      event.notes.push_back("the bench handed the component " + given + " instead");
     }
     world_.join_own_failures();
     const std::optional<Handed> given = event.handed;
