@@ -18,6 +18,7 @@
 #include "certify/certify_probe.h"
 #include "com/com_support.h"
 #include "sim/component.h"
+#include "sim/contract_check.h"
 #include "sim/real_host.h"
 #include "sim/recording_proxy.h"
 #include "sim/run.h"
@@ -105,6 +106,15 @@ RoadResult RunRoad(const Road& road, const std::vector<Candidate>& candidates,
     std::unique_ptr<Component> component = MakeComComponent();
     const Report report =
         Run(road.scenario, *component, LogFiles(request.log_dir, request.clock), real);
+    // The verdicts mean something only while the component keeps to the
+    // contract they are judged by: an access outside it stops the bench.
+    for (const Event& event : report.step) {
+      if (const auto departure = ContractDeparture(event)) {
+        throw std::runtime_error("road " + road.name + ": the component's access " +
+                                 *departure + " (contract " + std::string(ContractVersion()) +
+                                 ")");
+      }
+    }
     result = JudgeRoad(road, report, seen);
   }
   DropObjects(result.events);
