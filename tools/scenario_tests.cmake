@@ -94,6 +94,7 @@ set(output_cases
   "reader-says-display-failure|--reader^10140003^--log-dir^logs/meaning|CardReaderRetain\\(\\) -> I4 10140003.*Result 10140003: device fault"
   "reader-says-failure|--reader^10010003^--log-dir^logs/meaning|CardReaderRetain\\(\\) -> I4 10010003.*Result 10010003: device fault"
   "version|--version|^clasp-sim ${PROJECT_VERSION}\n$"
+  "help-lists-both-modes|--help|--members.*Certification mode.*--certify.*--host-script FILE.*--no-substitute.*--json FILE.*--junit FILE.*--html FILE"
 )
 clasp_sim_cases(${test_prefix}.output expect_output EXPECT scenario_tests ${output_cases})
 

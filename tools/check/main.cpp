@@ -7,6 +7,7 @@
 #include <exception>
 #include <string>
 
+#include "certificate.h"
 #include "diagnosis.h"
 #include "options.h"
 #include "probe.h"
@@ -23,6 +24,12 @@ int Run() {
   if (options.help) {
     std::fputs(check::Usage().c_str(), stdout);
     return check::kExitReady;
+  }
+  if (options.certificate) {
+    const check::CertificateCheck result =
+        check::CheckCertificate(*options.certificate, CLASP_VERSION);
+    std::fputs(result.report.c_str(), result.status == check::kExitUsage ? stderr : stdout);
+    return result.status;
   }
   std::string report;
   bool ready = false;

@@ -17,6 +17,7 @@ struct Options {
   bool help = false;
   bool json = false;
   std::optional<std::string> manifest_folder;  // check registration-free use there
+  std::optional<std::string> certificate;      // compare what is installed with it
   std::string error;                           // not empty: refused, with this reason
 };
 

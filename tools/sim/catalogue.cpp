@@ -7,51 +7,7 @@
 namespace clasp::sim {
 namespace {
 
-constexpr MemberKind kMeth = MemberKind::kMethod;
-constexpr AnswerUse kInt = AnswerUse::kInt32;
-constexpr AnswerUse kCompare = AnswerUse::kCompare;
-constexpr AnswerUse kOn = AnswerUse::kHandedOn;
-constexpr MemberInfo Get(std::string_view name, AnswerUse answer) {
-  return {name, MemberKind::kProperty, 0, PropertyUse::kGet, 0, answer};
-}
-constexpr MemberInfo Put(std::string_view name) {
-  return {name, MemberKind::kProperty, 0, PropertyUse::kPut};
-}
-constexpr MemberInfo GetPut(std::string_view name, AnswerUse answer) {
-  return {name, MemberKind::kProperty, 0, PropertyUse::kGetPut, 0, answer};
-}
-// A method taking `arguments`, the `by_ref`th by reference, whose answer
-// converts to a 32-bit integer (every method's answer does).
-constexpr MemberInfo Method(std::string_view name, std::size_t arguments = 0,
-                            std::size_t by_ref = 0) {
-  return {name, kMeth, arguments, PropertyUse::kGet, by_ref, kInt};
-}
-
-constexpr std::array<MemberInfo, 6> kDispMembers{{
-    GetPut("ScreenNo", AnswerUse::kText), Method("ScreenDisplay"), Put("DisapleVal01"),
-    Put("DisapleVal02"), Put("DisapleVal03"), Put("DisapleVal04"),
-}};
-constexpr std::array<MemberInfo, 1> kMksMembers{{Method("CardReaderRetain")}};
-// TransAction1 may read as null: the step then puts null back.
-constexpr std::array<MemberInfo, 19> kRunMembers{{
-    GetPut("TransAction1", AnswerUse::kNullableText), Method("RecordMessage", 2), Put("ExcepCode"),
-    Get("ControlNum", kCompare),  Method("WriteDetailFileName", 4, 4),
-    Method("PackMessage", 1),     Get("CommSign", kCompare),     Get("IsWriteOnly", kCompare),
-    Get("SendMessage", kOn),      Get("SendMessageLen", kOn),    Method("StepCommWriteOnly", 2),
-    Method("StepCommWrite", 2),   Get("IsUnPackOex", kCompare),  Get("TimeOutComm", kOn),
-    Get("RecieveMessage", kOn),   Get("RecieveMessageLen", kOn), Method("StepCommRead", 3),
-    Method("UnpackMessage", 1),   Get("IsJRNDevice", kOn),
-}};
-constexpr std::array<MemberInfo, 1> kTracMembers{{Method("TraceWrite", 3, 2)}};
-constexpr std::array<MemberInfo, 5> kJourMembers{{
-    Put("isjrn"), Put("TimeSig"), Put("ChnPromptString"), Put("EngPromptString"),
-    Method("JournalWriteMsg"),
-}};
-
-constexpr std::array<std::string_view, kHostRoleCount> kProperties{
-    "StepDisp", "StepMks", "StepRunModul", "StepTrac", "StepJour"};
-constexpr std::array<std::string_view, kHostRoleCount> kTitles{
-    "display", "card reader", "run-time module", "trace writer", "journal printer"};
+#include "host_contract.inc"
 
 template <class Char>
 std::optional<std::size_t> Find(HostRole role, std::basic_string_view<Char> name) {
@@ -100,15 +56,11 @@ std::optional<HostRole> FindRole(std::string_view property) {
 }
 
 std::span<const MemberInfo> Members(HostRole role) {
-  switch (role) {
-    case HostRole::kDisp: return kDispMembers;
-    case HostRole::kMks: return kMksMembers;
-    case HostRole::kRunModul: return kRunMembers;
-    case HostRole::kTrac: return kTracMembers;
-    case HostRole::kJour: return kJourMembers;
-  }
-  return {};
+  return kFieldMembers[static_cast<std::size_t>(role)];
 }
+
+std::string_view ContractVersion() { return kContractVersionText; }
+std::span<const ContractRoad> ContractRoads() { return kRoads; }
 
 std::optional<std::size_t> FindMember(HostRole role, std::u16string_view name) {
   return Find(role, name);

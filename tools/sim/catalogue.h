@@ -1,6 +1,9 @@
-// The members each simulated host object has, as the host spells them.
+// The host contract as the tools read it: the members of each host object,
+// as the host spells them, and the roads of Cols, from
+// contract/host-contract.json (generated into the build at configure time).
 #pragma once
 
+#include <array>
 #include <optional>
 #include <span>
 #include <string>
@@ -32,7 +35,25 @@ struct MemberInfo {
   PropertyUse use = PropertyUse::kGet;  // properties only
   std::size_t by_ref = 0;  // 1-based position of the argument passed by reference, or 0
   AnswerUse answer = AnswerUse::kNone;  // what a read or a call must answer
+  // The kinds the component passes: per argument, comma-separated, each
+  // "Text", "I2", "I4", "Null", "&Text" or "any", alternatives joined by |;
+  // for an assigned property, the value's kinds.
+  std::string_view kinds = {};
 };
+
+// One road of Cols as the contract lists it: what drives it, in the
+// simulator's syntax ("Object.Member=VALUE", "Object.Member!NUMBER:TEXT").
+struct ContractRoad {
+  std::string_view name;
+  std::string_view summary;
+  std::array<std::string_view, 4> drivers;
+};
+
+// The version of the host contract; a certificate names it, so that one made
+// against another contract is told apart.
+std::string_view ContractVersion();
+// Every road the certification bench runs, in order.
+std::span<const ContractRoad> ContractRoads();
 
 // "StepDisp", "StepMks", ...: the component's property that holds the host.
 std::string_view RoleProperty(HostRole role);

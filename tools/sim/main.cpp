@@ -18,7 +18,7 @@
 #endif
 
 #include "host/text.h"
-#include "sim/certify_main.h"
+#include "certify/certify_main.h"
 #include "sim/component.h"
 #include "sim/real_host.h"
 #include "sim/recording_proxy.h"
@@ -240,7 +240,9 @@ int main(int argc, char** argv) {
       "  clasp-sim --reader 7 --status 0020         a device fault on a card that faulted before\n"
       "  clasp-sim --raise StepMks.CardReaderRetain=1234:jammed\n"
       "  clasp-sim --host StepDisp=Bank.Display --host StepJour=Bank.Journal\n"
-      "  clasp-sim scenarios/oex-write-only.json --comm-sign 1 --json");
+      "  clasp-sim scenarios/oex-write-only.json --comm-sign 1 --json\n\n"
+      "Certification mode (clasp-sim --certify), which takes only these options:\n" +
+      CertifyHelp());
 
   try {
     CheckValuesGiven(app, argc, argv);
@@ -272,7 +274,7 @@ int main(int argc, char** argv) {
     // released before it; the report too, since it may hold their answers.
     RealHosts real;
     for (const auto& [role, prog_id] : host_options) {
-      real.insert_or_assign(role, RealHost{CreateRealHost(prog_id), prog_id});
+      real.insert_or_assign(role, RealHost{CreateRealHost(prog_id), prog_id, {}});
     }
     const Report report = Run(scenario, *component, LogFiles(o.log_dir, clock), real);
     Print(o.json ? RenderJson(report) : RenderText(report, UseColour(o.colour)));

@@ -10,8 +10,8 @@ namespace {
 
 class RecordingProxy final : public RefCounted<RecordingProxy, HostDispatch> {
  public:
-  RecordingProxy(HostRole role, HostObject real, World& world)
-      : role_(role), real_(std::move(real)), world_(world) {}
+  RecordingProxy(HostRole role, HostObject real, World& world, std::map<std::size_t, Handed> handed)
+      : role_(role), real_(std::move(real)), world_(world), handed_(std::move(handed)) {}
 
 
   HostValue Invoke(std::u16string_view member, std::span<const HostValue> args) override {
@@ -21,7 +21,8 @@ class RecordingProxy final : public RefCounted<RecordingProxy, HostDispatch> {
       event.args.push_back(arg.IsByRef() ? HostValue::Text(arg.AsText()) : arg);
       event.by_ref.push_back(arg.IsByRef());
     }
-    return Forward(std::move(event), [&] { return real_.InvokeArgs(member, args); });
+    return Forward(std::move(event), [&] { return real_.InvokeArgs(member, args); },
+                   HandedFor(member));
   }
 
   void Put(std::u16string_view member, const HostValue& value) override {
@@ -51,6 +52,12 @@ class RecordingProxy final : public RefCounted<RecordingProxy, HostDispatch> {
     return index && Members(role_)[*index].kind == MemberKind::kProperty;
   }
 
+  const Handed* HandedFor(std::u16string_view member) const {
+    const auto index = FindMember(role_, member);
+    const auto it = index ? handed_.find(*index) : handed_.end();
+    return it == handed_.end() ? nullptr : &it->second;
+  }
+
   Event NewEvent(std::u16string_view member, Access access) const {
     Event event;
     event.object = std::string(RoleProperty(role_));
@@ -59,34 +66,62 @@ class RecordingProxy final : public RefCounted<RecordingProxy, HostDispatch> {
     return event;
   }
 
+  // The real object is always reached and its answer recorded, so that it is
+  // judged; `handed`, when given and not already what it did, goes on to the
+  // component in its place.
   template <class Action>
-  HostValue Forward(Event event, Action action) {
+  HostValue Forward(Event event, Action action, const Handed* handed = nullptr) {
     // Numbered when the access starts: what the real object does meanwhile
     // (nothing the component sees) cannot come between.
     event.number = world_.next_number++;
+    HostValue answer;
     try {
-      HostValue answer = action();
+      answer = action();
       if (event.access != Access::kPut) event.answer = answer;
-      world_.join_own_failures();
-      world_.events.push_back(std::move(event));
-      return answer;
     } catch (const Failure& failure) {
       event.failure = failure;
-      world_.join_own_failures();
-      world_.events.push_back(std::move(event));
-      throw;
     }
+    if (handed && !AlreadyHanded(*handed, event.answer, event.failure)) {
+      event.handed = *handed;
+      const std::string given = handed->failure
+                                    ? "failure " + std::to_string(handed->failure->Number())
+                                    : ShowValue(*handed->answer);
+      event.notes.push_back("the bench handed the component " + given + " instead");
+    }
+    world_.join_own_failures();
+    const std::optional<Handed> given = event.handed;
+    const std::optional<Failure> failed = event.failure;
+    world_.events.push_back(std::move(event));
+    if (given) {
+      if (given->failure) throw *given->failure;
+      return *given->answer;
+    }
+    if (failed) throw *failed;
+    return answer;
   }
 
   HostRole role_;
   HostObject real_;
   World& world_;
+  std::map<std::size_t, Handed> handed_;
 };
 
 }  // namespace
 
-HostObject MakeRecordingProxy(HostRole role, HostObject real, World& world) {
-  return HostObject::Adopt(new RecordingProxy(role, std::move(real), world));
+HostObject MakeRecordingProxy(HostRole role, HostObject real, World& world,
+                              std::map<std::size_t, Handed> handed) {
+  return HostObject::Adopt(new RecordingProxy(role, std::move(real), world, std::move(handed)));
+}
+
+bool AlreadyHanded(const Handed& wanted, const std::optional<HostValue>& answer,
+                   const std::optional<Failure>& failure) {
+  if (wanted.failure) return failure.has_value();
+  if (failure || !answer || !wanted.answer) return false;
+  if (wanted.answer->GetKind() == Kind::kText) {
+    return answer->GetKind() == Kind::kText && answer->AsText() == wanted.answer->AsText();
+  }
+  const auto code = CodeOf(*answer);
+  return code && code == CodeOf(*wanted.answer);
 }
 
 }  // namespace clasp::sim

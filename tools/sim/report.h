@@ -18,6 +18,14 @@ namespace clasp::sim {
 // How a member was reached: a property read, a method call, an assignment.
 enum class Access { kGet, kCall, kPut };
 
+// What the certification bench hands the component in place of an
+// integrator's own answer, so that a road is taken whatever their object
+// answered: an answer, or a failure to raise.
+struct Handed {
+  std::optional<HostValue> answer;
+  std::optional<Failure> failure;
+};
+
 // One access, by the host to the component (object "Holdfast") or by the
 // component to a host object.
 struct Event {
@@ -38,6 +46,9 @@ struct Event {
   // never assigned; `object` names the field, `member` what the step was
   // reaching on it. No host was called.
   bool raised_inside = false;
+  // Set when the bench handed the component this instead of `answer` or
+  // `failure`, which stay what the integrator's object did.
+  std::optional<Handed> handed;
   // What the simulated host did, in words (UTF-8).
   std::vector<std::string> notes;
   // Host-side accesses are numbered from 1; the host's own calls are not.

@@ -72,7 +72,7 @@ Report Run(const Scenario& scenario, Component& component, LogFiles files,
       continue;
     }
     if (const auto own = real.find(role); own != real.end()) {
-      assigned[i] = MakeRecordingProxy(role, own->second.object, world);
+      assigned[i] = MakeRecordingProxy(role, own->second.object, world, own->second.handed);
       event.notes.push_back(own->second.name + " (your own " + std::string(RoleTitle(role)) + ")");
     } else {
       hosts[i] = SimHost::Create(role, world);

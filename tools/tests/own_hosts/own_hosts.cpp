@@ -1,7 +1,8 @@
 // A small in-process automation server standing for an integrator's own step
 // objects, for the simulator's tests: a display ("ClaspTest.Display"), a
 // journal printer ("ClaspTest.Journal"), a trace writer ("ClaspTest.Trace"),
-// a run-time module ("ClaspTest.RunModul"), an object that cannot be called
+// a run-time module ("ClaspTest.RunModul"), a card reader that retains
+// ("ClaspTest.Reader"), an object that cannot be called
 // by name ("ClaspTest.NoDispatch", IUnknown only), and faulty ones for the
 // certification bench ("ClaspTest.Faulty.*", each with one known fault).
 // Its objects are reached by name through the same adapter the server offers
@@ -53,7 +54,8 @@ constexpr CLSID kTextAnswerClsid = Numbered(0x08);
 constexpr CLSID kBareRaiseClsid = Numbered(0x09);
 constexpr CLSID kLeaksClsid = Numbered(0x0A);
 constexpr CLSID kLeaksBesideObjectClsid = Numbered(0x0B);
-constexpr CLSID kBareRaiseInReportClsid = Numbered(0x0C);
+constexpr CLSID kReaderClsid = Numbered(0x0C);
+constexpr CLSID kBareRaiseInReportClsid = Numbered(0x0D);
 
 std::atomic<long> g_objects{0};
 HMODULE g_module = nullptr;
@@ -127,6 +129,11 @@ HostObject MakeJournal() {
                                      {u"TimeSig", HostValue::Empty()},
                                      {u"ChnPromptString", HostValue::Empty()},
                                      {u"EngPromptString", HostValue::Empty()}}));
+}
+
+constexpr std::int32_t kRetained = 10120011;
+HostObject MakeReader() {
+  return HostObject::Adopt(new Step({{u"CardReaderRetain", {HostValue::I4(kRetained)}}}, {}));
 }
 
 constexpr std::size_t kTraceArguments = 3;
@@ -286,6 +293,7 @@ constexpr Registered kClasses[] = {
     {L"ClaspTest.NoDispatch", &kNoDispatchClsid, clasp::ClassFactory<CreateNoDispatch>::Make},
     {L"ClaspTest.Trace", &kTraceClsid, clasp::ClassFactory<CreateHost<MakeTrace>>::Make},
     {L"ClaspTest.RunModul", &kRunModulClsid, clasp::ClassFactory<CreateHost<MakeRunModul>>::Make},
+    {L"ClaspTest.Reader", &kReaderClsid, clasp::ClassFactory<CreateHost<MakeReader>>::Make},
     {L"ClaspTest.Faulty.NoExcepCode", &kNoExcepCodeClsid,
      clasp::ClassFactory<CreateFaulty<MakeRunModul, Fault::kNoMember, kExcepCode>>::Make},
     {L"ClaspTest.Faulty.DropsText", &kDropsTextClsid,

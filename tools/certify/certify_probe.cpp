@@ -1,4 +1,4 @@
-#include "sim/certify_probe.h"
+#include "certify/certify_probe.h"
 
 #include <dispex.h>
 
@@ -10,7 +10,7 @@
 #include "host/text.h"
 #include "server/com/com_object.h"
 #include "server/com/error.h"
-#include "sim/com_support.h"
+#include "com/com_support.h"
 
 namespace clasp::sim {
 namespace {
@@ -214,7 +214,7 @@ class Probe final : public ComObject<Probe, IDispatchEx> {
                                      "a member that takes this access and its arguments"));
       return;
     }
-    std::string raised = "raised " + std::to_string(number);
+    std::string raised = "raised " + CodeText(number);
     if (reported_) {
       if (const std::string script = reported_(); !script.empty()) {
         raised += " (its script engine reported " + script + " to the script's host instead)";

@@ -5,13 +5,16 @@
 #include <utility>
 #include <vector>
 
-#include "sim/certify.h"
+#include "certify/certify.h"
 #include "sim/log_files.h"
 
 namespace clasp::sim {
 
 // Whether the command line asks for a certification run.
 bool WantsCertification(int argc, char** argv);
+
+// The certification mode's options as --help shows them.
+std::string CertifyHelp();
 
 // Parses the certification options, runs every road and writes the reports;
 // answers the exit status (0 all pass, 1 a failure, 2 bad input).
@@ -23,6 +26,8 @@ struct CertifyRequest {
   std::vector<std::pair<HostRole, std::string>> hosts;
   std::string script;
   std::string log_dir;
+  bool substitute = true;     // the bench answers driving members (off: --no-substitute)
+  std::string clasp_version;  // this program's, named in the provenance
   Clock clock = Clock::System();
 };
 

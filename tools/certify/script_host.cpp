@@ -1,4 +1,4 @@
-#include "sim/script_host.h"
+#include "certify/script_host.h"
 
 #include <activscp.h>
 #include <dispex.h>
@@ -12,7 +12,7 @@
 #include "host/text.h"
 #include "server/com/com_object.h"
 #include "server/com/error.h"
-#include "sim/com_support.h"
+#include "com/com_support.h"
 #include "sim/scenario.h"
 
 namespace clasp::sim {
@@ -75,10 +75,23 @@ class Site final : public ComObject<Site, IActiveScriptSite> {
       LONG column = 0;
       error->GetSourcePosition(&context, &line, &column);
       const std::u16string description = TextOf(info.Get().bstrDescription);
-      error_ = "line " + std::to_string(line + kFirstLine) + ": failure " +
-               std::to_string(NumberOf(info.Get().scode)) +
-               (description.empty() ? std::string(" without a description")
-                                    : " \"" + Utf8(description) + "\"");
+      const HRESULT code = info.Get().scode;
+      std::string text = "line " + std::to_string(line + kFirstLine) + ": run-time error " +
+                         CodeText(static_cast<std::int32_t>(code));
+      // A script's own raise travels in the control facility: its number is
+      // the low word, as the script wrote it.
+      if (const auto number = ControlNumber(code)) text += ", number " + std::to_string(*number);
+      if (!description.empty()) {
+        text += " \"" + Utf8(description) + "\"";
+      } else if (const std::string platform = PlatformText(code); !platform.empty()) {
+        text += " without a description from the engine (the platform's text for the code: \"" +
+                platform + "\")";
+      } else if (const std::string name = CodeName(code); !name.empty()) {
+        text += " without a description from the engine (" + name + ")";
+      } else {
+        text += " without a description";
+      }
+      error_ = std::move(text);
     } catch (...) {
       error_ = "a script error";
     }

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "server/com/owners.h"
-#include "sim/certify.h"
+#include "certify/certify.h"
 
 namespace clasp::sim {
 

@@ -3,6 +3,7 @@
 // against the host catalogue, and the verdicts reported per member and road.
 #pragma once
 
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -60,16 +61,73 @@ struct RoadResult {
   std::string name;
   std::string summary;
   std::optional<std::string> not_reached;
+  // Set when a failure of the integrator's turned the road aside before its
+  // driving member: judged as far as it went, but not reached.
+  std::optional<std::string> turned_aside;
   std::vector<Event> events;  // the component's accesses to the hosts, numbered
   Outcome outcome;
   std::vector<Finding> findings;
 };
 
+// What one certified object was made from: a registered class (ProgID,
+// class, module, its version and digest) or a script (its path and digest).
+struct ObjectProvenance {
+  std::string field;  // "StepDisp", or "Clasp.Holdfast" for the component itself
+  std::string prog_id;
+  std::string clsid;
+  std::string module;
+  std::string file_version;
+  std::string script;
+  std::string sha256;
+};
+
+// Where and of what a certification was made, so that a reader can tell
+// later whether what is installed is what was certified.
+struct Provenance {
+  std::string clasp_version;
+  std::string contract_version;
+  int bits = 0;
+  std::string utc_time;  // "2026-12-09 13:55:00"
+  ObjectProvenance component;
+  std::vector<ObjectProvenance> objects;
+};
+
 // A whole certification: which fields hold the integrator's objects, and every road.
 struct Certification {
+  Provenance provenance;
   std::vector<std::pair<HostRole, std::string>> hosts;  // field, what it was made from
   std::vector<RoadResult> roads;
+  // Whether the bench answered driving members in place of the integrator's
+  // objects (off with --no-substitute: their answers then decide the roads).
+  bool substitute = true;
+  // Checks the bench cannot make on some objects, in words, for the report.
+  std::vector<std::string> not_judged;
 };
+
+// The members whose answers the bench hands the component on `road` in
+// place of the object in `role`, by catalogue index.
+std::map<std::size_t, Handed> HandedOn(const Road& road, HostRole role);
+
+// How far a certification got, counted the way its verdict line says it.
+struct Coverage {
+  std::size_t roads = 0;
+  std::size_t reached = 0;
+  std::size_t failures = 0;  // findings that fail, on reached roads
+  std::size_t warnings = 0;
+  std::size_t substitutions = 0;
+  std::vector<std::string> objects_not_reached;  // named objects no road reached
+  // Every road reached, every named object reached, nothing failed.
+  bool Certified() const;
+};
+Coverage Cover(const Certification& certification);
+// "Certified: 16 of 16 roads reached, 0 failures, 2 warnings, 5 substitutions",
+// or "Not certified: 4 of 16 roads reached, ...".
+std::string VerdictLine(const Coverage& coverage);
+// The accesses on `road` where the bench handed the component its own answer.
+std::vector<const Event*> Substitutions(const RoadResult& road);
+// "StepMks.CardReaderRetain #8 (call): your object answered 0; the component
+// was handed 10120011".
+std::string SubstitutionLine(const Event& event);
 
 // Judges one road's accesses: `seen` holds, per integrator's field, what the
 // bench saw of each access; the answers are judged here against the catalogue.
@@ -87,7 +145,7 @@ struct Row {
 std::vector<Row> Rows(const Certification& certification);
 // The verdict of `row` on road number `road`.
 Verdict Cell(const Certification& certification, const Row& row, std::size_t road);
-// 0 when nothing failed, 1 when something did.
+// 0 when certified, 1 otherwise.
 int ExitStatus(const Certification& certification);
 
 // The reports: the terminal's verdict table with the findings under it,
@@ -96,5 +154,8 @@ std::string RenderCertificationText(const Certification& certification);
 std::string RenderCertificationJson(const Certification& certification);
 std::string RenderCertificationJunit(const Certification& certification);
 std::string RenderCertificationHtml(const Certification& certification);
+// The provenance, coverage and verdict alone, as one small JSON document a
+// terminal's change control keeps and `clasp-check --certificate` reads.
+std::string RenderCertificate(const Certification& certification);
 
 }  // namespace clasp::sim

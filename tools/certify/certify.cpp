@@ -1,65 +1,29 @@
-#include "sim/certify.h"
+#include "certify/certify.h"
 
 #include <algorithm>
 #include <array>
+#include <set>
 
 #include "host/convert.h"
 #include "host/failure.h"
 #include "host/text.h"
+#include "sim/recording_proxy.h"
 #include "sim/sim_host.h"
 
 namespace clasp::sim {
 namespace {
 
-// A road in the simulator's own option syntax: "Object.Member=VALUE" for an
-// answer, "Object.Member!NUMBER:DESCRIPTION" for a raise.
-struct RoadText {
-  std::string_view name;
-  std::string_view summary;
-  std::array<std::string_view, 4> settings;
-};
-
-constexpr std::string_view kShown = "StepDisp.ScreenDisplay=0";
-constexpr std::string_view kRetained = "StepMks.CardReaderRetain=10120011";
-
-constexpr std::array<RoadText, 16> kRoads{{
-    {"capture", "the reader retains the card; the report is sent and its answer unpacked",
-     {kShown, kRetained}},
-    {"not-retained", "the reader answers 0: no exception code, no report",
-     {kShown, "StepMks.CardReaderRetain=0"}},
-    {"device-fault", "device fault 7 on a fresh transaction: status character 3",
-     {kShown, "StepMks.CardReaderRetain=7", "StepRunModul.TransAction1=text:0000"}},
-    {"device-fault-again", "device fault 7 on a status character already 2",
-     {kShown, "StepMks.CardReaderRetain=7", "StepRunModul.TransAction1=text:0020"}},
-    {"display-failure", "the display answers 5: values blanked, reader not called",
-     {"StepDisp.ScreenDisplay=5"}},
-    {"failure-path", "the reader fails: the failure path journals and traces it",
-     {kShown, "StepMks.CardReaderRetain!1234:Card jammed"}},
-    {"failure-in-failure-path", "the reader fails and so does the failure path's journal entry",
-     {kShown, "StepMks.CardReaderRetain!1234:Card jammed", "StepJour.JournalWriteMsg!5678:Paper out"}},
-    {"report-control-num-6", "report gate: ControlNum 6 gives the detail flag 2",
-     {kShown, kRetained, "StepRunModul.ControlNum=i2:6"}},
-    {"report-pack-refused", "report gate: PackMessage answers 3, nothing is sent",
-     {kShown, kRetained, "StepRunModul.PackMessage=3"}},
-    {"report-comm-sign-closed", "report gate: CommSign 1, the message is not sent",
-     {kShown, kRetained, "StepRunModul.CommSign=i2:1"}},
-    {"report-write-only", "report gate: IsWriteOnly 1 sends with StepCommWriteOnly",
-     {kShown, kRetained, "StepRunModul.IsWriteOnly=i2:1"}},
-    {"report-send-failed", "report gate: the send answers 1, nothing is read",
-     {kShown, kRetained, "StepRunModul.StepCommWrite=1"}},
-    {"report-no-unpack", "report gate: IsUnPackOex 0, the answer is not read",
-     {kShown, kRetained, "StepRunModul.IsUnPackOex=i2:0"}},
-    {"report-read-failed", "report gate: StepCommRead answers 1, nothing is unpacked",
-     {kShown, kRetained, "StepRunModul.StepCommRead=1"}},
-    {"report-unpack-answer-9", "report gate: UnpackMessage answers 9, no failure",
-     {kShown, kRetained, "StepRunModul.UnpackMessage=9"}},
-    {"report-detail-answer-1", "report gate: WriteDetailFileName answers 1, no failure",
-     {kShown, kRetained, "StepRunModul.WriteDetailFileName=1"}},
-}};
-
 constexpr std::string_view kCountMember = "(count)";
 
 std::string MemberName(const Event& event) { return event.object + "." + event.member; }
+
+// The two send members answer alike on every road, whichever one the gates
+// choose: a driver on one is met by the other.
+constexpr std::string_view kSend = "StepRunModul.StepCommWrite";
+constexpr std::string_view kSendOnly = "StepRunModul.StepCommWriteOnly";
+bool Meets(const std::string& driver, const std::string& access) {
+  return access == driver || (driver == kSend && access == kSendOnly);
+}
 
 std::string_view AccessName(Access access) {
   switch (access) {
@@ -107,43 +71,56 @@ std::optional<Finding> JudgeAnswer(const MemberInfo& info, const HostValue& answ
   return std::nullopt;
 }
 
-// Whether a driver's access answered as the road needs; says why not
-// otherwise. A failure of the integrator's that turned the road aside before
-// the driver, or on it, is judged on the road rather than excused from it.
-std::optional<std::string> DriverMissed(const Driver& driver, const RoadResult& road) {
+// Why a driver's access did not answer as the road needs, if it did not.
+// A failure of the integrator's that turned the road aside before the
+// driver, or on it, leaves the road judged as far as it went but not reached.
+struct Missed {
+  std::string why;
+  bool turned_aside = false;
+};
+std::optional<Missed> DriverMissed(const Driver& driver, const RoadResult& road) {
   const std::string object(RoleProperty(driver.member.role));
   const std::string name = object + "." + std::string(driver.member.Name());
   const auto hit = std::find_if(road.events.begin(), road.events.end(), [&](const Event& e) {
-    return e.number > 0 && MemberName(e) == name && e.access != Access::kPut;
+    return e.number > 0 && Meets(name, MemberName(e)) && e.access != Access::kPut;
   });
-  // Only a failure the component sees turns a road aside: a missing member,
-  // refused arguments, an answer that does not convert.
-  const auto failed = [&](const Finding& f) {
-    const bool diverts = f.check.starts_with("member exists") || f.check.starts_with("arguments") ||
-                         f.check.starts_with("answer");
-    return f.verdict == Verdict::kFail && diverts &&
-           (hit == road.events.end() || f.access <= hit->number);
-  };
-  if (std::any_of(road.findings.begin(), road.findings.end(), failed)) return std::nullopt;
+  if (hit != road.events.end() && hit->handed) return std::nullopt;
   const std::string wanted =
       driver.answer ? "to answer " + ShowValue(*driver.answer) : std::string("to raise a failure");
   const std::string needs = "needs " + name + " " + wanted + "; " + object + " is your own object";
-  if (hit == road.events.end()) return needs + ", and the road turned aside before it";
+  // Only a failure the component sees turns a road aside: a missing member,
+  // refused arguments, an answer that does not convert, or a raise.
+  const auto turns_aside = [&](const Finding& f) {
+    const bool diverts = f.check.starts_with("member exists") || f.check.starts_with("arguments") ||
+                         f.check.starts_with("answer");
+    const bool raised = f.check.starts_with("failure described");
+    return ((f.verdict == Verdict::kFail && diverts) || raised) &&
+           (hit == road.events.end() || f.access < hit->number);
+  };
+  const auto failed = std::find_if(road.findings.begin(), road.findings.end(), turns_aside);
+  if (failed != road.findings.end()) {
+    return Missed{needs + ", and " + failed->object + "." + failed->member + " #" +
+                      std::to_string(failed->access) + " turned the road aside before it (" +
+                      failed->check + ")",
+                  true};
+  }
+  if (hit == road.events.end()) return Missed{needs + ", and the road turned aside before it"};
   if (!driver.answer) {
     if (hit->failure) return std::nullopt;
-    return needs + ", and it answered " + (hit->answer ? ShowValue(*hit->answer) : "nothing");
+    const std::string answered = hit->answer ? ShowValue(*hit->answer) : "nothing";
+    return Missed{needs + ", and it answered " + answered};
   }
-  if (hit->failure) return needs + ", and it raised " + std::to_string(hit->failure->Number());
+  if (hit->failure) {
+    return Missed{needs + ", and it raised " + std::to_string(hit->failure->Number())};
+  }
   const HostValue answer = hit->answer ? *hit->answer : HostValue();
+  if (AlreadyHanded(Handed{driver.answer, std::nullopt}, answer, std::nullopt)) return std::nullopt;
   const auto code = CodeOf(answer);
   const bool text = driver.answer->GetKind() == Kind::kText;
-  const bool same = text ? answer.GetKind() == Kind::kText && answer.AsText() == driver.answer->AsText()
-                         : code && code == CodeOf(*driver.answer);
-  if (same) return std::nullopt;
   const std::string shown = !text && code && answer.GetKind() == Kind::kObject
                                 ? "an object standing for " + std::to_string(*code)
                                 : ShowValue(answer);
-  return needs + ", and it answered " + shown;
+  return Missed{needs + ", and it answered " + shown};
 }
 
 }  // namespace
@@ -161,13 +138,13 @@ std::string_view VerdictName(Verdict verdict) {
 
 std::vector<Road> CertificationRoads() {
   std::vector<Road> roads;
-  for (const RoadText& text : kRoads) {
+  for (const ContractRoad& text : ContractRoads()) {
     Road road;
     road.name = std::string(text.name);
     road.summary = std::string(text.summary);
     road.scenario.name = road.name;
     road.scenario.description = road.summary;
-    for (const std::string_view setting : text.settings) {
+    for (const std::string_view setting : text.drivers) {
       if (setting.empty()) continue;
       const std::size_t cut = setting.find_first_of("=!");
       const MemberRef member = ParseMemberOption("road", std::string(setting.substr(0, cut)));
@@ -181,11 +158,9 @@ std::vector<Road> CertificationRoads() {
         road.drivers.push_back({member, value});
       }
     }
-    // The two send members answer alike, whichever one the gates choose.
-    const MemberRef send = ParseMemberOption("road", "StepRunModul.StepCommWrite");
+    const MemberRef send = ParseMemberOption("road", std::string(kSend));
     if (const auto it = road.scenario.answers.find(send); it != road.scenario.answers.end()) {
-      road.scenario.answers[ParseMemberOption("road", "StepRunModul.StepCommWriteOnly")] =
-          it->second;
+      road.scenario.answers[ParseMemberOption("road", std::string(kSendOnly))] = it->second;
     }
     roads.push_back(std::move(road));
   }
@@ -242,7 +217,7 @@ RoadResult JudgeRoad(const Road& road, const Report& report,
                                     [&](const auto& s) { return s.first == driver.member.role; });
     if (!theirs) continue;
     if (auto missed = DriverMissed(driver, result)) {
-      result.not_reached = std::move(missed);
+      (missed->turned_aside ? result.turned_aside : result.not_reached) = std::move(missed->why);
       break;
     }
   }
@@ -278,14 +253,91 @@ Verdict Cell(const Certification& certification, const Row& row, std::size_t roa
   return verdict;
 }
 
-int ExitStatus(const Certification& certification) {
-  for (const RoadResult& road : certification.roads) {
-    if (road.not_reached) continue;
-    for (const Finding& finding : road.findings) {
-      if (finding.verdict == Verdict::kFail) return 1;
+std::map<std::size_t, Handed> HandedOn(const Road& road, HostRole role) {
+  std::map<std::size_t, Handed> handed;
+  for (const Driver& driver : road.drivers) {
+    if (driver.member.role != role) continue;
+    Handed given;
+    if (driver.answer) {
+      given.answer = driver.answer;
+    } else {
+      given.failure = road.scenario.raises.at(driver.member);
+    }
+    handed.insert_or_assign(driver.member.index, given);
+    const std::string name =
+        std::string(RoleProperty(role)) + "." + std::string(driver.member.Name());
+    if (name == kSend) {
+      handed.insert_or_assign(ParseMemberOption("road", std::string(kSendOnly)).index, given);
     }
   }
-  return 0;
+  return handed;
+}
+
+std::vector<const Event*> Substitutions(const RoadResult& road) {
+  std::vector<const Event*> handed;
+  for (const Event& event : road.events) {
+    if (event.handed) handed.push_back(&event);
+  }
+  return handed;
+}
+
+std::string SubstitutionLine(const Event& event) {
+  // No answer kept: it was an object, dropped so as not to keep it alive.
+  std::string theirs = event.failure ? "raised " + std::to_string(event.failure->Number())
+                       : event.answer ? "answered " + ShowValue(*event.answer)
+                                      : std::string("answered an object");
+  const Handed& handed = *event.handed;
+  const std::string given = handed.failure
+                                ? "failure " + std::to_string(handed.failure->Number()) + " " +
+                                      Utf8(handed.failure->Description())
+                                : ShowValue(*handed.answer);
+  return MemberName(event) + " #" + std::to_string(event.number) + " (" +
+         std::string(AccessName(event.access)) + "): your object " + theirs +
+         "; the component was handed " + given;
+}
+
+bool Coverage::Certified() const {
+  return reached == roads && failures == 0 && objects_not_reached.empty();
+}
+
+Coverage Cover(const Certification& certification) {
+  Coverage coverage;
+  coverage.roads = certification.roads.size();
+  std::set<std::string> reached_objects;
+  for (const RoadResult& road : certification.roads) {
+    for (const Event& event : road.events) {
+      if (event.number > 0) reached_objects.insert(event.object);
+    }
+    if (road.not_reached) continue;
+    if (!road.turned_aside) ++coverage.reached;
+    coverage.substitutions += Substitutions(road).size();
+    for (const Finding& finding : road.findings) {
+      if (finding.verdict == Verdict::kFail) ++coverage.failures;
+      if (finding.verdict == Verdict::kWarning) ++coverage.warnings;
+    }
+  }
+  for (const auto& [role, name] : certification.hosts) {
+    const std::string object(RoleProperty(role));
+    if (!reached_objects.contains(object)) coverage.objects_not_reached.push_back(object);
+  }
+  return coverage;
+}
+
+std::string VerdictLine(const Coverage& c) {
+  const auto count = [](std::size_t n, std::string_view one, std::string_view many) {
+    return std::to_string(n) + " " + std::string(n == 1 ? one : many);
+  };
+  std::string line = std::string(c.Certified() ? "Certified: " : "Not certified: ") +
+                     std::to_string(c.reached) + " of " + count(c.roads, "road", "roads") +
+                     " reached, " + count(c.failures, "failure", "failures") + ", " +
+                     count(c.warnings, "warning", "warnings") + ", " +
+                     count(c.substitutions, "substitution", "substitutions");
+  for (const std::string& object : c.objects_not_reached) line += "; " + object + " never reached";
+  return line;
+}
+
+int ExitStatus(const Certification& certification) {
+  return Cover(certification).Certified() ? 0 : 1;
 }
 
 }  // namespace clasp::sim

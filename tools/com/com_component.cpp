@@ -15,7 +15,7 @@
 #include "server/com/value.h"
 #include "server/com/owners.h"
 #include "sim/component.h"
-#include "sim/com_support.h"
+#include "com/com_support.h"
 
 namespace clasp::sim {
 namespace {

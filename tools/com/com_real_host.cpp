@@ -9,16 +9,13 @@
 #include "host/text.h"
 #include "server/com/host_object_adapter.h"
 #include "server/com/owners.h"
-#include "sim/com_support.h"
+#include "com/com_support.h"
 #include "sim/real_host.h"
 #include "sim/scenario.h"
 
 namespace clasp::sim {
-namespace {
 
-}  // namespace
-
-HostObject CreateRealHost(const std::string& prog_id) {
+ComPtr<IDispatch> CreateDispatch(const std::string& prog_id) {
   const std::u16string name = Utf16(prog_id);
   CLSID clsid;
   HRESULT result = CLSIDFromProgID(reinterpret_cast<LPCOLESTR>(name.c_str()), &clsid);
@@ -36,7 +33,11 @@ HostObject CreateRealHost(const std::string& prog_id) {
     throw InputError("--host: '" + prog_id +
                      "' has no IDispatch, so its members cannot be called by name");
   }
-  return HostObjectAdapter::Wrap(dispatch.Get());
+  return dispatch;
+}
+
+HostObject CreateRealHost(const std::string& prog_id) {
+  return HostObjectAdapter::Wrap(CreateDispatch(prog_id).Get());
 }
 
 }  // namespace clasp::sim
