@@ -11,7 +11,8 @@ namespace clasp::detail {
 // Where the fractional part of a number lies relative to one half.
 enum class Fraction { kZero, kBelowHalf, kHalf, kAboveHalf };
 
-// |value| = whole + fraction, exactly; `huge` when whole would not fit 63 bits.
+// |value| = whole + fraction, exactly; `huge` when whole has more than 19 digits
+// (10^19 or more), which leaves room in 64 bits to round it up.
 struct Number {
   bool negative = false;
   bool huge = false;

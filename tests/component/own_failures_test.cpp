@@ -8,6 +8,7 @@
 
 #include "component/holdfast.h"
 #include "component/own_failures.h"
+#include "component/unset_fields.h"
 #include "host/encoding.h"
 #include "host/failure.h"
 #include "report/send_oex.h"
@@ -115,6 +116,17 @@ TEST(OwnFailures, EachUnsetFieldIsNamedWhereTheStepReachesIt) {
     own.Join();
     EXPECT_EQ(OwnFailuresWithTheAccessBefore(hosts.log->Lines()), row.expected);
   }
+}
+
+// The search for a field's stand-in is bounded: a member pointer naming no host
+// field still gets one of the stand-ins, never whatever lies past the last.
+TEST(OwnFailures, EveryFieldLookupEndsAmongTheStandIns) {
+  const Holdfast::Fields fields;
+  const detail::UnsetFields unset(fields);
+  const HostObject* got = &unset.Of(nullptr);
+  bool among = false;
+  for (const auto& [field, name] : detail::kHostFields) among = among || got == &unset.Of(field);
+  EXPECT_TRUE(among);
 }
 
 TEST(OwnFailures, DisplayValuesOnAnUnsetDisplayAreNamedToo) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <iterator>
 #include <limits>
 #include <utility>
@@ -213,6 +214,43 @@ TEST(ParseNumber, ReadsNoFurtherThanTheView) {
   ASSERT_TRUE(hundreds.has_value());
   EXPECT_EQ(hundreds->digits, "12");
   EXPECT_EQ(hundreds->exponent, 2);
+}
+
+// What the exact readers make of a value: its sign, its whole part (of 19 digits
+// at most, one of 20 marked huge, so that rounding up never wraps) and where its
+// fraction lies.
+TEST(ExactNumber, EveryReaderGivesSignWholeAndFraction) {
+  constexpr std::uint64_t kNineteenNines = 9'999'999'999'999'999'999ull;
+  using detail::Fraction;
+  const struct {
+    const char* name;
+    detail::Number number;
+    bool negative;
+    std::optional<std::uint64_t> whole;  // no value: huge, the fraction unread
+    Fraction fraction = Fraction::kZero;
+  } cases[] = {
+      {"text of 19 nines", detail::FromText(*detail::ParseNumber(u"9999999999999999999")), false,
+       kNineteenNines},
+      {"text 1e19", detail::FromText(*detail::ParseNumber(u"1e19")), false, std::nullopt},
+      {"text -0.01", detail::FromText(*detail::ParseNumber(u"-0.01")), true, 0,
+       Fraction::kBelowHalf},
+      {"scaled 19 nines", detail::FromScaled(false, 0, kNineteenNines, 0), false, kNineteenNines},
+      {"scaled 10^19", detail::FromScaled(false, 0, kNineteenNines + 1, 0), false, std::nullopt},
+      {"double below 10^19", detail::FromDouble(std::nextafter(1e19, 0.0)), false,
+       9'999'999'999'999'997'952ull},
+      {"double 10^19", detail::FromDouble(1e19), false, std::nullopt},
+      {"double -0.25", detail::FromDouble(-0.25), true, 0, Fraction::kBelowHalf},
+      {"double -0", detail::FromDouble(-0.0), false, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(c.number.negative, c.negative);
+    EXPECT_EQ(c.number.huge, !c.whole.has_value());
+    if (c.whole) {
+      EXPECT_EQ(c.number.whole, *c.whole);
+      EXPECT_EQ(c.number.fraction, c.fraction);
+    }
+  }
 }
 
 TEST(ToText, IntegersTextEmptyAndNull) {
