@@ -115,6 +115,7 @@ TEST(ToInt32, FollowsTheHostRules) {
       {"infinity", HostValue::R8(std::numeric_limits<double>::infinity()), std::nullopt,
        kOverflow},
       {"R8 1e20", HostValue::R8(1e20), std::nullopt, kOverflow},
+      {"NaN", HostValue::R8(std::numeric_limits<double>::quiet_NaN()), std::nullopt, kOverflow},
       // The en-US reader's symbols around the number.
       {"dollar", HostValue::Text(u"$5"), 5},
       {"dollar after", HostValue::Text(u"5 $"), 5},
