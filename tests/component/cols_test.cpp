@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <limits>
 #include <new>
 #include <stdexcept>
 
@@ -125,7 +126,7 @@ TEST_F(Cols, DeviceFaultOtherwiseSetsThree) {
 
 TEST_F(Cols, DisplayFailureBlanksTheValuesAndStops) {
   // Any answer but 0 is a display failure, a negative one too.
-  for (const std::int32_t answer : {5, -1}) {
+  for (const std::int32_t answer : {5, -1, std::numeric_limits<std::int32_t>::min()}) {
     const std::string text = std::to_string(answer);
     SCOPED_TRACE(text);
     hosts.log->Clear();
@@ -208,7 +209,8 @@ TEST_F(Cols, ScreenNumberKinds) {
     const char* line;
   } cases[] = {{u"0", "StepDisp.ScreenNo = I2 420", "Disp420: 0"},
                {u"12", "StepDisp.ScreenNo = I4 12", "Disp12: 0"},
-               {u"-3", "StepDisp.ScreenNo = I4 -3", "Disp-3: 0"}};
+               {u"-3", "StepDisp.ScreenNo = I4 -3", "Disp-3: 0"},
+               {u"12345678", "StepDisp.ScreenNo = I4 12345678", "Disp12345678: 0"}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.put);
     hosts.log->Clear();
@@ -292,6 +294,26 @@ TEST_F(Cols, ATraceWriterCallingColsBackStillReadsItsOwnLine) {
   });
   holdfast->Cols();
   EXPECT_EQ(line_after, u"Disp420: 0");
+}
+
+// The journal writer of a failure calling Cols back while the outer failure's
+// prompts and line are lent: the inner failure writes its whole entry from
+// copies of its own, and the outer entry goes on unchanged.
+TEST_F(Cols, AJournalWriterCallingColsBackOnTheFailureRoadGetsBothEntries) {
+  hosts.disp->Returns(u"ScreenDisplay", HostValue::I4(5));
+  bool nested = false;
+  hosts.trac->Calls(u"TraceWrite", [&](std::span<const HostValue> args) {
+    if (!nested && args[0].AsText().ends_with(u"PrintJournal.log")) {
+      nested = true;
+      EXPECT_EQ(holdfast->Cols(), kDisplayFailure);
+    }
+    return HostValue();
+  });
+  EXPECT_EQ(holdfast->Cols(), kDisplayFailure);
+  // The outer entry's trace line comes first; the inner call runs inside it.
+  const Lines journal = JournalLines("回收卡出错,出错代码为:5", "ClaspErr:5");
+  EXPECT_EQ(Log(), Concat({DisplayLines("I4 5", "5"), {journal.front()}, DisplayLines("I4 5", "5"),
+                           journal, Lines(journal.begin() + 1, journal.end())}));
 }
 
 // A reader calling Cols again from every Cols, and a display put that comes
