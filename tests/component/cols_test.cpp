@@ -257,6 +257,12 @@ TEST_F(Cols, NullStatus) {
   Reader(HostValue::I4(7));
   EXPECT_EQ(holdfast->Cols(), kFailure);
   EXPECT_EQ(Log().back(), ObjectLogLine("794Invalid use of Null"));
+  // Null at the first reading only: joined with null, the status goes back null.
+  Status(u"0000");
+  hosts.run->ReturnsInOrder(u"TransAction1", {HostValue::Null(), HostValue::Text(u"0000")});
+  Reader(HostValue::I4(kRetained));
+  EXPECT_EQ(holdfast->Cols(), kRetained);
+  EXPECT_EQ(hosts.run->Property(u"TransAction1"), HostValue::Null());
 }
 
 TEST_F(Cols, EveryCallStartsWithAFreshDeviceResult) {
