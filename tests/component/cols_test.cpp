@@ -238,7 +238,8 @@ TEST_F(Cols, StatusRewriteKeepsOtherStepsCharacters) {
     const char16_t* before;
     const char16_t* after;
   } cases[] = {{u"ABCDEF", u"AB1DEF"}, {u"", u"1"}, {u"A", u"A1"},
-               {u"AB", u"AB1"},        {u"ABC", u"AB1"}, {u"ABCD", u"AB1D"}};
+               {u"AB", u"AB1"},        {u"ABC", u"AB1"}, {u"ABCD", u"AB1D"},
+               {u"ABCDEFG", u"AB1DEFG"}};
   Reader(HostValue::I4(kRetained));
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Show(HostValue::Text(c.before)));

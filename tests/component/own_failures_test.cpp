@@ -136,6 +136,10 @@ TEST(OwnFailures, DisplayValuesOnAnUnsetDisplayAreNamedToo) {
   EXPECT_THROW(holdfast->DisapleVal03(HostValue::Text(u"x")), Failure);
   own.Join();
   EXPECT_EQ(hosts.log->Lines(), (std::vector<std::string>{"own 91 StepDisp.DisapleVal03"}));
+  // Each display value starts a fresh record, as each step does.
+  EXPECT_THROW(holdfast->DisapleVal01(HostValue::Text(u"y")), Failure);
+  ASSERT_EQ(OwnFailuresOf(*holdfast).size(), 1u);
+  EXPECT_EQ(Line(OwnFailuresOf(*holdfast)[0]), "own 91 StepDisp.DisapleVal01");
 }
 
 TEST(OwnFailures, EachStepStartsAFreshRecord) {
