@@ -1,7 +1,8 @@
 # Fails when an include under src/ points against the arrows (server → component →
 # report → output → host) or closes a cycle. A header and its source file
 # (foo.h, foo.cpp) are one unit: two units that include each other fail even
-# when no single file closes a cycle, and each such pair is named.
+# when no single file closes a cycle, and each such pair is named. A source
+# includes its own header before anything else.
 # Usage: cmake -DSRC=<src> -P check_includes.cmake
 cmake_minimum_required(VERSION 3.25)
 set(layers host output report component server)
@@ -13,6 +14,14 @@ foreach(file IN LISTS files)
   list(FILTER includes INCLUDE REGEX "^(host|output|report|component|server)/")
   string(REGEX REPLACE "\\.(h|cpp)$" "" unit ${file})
   list(APPEND units ${unit})
+  # A source includes its own header first, so that compiling it compiles
+  # the header alone.
+  if(file MATCHES "\\.cpp$" AND EXISTS ${SRC}/${unit}.h)
+    file(STRINGS ${SRC}/${file} first REGEX "^#include" LIMIT_COUNT 1)
+    if(NOT first MATCHES "^#include \"${unit}\\.h\"")
+      message(SEND_ERROR "${file} does not include ${unit}.h first")
+    endif()
+  endif()
   foreach(included IN LISTS includes)
     string(REGEX MATCH "^[a-z]+" from ${file})
     string(REGEX MATCH "^[a-z]+" to ${included})
