@@ -27,3 +27,28 @@ function(clasp_test_program)
   endforeach()
   clasp_unity(${ARGN})
 endfunction()
+
+# clasp_headers_alone(NAME LIBRARY DIR...): an object library NAME that
+# compiles each header in the DIRs (relative to src/) that has no source file
+# of its own, alone, with LIBRARY's include paths. A header with a source file
+# is compiled alone already: the source includes it first (the layout check
+# sees to that), and sources under src/ are never compiled a few to a unit.
+function(clasp_headers_alone name library)
+  set(units)
+  foreach(dir ${ARGN})
+    file(GLOB headers RELATIVE ${PROJECT_SOURCE_DIR}/src CONFIGURE_DEPENDS
+         ${PROJECT_SOURCE_DIR}/src/${dir}/*.h)
+    foreach(header ${headers})
+      string(REGEX REPLACE "\\.h$" ".cpp" source ${header})
+      if(EXISTS ${PROJECT_SOURCE_DIR}/src/${source})
+        continue()
+      endif()
+      string(MAKE_C_IDENTIFIER ${header} unit)
+      set(unit ${CMAKE_CURRENT_BINARY_DIR}/${name}/${unit}.cpp)
+      file(CONFIGURE OUTPUT ${unit} CONTENT "#include \"${header}\"\n")
+      list(APPEND units ${unit})
+    endforeach()
+  endforeach()
+  add_library(${name} OBJECT ${units})
+  target_link_libraries(${name} PRIVATE ${library} clasp_warnings)
+endfunction()

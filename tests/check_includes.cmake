@@ -1,13 +1,27 @@
 # Fails when an include under src/ points against the arrows (server → component →
-# report → output → host) or closes a cycle. Usage: cmake -DSRC=<src> -P check_includes.cmake
+# report → output → host) or closes a cycle. A header and its source file
+# (foo.h, foo.cpp) are one unit: two units that include each other fail even
+# when no single file closes a cycle, and each such pair is named. A source
+# includes its own header before anything else.
+# Usage: cmake -DSRC=<src> -P check_includes.cmake
 cmake_minimum_required(VERSION 3.25)
 set(layers host output report component server)
-file(GLOB_RECURSE left RELATIVE ${SRC} ${SRC}/*.h ${SRC}/*.cpp)
-foreach(file IN LISTS left)
+file(GLOB_RECURSE files RELATIVE ${SRC} ${SRC}/*.h ${SRC}/*.cpp)
+set(units)
+foreach(file IN LISTS files)
   file(STRINGS ${SRC}/${file} includes REGEX "^#include \"")
   list(TRANSFORM includes REPLACE "^#include \"([^\"]+)\".*" "\\1")
   list(FILTER includes INCLUDE REGEX "^(host|output|report|component|server)/")
-  set(includes_${file} ${includes})
+  string(REGEX REPLACE "\\.(h|cpp)$" "" unit ${file})
+  list(APPEND units ${unit})
+  # A source includes its own header first, so that compiling it compiles
+  # the header alone.
+  if(file MATCHES "\\.cpp$" AND EXISTS ${SRC}/${unit}.h)
+    file(STRINGS ${SRC}/${file} first REGEX "^#include" LIMIT_COUNT 1)
+    if(NOT first MATCHES "^#include \"${unit}\\.h\"")
+      message(SEND_ERROR "${file} does not include ${unit}.h first")
+    endif()
+  endif()
   foreach(included IN LISTS includes)
     string(REGEX MATCH "^[a-z]+" from ${file})
     string(REGEX MATCH "^[a-z]+" to ${included})
@@ -16,20 +30,39 @@ foreach(file IN LISTS left)
     if(to_rank GREATER from_rank)
       message(SEND_ERROR "${file} includes ${included}: ${from} may not depend on ${to}")
     endif()
+    string(REGEX REPLACE "\\.(h|cpp)$" "" included_unit ${included})
+    if(NOT included_unit STREQUAL unit)
+      list(APPEND uses_${unit} ${included_unit})
+    endif()
   endforeach()
 endforeach()
-# Peel off the files whose includes are all peeled; what never peels is in a cycle
-# or includes one.
+list(REMOVE_DUPLICATES units)
+# Two units that include each other, each pair named once.
+set(mutual FALSE)
+foreach(unit IN LISTS units)
+  foreach(used IN LISTS uses_${unit})
+    if(unit STRLESS used AND unit IN_LIST uses_${used})
+      message(SEND_ERROR "${unit} and ${used} include each other")
+      set(mutual TRUE)
+    endif()
+  endforeach()
+endforeach()
+if(mutual)
+  message(FATAL_ERROR "units that include each other: make one of them the other's includer only")
+endif()
+# Peel off the units whose includes are all peeled; what never peels is in a
+# cycle or includes one.
+set(left ${units})
 set(peeled)
 while(left)
   set(still)
-  foreach(file IN LISTS left)
-    set(waiting ${includes_${file}})
+  foreach(unit IN LISTS left)
+    set(waiting ${uses_${unit}})
     list(REMOVE_ITEM waiting ${peeled})
     if(waiting)
-      list(APPEND still ${file})
+      list(APPEND still ${unit})
     else()
-      list(APPEND peeled ${file})
+      list(APPEND peeled ${unit})
     endif()
   endforeach()
   if(still STREQUAL left)

@@ -67,7 +67,7 @@ HRESULT DirectCaller::Call(IDispatchEx* host, const wchar_t* member, Variant* re
 
 HRESULT DirectCaller::Put(IDispatchEx* host, const wchar_t* member, Variant value) {
   DISPID named = DISPID_PROPERTYPUT;
-  DISPPARAMS params{value.Address(), &named, 1, 1};
+  DISPPARAMS params{value.ArgumentsForInvoke(), &named, 1, 1};
   return Access(host, member, DISPATCH_PROPERTYPUT, params, nullptr);
 }
 
@@ -75,7 +75,7 @@ void DirectCaller::TraceLine(const wchar_t* path, const wchar_t* text, const wch
   Bstr line;
   Variant args[] = {MakeText(source), TextRef(line), MakeText(path)};
   *line.Put() = SysAllocString(text);
-  Call(trac_.Get(), L"TraceWrite", nullptr, args[0].Address(), 3);
+  Call(trac_.Get(), L"TraceWrite", nullptr, args[0].ArgumentsForInvoke(), 3);
 }
 
 void DirectCaller::ShowScreen() {
@@ -107,11 +107,11 @@ void DirectCaller::Exchange(const wchar_t* trace_line) {
     Bstr flag;
     Variant args[] = {TextRef(flag), MakeText(L"0"), MakeText(L"0"), MakeText(L"CRD")};
     *flag.Put() = SysAllocString(L"1");
-    Call(run, L"WriteDetailFileName", nullptr, args[0].Address(), 4);
+    Call(run, L"WriteDetailFileName", nullptr, args[0].ArgumentsForInvoke(), 4);
   }
   {
     Variant oex = MakeText(L"OEX");
-    Call(run, L"PackMessage", nullptr, oex.Address(), 1);
+    Call(run, L"PackMessage", nullptr, oex.ArgumentsForInvoke(), 1);
   }
   Call(run, L"CommSign", nullptr);
   Call(run, L"IsWriteOnly", nullptr);
@@ -119,7 +119,7 @@ void DirectCaller::Exchange(const wchar_t* trace_line) {
     Variant args[2];  // message, then length: held last first
     Call(run, L"SendMessage", &args[1]);
     Call(run, L"SendMessageLen", &args[0]);
-    Call(run, L"StepCommWrite", nullptr, args[0].Address(), 2);
+    Call(run, L"StepCommWrite", nullptr, args[0].ArgumentsForInvoke(), 2);
   }
   Call(run, L"IsUnPackOex", nullptr);
   {
@@ -127,11 +127,11 @@ void DirectCaller::Exchange(const wchar_t* trace_line) {
     Call(run, L"TimeOutComm", &args[2]);
     Call(run, L"RecieveMessage", &args[1]);
     Call(run, L"RecieveMessageLen", &args[0]);
-    Call(run, L"StepCommRead", nullptr, args[0].Address(), 3);
+    Call(run, L"StepCommRead", nullptr, args[0].ArgumentsForInvoke(), 3);
   }
   {
     Variant oex = MakeText(L"OEX");
-    Call(run, L"UnpackMessage", nullptr, oex.Address(), 1);
+    Call(run, L"UnpackMessage", nullptr, oex.ArgumentsForInvoke(), 1);
   }
   TraceLine(kObjectLog, trace_line, kSource);
 }
@@ -146,7 +146,7 @@ void DirectCaller::CaptureRoad() {
   Put(run, L"TransAction1", MakeText(L"0010"));
   {
     Variant args[] = {MakeI2(kCinCount), MakeText(L"CIN")};
-    Call(run, L"RecordMessage", nullptr, args[0].Address(), 2);
+    Call(run, L"RecordMessage", nullptr, args[0].ArgumentsForInvoke(), 2);
   }
   JournalEntry(L"\u541e\u5361\u6210\u529f", L"Card  retained");
   Put(run, L"ExcepCode", MakeText(L"1004"));

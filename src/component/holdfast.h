@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "component/fields.h"
 #include "host/convert.h"
 #include "host/host_object.h"
 #include "host/host_value.h"
@@ -33,17 +34,7 @@ struct OwnFailure;  // own_failures.h
 // One retain-card step component. Reference counted; made only by Create.
 class Holdfast : public RefCounted<Holdfast, NoInterface, SharedCount> {
  public:
-  // The instance's state, in the order the host's tooling lists it.
-  struct Fields {
-    HostObject StepDisp;
-    HostObject StepMks;
-    HostObject StepRunModul;
-    HostObject StepJour;
-    HostObject StepTrac;
-    std::int32_t RetCode = 0;
-    std::u16string TraceText;
-    std::int32_t ScreenNoValue = 0;
-  };
+  using Fields = HoldfastFields;  // fields.h
 
   // A new instance with one count owned by the returned reference, reading its
   // hosts' answers with `conversions`: the core's own rules unless the platform

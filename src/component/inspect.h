@@ -1,11 +1,13 @@
 // What tests and tools read of an instance that its hosts never can.
 #pragma once
 
-#include "component/holdfast.h"
+#include "component/fields.h"
 
 namespace clasp {
 
+class Holdfast;
+
 // The instance's state as it stands; read-only.
-const Holdfast::Fields& FieldsOf(const Holdfast& holdfast) noexcept;
+const HoldfastFields& FieldsOf(const Holdfast& holdfast) noexcept;
 
 }  // namespace clasp

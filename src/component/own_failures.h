@@ -6,10 +6,11 @@
 #include <string>
 #include <string_view>
 
-#include "component/holdfast.h"
 #include "host/failure.h"
 
 namespace clasp {
+
+class Holdfast;
 
 // The step reached `member` ("TimeSig"; empty for a default member) on the
 // host field `field` ("StepJour") the host never assigned, and raised

@@ -4,7 +4,7 @@
 
 namespace clasp::detail {
 
-UnsetFields::UnsetFields(const Holdfast::Fields& fields)
+UnsetFields::UnsetFields(const HoldfastFields& fields)
     : fields_{Field(fields.*kHostFields[0].first, kHostFields[0].second, raised_),
               Field(fields.*kHostFields[1].first, kHostFields[1].second, raised_),
               Field(fields.*kHostFields[2].first, kHostFields[2].second, raised_),
@@ -14,7 +14,7 @@ UnsetFields::UnsetFields(const Holdfast::Fields& fields)
   for (std::size_t i = 0; i < kHostFieldCount; ++i) objects_[i] = HostObject(&fields_[i]);
 }
 
-const HostObject& UnsetFields::Of(HostObject Holdfast::Fields::*field) const noexcept {
+const HostObject& UnsetFields::Of(HostObject HoldfastFields::*field) const noexcept {
   std::size_t i = 0;
   while (i + 1 < kHostFieldCount && kHostFields[i].first != field) ++i;
   return objects_[i];

@@ -8,17 +8,17 @@
 #include <utility>
 #include <vector>
 
-#include "component/holdfast.h"
+#include "component/fields.h"
 #include "component/own_failures.h"
 #include "host/host_object.h"
 
 namespace clasp::detail {
 
 // The host fields by name, in the order the host's tooling lists them.
-inline constexpr std::pair<HostObject Holdfast::Fields::*, std::u16string_view> kHostFields[] = {
-    {&Holdfast::Fields::StepDisp, u"StepDisp"},         {&Holdfast::Fields::StepMks, u"StepMks"},
-    {&Holdfast::Fields::StepRunModul, u"StepRunModul"}, {&Holdfast::Fields::StepJour, u"StepJour"},
-    {&Holdfast::Fields::StepTrac, u"StepTrac"},
+inline constexpr std::pair<HostObject HoldfastFields::*, std::u16string_view> kHostFields[] = {
+    {&HoldfastFields::StepDisp, u"StepDisp"},         {&HoldfastFields::StepMks, u"StepMks"},
+    {&HoldfastFields::StepRunModul, u"StepRunModul"}, {&HoldfastFields::StepJour, u"StepJour"},
+    {&HoldfastFields::StepTrac, u"StepTrac"},
 };
 inline constexpr std::size_t kHostFieldCount = std::size(kHostFields);
 
@@ -29,12 +29,12 @@ inline constexpr std::size_t kHostFieldCount = std::size(kHostFields);
 // a step holds its stand-in is used from then on, as the field itself would be.
 class UnsetFields {
  public:
-  explicit UnsetFields(const Holdfast::Fields& fields);
+  explicit UnsetFields(const HoldfastFields& fields);
   UnsetFields(const UnsetFields&) = delete;
   UnsetFields& operator=(const UnsetFields&) = delete;
 
   // The stand-in for `field`.
-  const HostObject& Of(HostObject Holdfast::Fields::*field) const noexcept;
+  const HostObject& Of(HostObject HoldfastFields::*field) const noexcept;
   // Forgets what the previous member raised.
   void Forget() noexcept { raised_.clear(); }
   std::span<const OwnFailure> Raised() const noexcept { return raised_; }

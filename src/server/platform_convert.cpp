@@ -29,7 +29,7 @@ void CheckConversion(HRESULT result) {
 Variant ChangeType(const HostValue& value, VARTYPE type) {
   Variant source = ToVariant(value);
   Variant result;
-  CheckConversion(VariantChangeTypeEx(result.Put(), source.Address(), kEnglishUs, 0, type));
+  CheckConversion(VariantChangeTypeOf(result, source, kEnglishUs, 0, type));
   return result;
 }
 
@@ -46,9 +46,10 @@ class OlePlatformConversions final : public PlatformConversions {
   int CompareWith(const HostValue& value, std::int32_t constant) const override {
     Variant left = ToVariant(value);
     Variant right;
-    V_VT(right.Address()) = VT_I4;
-    V_I4(right.Address()) = constant;
-    const HRESULT order = VarCmp(left.Address(), right.Address(), kEnglishUs, 0);
+    VARIANT* raw_right = right.Put();
+    V_VT(raw_right) = VT_I4;
+    V_I4(raw_right) = constant;
+    const HRESULT order = VarCmpOf(left, right, kEnglishUs, 0);
     switch (order) {
       case VARCMP_LT: return -1;
       case VARCMP_EQ: return 0;

@@ -5,18 +5,21 @@
 // unbalanced host count.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <new>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "component/holdfast.h"
 #include "host/convert.h"
 #include "host/failure.h"
 #include "report/send_oex.h"
 #include "support/allocation_injector.h"
+#include "support/recording_host.h"
 
 namespace clasp {
 namespace {
@@ -24,7 +27,9 @@ namespace {
 using namespace std::literals;
 using testing::AllocationFailed;
 using testing::FailAllocation;
+using testing::HostSet;
 using testing::LiveAllocations;
+using testing::RecordingHost;
 using testing::Uninjected;
 
 constexpr std::int32_t kHostRaise = 1234;
@@ -33,46 +38,23 @@ constexpr std::int32_t kDeviceFault = 5;
 // unfailed is a fault of its own.
 constexpr std::uint64_t kMostPoints = 10000;
 
-// A step object answering fixed values; its own allocations are not injected.
-class FixedHost final : public HostDispatch {
- public:
-  void AddRef() noexcept override { ++count_; }
-  void Release() noexcept override { --count_; }  // lives on the test's stack
-  HostValue Invoke(std::u16string_view member, std::span<const HostValue> args) override {
+// What the step objects answer, each member by name; what they run is the
+// hosts', so none of their allocations is injected.
+struct Answers {
+  std::int32_t display = 0;
+  std::int32_t reader = kRetained;
+  std::vector<std::u16string> raising;  // the members that fail
+  std::u16string last_trace;
+
+  HostValue Answer(std::u16string_view member, std::span<const HostValue> args, bool put) {
     const Uninjected host_side;
-    if (member == raises_) throw Failure(kHostRaise, u"boom");
-    if (member == u"TraceWrite"sv && args.size() > 1) last_trace_ = ToText(args[1]);
-    if (member == u"ScreenDisplay"sv) return HostValue::I4(display_);
-    if (member == u"CardReaderRetain"sv) return HostValue::I4(reader_);
+    if (std::ranges::find(raising, member) != raising.end()) throw Failure(kHostRaise, u"boom");
+    if (put) return HostValue::Empty();
+    if (member == u"TraceWrite"sv && args.size() > 1) last_trace = ToText(args[1]);
+    if (member == u"ScreenDisplay"sv) return HostValue::I4(display);
+    if (member == u"CardReaderRetain"sv) return HostValue::I4(reader);
     if (member == u"TransAction1"sv) return HostValue::Text(u"0000"s);
     return HostValue::Empty();
-  }
-  void Put(std::u16string_view member, const HostValue&) override {
-    const Uninjected host_side;
-    if (member == raises_) throw Failure(kHostRaise, u"boom");
-  }
-
-  std::uint32_t count_ = 1;
-  std::int32_t display_ = 0;
-  std::int32_t reader_ = kRetained;
-  std::u16string raises_;
-  std::u16string last_trace_;
-};
-
-struct Hosts {
-  FixedHost disp, mks, run, trac, jour;
-  bool Balanced() const {
-    for (const FixedHost* host : {&disp, &mks, &run, &trac, &jour}) {
-      if (host->count_ != 1) return false;
-    }
-    return true;
-  }
-  void AssignTo(Holdfast& holdfast) {
-    holdfast.StepDisp(HostObject(&disp));
-    holdfast.StepMks(HostObject(&mks));
-    holdfast.StepRunModul(HostObject(&run));
-    holdfast.StepTrac(HostObject(&trac));
-    holdfast.StepJour(HostObject(&jour));
   }
 };
 
@@ -84,7 +66,7 @@ struct Outcome {
 
 struct Road {
   const char* name;
-  std::function<void(Hosts&)> arrange;
+  std::function<void(Answers&)> arrange;
   // Runs the road's call on an instance whose hosts are assigned.
   std::function<std::int32_t(Holdfast&)> call;
   Outcome normal;
@@ -94,39 +76,36 @@ std::int32_t RunCols(Holdfast& holdfast) { return holdfast.Cols(); }
 std::int32_t Nothing(Holdfast&) { return 0; }
 
 const Road kRoads[] = {
-    {"capture", [](Hosts&) {}, RunCols, {kRetained, {}}},
-    {"not retained", [](Hosts& h) { h.mks.reader_ = kNotRetained; }, RunCols, {kNotRetained, {}}},
-    {"device fault", [](Hosts& h) { h.mks.reader_ = kDeviceFault; }, RunCols, {kDeviceFault, {}}},
-    {"display failure", [](Hosts& h) { h.disp.display_ = 1; }, RunCols, {kDisplayFailure, {}}},
-    {"failure path", [](Hosts& h) { h.mks.raises_ = u"CardReaderRetain"; }, RunCols,
+    {"capture", [](Answers&) {}, RunCols, {kRetained, {}}},
+    {"not retained", [](Answers& a) { a.reader = kNotRetained; }, RunCols, {kNotRetained, {}}},
+    {"device fault", [](Answers& a) { a.reader = kDeviceFault; }, RunCols, {kDeviceFault, {}}},
+    {"display failure", [](Answers& a) { a.display = 1; }, RunCols, {kDisplayFailure, {}}},
+    {"failure path", [](Answers& a) { a.raising = {u"CardReaderRetain"}; }, RunCols,
      {kFailure, {}}},
     {"failure in the failure path",
-     [](Hosts& h) {
-       h.mks.raises_ = u"CardReaderRetain";
-       h.jour.raises_ = u"JournalWriteMsg";
-     },
+     [](Answers& a) { a.raising = {u"CardReaderRetain", u"JournalWriteMsg"}; },
      RunCols, {{}, kHostRaise}},
-    {"StepDisp", [](Hosts&) {},
+    {"StepDisp", [](Answers&) {},
      [](Holdfast& c) { return c.StepDisp(HostObject()), 0; }, {0, {}}},
-    {"StepMks", [](Hosts&) {}, [](Holdfast& c) { return c.StepMks(HostObject()), 0; }, {0, {}}},
-    {"StepRunModul", [](Hosts&) {},
+    {"StepMks", [](Answers&) {}, [](Holdfast& c) { return c.StepMks(HostObject()), 0; }, {0, {}}},
+    {"StepRunModul", [](Answers&) {},
      [](Holdfast& c) { return c.StepRunModul(HostObject()), 0; }, {0, {}}},
-    {"StepTrac", [](Hosts&) {}, [](Holdfast& c) { return c.StepTrac(HostObject()), 0; },
+    {"StepTrac", [](Answers&) {}, [](Holdfast& c) { return c.StepTrac(HostObject()), 0; },
      {0, {}}},
-    {"StepJour", [](Hosts&) {}, [](Holdfast& c) { return c.StepJour(HostObject()), 0; },
+    {"StepJour", [](Answers&) {}, [](Holdfast& c) { return c.StepJour(HostObject()), 0; },
      {0, {}}},
-    {"DisapleVal01", [](Hosts&) {},
+    {"DisapleVal01", [](Answers&) {},
      [](Holdfast& c) { return c.DisapleVal01(HostValue::Text(u"银行卡 1234"s)), 0; }, {0, {}}},
-    {"DisapleVal02", [](Hosts&) {},
+    {"DisapleVal02", [](Answers&) {},
      [](Holdfast& c) { return c.DisapleVal02(HostValue::R8(2.5)), 0; }, {0, {}}},
-    {"DisapleVal03", [](Hosts&) {},
+    {"DisapleVal03", [](Answers&) {},
      [](Holdfast& c) { return c.DisapleVal03(HostValue::Null()), 0; }, {0, {}}},
-    {"DisapleVal04", [](Hosts&) {},
+    {"DisapleVal04", [](Answers&) {},
      [](Holdfast& c) { return c.DisapleVal04(HostValue::Text(std::u16string(300, u'x'))), 0; },
      {0, {}}},
-    {"ScreenNo", [](Hosts&) {}, [](Holdfast& c) { return c.ScreenNo(u" 1,234.5 "s), 0; },
+    {"ScreenNo", [](Answers&) {}, [](Holdfast& c) { return c.ScreenNo(u" 1,234.5 "s), 0; },
      {0, {}}},
-    {"release", [](Hosts&) {}, Nothing, {0, {}}},
+    {"release", [](Answers&) {}, Nothing, {0, {}}},
 };
 
 bool Same(const Outcome& a, const Outcome& b) { return a.result == b.result && a.raised == b.raised; }
@@ -138,10 +117,15 @@ bool RunOnce(const Road& road, std::uint64_t nth) {
   Outcome outcome;
   bool failure_traced = false;
   {
-    Hosts hosts;
-    road.arrange(hosts);
+    Answers answers;
+    road.arrange(answers);
+    const HostSet hosts(nullptr);
+    for (RecordingHost* host : hosts.All()) {
+      host->AnswersFrom([&answers](std::u16string_view member, std::span<const HostValue> args,
+                                   bool put) { return answers.Answer(member, args, put); });
+    }
     Ref<Holdfast> holdfast = Holdfast::Create();
-    hosts.AssignTo(*holdfast);
+    hosts.GiveTo(*holdfast);
     FailAllocation(nth);
     try {
       outcome.result = road.call(*holdfast);
@@ -155,8 +139,8 @@ bool RunOnce(const Road& road, std::uint64_t nth) {
     // The last release belongs to the road too: it frees what the call made.
     holdfast.Reset();
     FailAllocation(0);
-    EXPECT_TRUE(hosts.Balanced()) << "host counts after point " << nth;
-    failure_traced = hosts.trac.last_trace_.ends_with(u"7Out of memory");
+    EXPECT_TRUE(hosts.Balanced(1)) << "host counts after point " << nth;
+    failure_traced = answers.last_trace.ends_with(u"7Out of memory");
   }
   EXPECT_EQ(LiveAllocations(), live_before) << "leak after point " << nth;
   const bool failed = nth != 0 && AllocationFailed();

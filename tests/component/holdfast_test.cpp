@@ -37,8 +37,7 @@ TEST(Holdfast, AssigningCountsAndReleasesExactly) {
     holdfast->StepRunModul(hosts.run->Object());
     EXPECT_EQ(hosts.mks->RefCount(), 3u);
   }
-  for (const auto* host : {hosts.disp.Get(), hosts.mks.Get(), hosts.run.Get(),
-                           hosts.trac.Get(), hosts.jour.Get()}) {
+  for (const RecordingHost* host : hosts.All()) {
     EXPECT_EQ(host->RefCount(), 1u);
   }
   EXPECT_TRUE(hosts.log->Lines().empty()) << "assignment must call nothing";
@@ -105,8 +104,7 @@ TEST(Holdfast, OutlivesAHostThatDropsItDuringAMember) {
   EXPECT_EQ(raw->Cols(), kNotRetained);
   EXPECT_FALSE(only);
   // Cols finished on a live instance, then the instance released every host.
-  for (const auto* host : {hosts.disp.Get(), hosts.mks.Get(), hosts.run.Get(),
-                           hosts.trac.Get(), hosts.jour.Get()}) {
+  for (const RecordingHost* host : hosts.All()) {
     EXPECT_EQ(host->RefCount(), 1u);
   }
 }

@@ -176,21 +176,13 @@ TEST(DefaultMember, ReadingItOnAnEmptyReferenceFailsAsNotSet) {
   }
 }
 
-// A host written without a default member: what HostDispatch gives it.
-class PlainHost final : public RefCounted<PlainHost, HostDispatch> {
- public:
-  HostValue Invoke(std::u16string_view, std::span<const HostValue>) override {
-    return HostValue::I4(1);
-  }
-  void Put(std::u16string_view, const HostValue&) override {}
-
- private:
-  friend RefCounted;
-  ~PlainHost() = default;
-};
-
+// A host with members but no default member: what HostDispatch gives it.
 TEST(DefaultMember, AHostThatOffersNoneHasNoneAndDoesNotConvert) {
-  const HostObject plain = HostObject::Adopt(new PlainHost);
+  const Ref<RecordingHost> host = RecordingHost::Create("Plain");
+  host->AnswersFrom([](std::u16string_view, std::span<const HostValue>, bool) {
+    return HostValue::I4(1);
+  });
+  const HostObject plain = host->Object();
   EXPECT_EQ(TextOrFailure([&] { return Describe(plain.DefaultValue()), std::string("read"); }),
             "fails " + std::to_string(kMemberMissing));
   const HostValue answer = HostValue::Object(plain);

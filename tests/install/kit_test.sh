@@ -8,8 +8,8 @@
 # exit status, one that prints nothing, one that never prints its closing
 # line and one that hangs; the last is ended at the kit's time limit, with
 # everything it started, and the kit goes on. And on 32-bit Windows (a 32-bit
-# prefix) the 64-bit cases are skipped, the others pass. The README's lines
-# on the kit name the commands run here.
+# prefix) the 64-bit cases are skipped, the others pass. The installation
+# guide's lines on the kit name the commands run here.
 # Usage: kit_test.sh BUILD_DIR (either bitness's: it names the dist folder)
 set -uo pipefail
 
@@ -39,7 +39,7 @@ validate() {
 bits=64
 
 # The two prompts of 64-bit Windows: the loader that starts cmd, as the
-# README spells it, and what the summary says of the prompt.
+# installation guide spells it, and what the summary says of the prompt.
 prompts=(
   "/usr/lib/wine/wine64|AMD64"
   "wine|x86"
@@ -159,25 +159,25 @@ test_kit_skips_64_bit_cases_on_32_bit_windows() {
     { cat "$WINEPREFIX/drive_c/kit/results/summary.txt"; return 1; }
 }
 
-# The README tells the commands run here.
-test_readme_names_the_commands() {
-  local row loader text status=0
+# The installation guide tells the commands run here.
+test_guide_names_the_commands() {
+  local guide=docs/install.md row loader text status=0
   for row in "${prompts[@]}"; do
     loader=${row%%|*}
     text="\`$loader cmd /c validate.cmd\`"
-    grep -qF "$text" "$root/README.md" || { echo "README.md lacks $text"; status=1; }
+    grep -qF "$text" "$root/$guide" || { echo "$guide lacks $text"; status=1; }
   done
-  grep -qF CLASP_KIT_SECONDS "$root/README.md" ||
-    { echo "README.md lacks CLASP_KIT_SECONDS"; status=1; }
-  # The time limit README gives is validate.cmd's.
+  grep -qF CLASP_KIT_SECONDS "$root/$guide" ||
+    { echo "$guide lacks CLASP_KIT_SECONDS"; status=1; }
+  # The time limit the guide gives is validate.cmd's.
   local limit
   limit=$(sed -n 's/^set "LIMIT=\([0-9]*\)".*/\1/p' "$root/packaging/kit/validate.cmd")
-  grep -qF "Each case has $limit seconds" "$root/README.md" ||
-    { echo "README.md does not give the limit of validate.cmd, $limit s"; status=1; }
+  grep -qF "Each case has $limit seconds" "$root/$guide" ||
+    { echo "$guide does not give the limit of validate.cmd, $limit s"; status=1; }
   return $status
 }
 
-run readme_names_the_commands test_readme_names_the_commands
+run guide_names_the_commands test_guide_names_the_commands
 for row in "${prompts[@]}"; do
   run "passes_from_the_${row#*|}_prompt" test_kit_passes "${row%%|*}" "${row#*|}"
 done

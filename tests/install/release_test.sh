@@ -4,8 +4,8 @@
 # produce the whole release, with the host contract once the tree has one,
 # and SHA256SUMS there must verify. The copy lies under build/ so that a
 # compiler cache (CMAKE_CXX_COMPILER_LAUNCHER=ccache) serves it from the
-# builds already made; without one it builds everything again. The README
-# gives the command as the script's usage line does.
+# builds already made; without one it builds everything again. The
+# installation guide gives the command as the script's usage line does.
 set -uo pipefail
 
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -56,14 +56,14 @@ test_release_from_a_clean_tree() {
   cmp "$copy/contract/host-contract.json" "$work/out/host-contract.json" || return 1
 }
 
-test_readme_gives_the_usage() {
-  local usage
+test_guide_gives_the_usage() {
+  local guide=docs/install.md usage
   usage=$(sed -n 's/^# Usage: //p' "$root/scripts/release")
   [ -n "$usage" ] || { echo "scripts/release has no usage line"; return 1; }
-  grep -qF "\`$usage\`" "$root/README.md" || { echo "README.md lacks \`$usage\`"; return 1; }
+  grep -qF "\`$usage\`" "$root/$guide" || { echo "$guide lacks \`$usage\`"; return 1; }
 }
 
-run readme_gives_the_usage test_readme_gives_the_usage
+run guide_gives_the_usage test_guide_gives_the_usage
 run release_from_a_clean_tree test_release_from_a_clean_tree
 
 summary

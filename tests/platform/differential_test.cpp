@@ -199,13 +199,14 @@ TEST_F(PlatformAgreement, ServerConvertsByteArraysAsThePlatformDoes) {
   ASSERT_NE(array, nullptr);
   std::memcpy(array->pvData, bytes, sizeof(bytes));
   Variant variant;
-  V_VT(variant.Address()) = VT_ARRAY | VT_UI1;
-  V_ARRAY(variant.Address()) = array;
+  VARIANT* raw = variant.Put();
+  V_VT(raw) = VT_ARRAY | VT_UI1;
+  V_ARRAY(raw) = array;
   const HostValue value = clasp::ToHostValue(variant.Get());
   ASSERT_TRUE(LeftToPlatform(value));
 
   Variant platform_text;
-  ASSERT_EQ(VariantChangeTypeEx(platform_text.Put(), variant.Address(), 0x409, 0, VT_BSTR),
+  ASSERT_EQ(VariantChangeTypeOf(platform_text, variant, 0x409, 0, VT_BSTR),
             S_OK);
   const Conversions server(OleConversions());
   EXPECT_EQ(server.ToText(value), TextOf(V_BSTR(&platform_text.Get())));

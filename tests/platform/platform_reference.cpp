@@ -11,6 +11,7 @@
 #include "server/com/host_object_adapter.h"
 #include "support/dispatch_host.h"
 #include "support/failure_of.h"
+#include "support/recording_host.h"
 
 namespace clasp::platform_test {
 namespace {
@@ -83,22 +84,6 @@ std::string FailureText(HRESULT hr) {
 
 std::string OrderText(int order) { return order < 0 ? "<" : (order > 0 ? ">" : "="); }
 
-// An object with nothing but a default member, as a host object of the core's own.
-class AnswerHost final : public RefCounted<AnswerHost, HostDispatch> {
- public:
-  explicit AnswerHost(HostValue value) : value_(std::move(value)) {}
-  HostValue Invoke(std::u16string_view, std::span<const HostValue>) override {
-    throw MemberMissingFailure();
-  }
-  void Put(std::u16string_view, const HostValue&) override { throw MemberMissingFailure(); }
-  HostValue DefaultValue() override { return value_; }
-
- private:
-  friend RefCounted;
-  ~AnswerHost() = default;
-  HostValue value_;
-};
-
 // A VARIANT holding a new automation object whose default member answers the
 // case's value to every read, as a script class with a default property does.
 void BuildObject(const Case& c, OwnedVariant& out) {
@@ -121,7 +106,13 @@ std::string PlatformChange(OwnedVariant& in, VARTYPE type) {
 
 HostValue ObjectValue(const Case& c, ObjectPath path, OwnedVariant& keep) {
   if (path == ObjectPath::kCore) {
-    return HostValue::Object(HostObject::Adopt(new AnswerHost(ToHostValue(c))));
+    // A host object of the core's own with nothing but a default member.
+    const Ref<testing::RecordingHost> answer = testing::RecordingHost::Create("Answer");
+    answer->Returns(std::u16string(testing::RecordingHost::kDefaultMember), ToHostValue(c));
+    answer->AnswersFrom([](std::u16string_view, std::span<const HostValue>, bool) -> HostValue {
+      throw MemberMissingFailure();
+    });
+    return HostValue::Object(answer->Object());
   }
   BuildObject(c, keep);
   return HostValue::Object(HostObjectAdapter::Wrap(V_DISPATCH(keep.get())));

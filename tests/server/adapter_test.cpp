@@ -47,8 +47,7 @@ std::vector<std::string> ComRun(const Configure& configure, std::int32_t& result
     result = RunCols(component.Get());
   }
   // Everything the component and the adapters held is given back.
-  for (RecordingHost* host : {hosts.disp.Get(), hosts.mks.Get(), hosts.run.Get(),
-                              hosts.trac.Get(), hosts.jour.Get()}) {
+  for (const RecordingHost* host : hosts.All()) {
     EXPECT_EQ(host->RefCount(), 1u);
   }
   return hosts.log->Lines();

@@ -99,7 +99,7 @@ TEST(DispatchHost, LoggedHostRefusesAPutWithoutItsNamedArgument) {
   LPOLESTR names[] = {const_cast<LPOLESTR>(L"Value")};
   ASSERT_EQ(host->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id), S_OK);
   Variant value = MakeI4(kPutValue);
-  DISPPARAMS params{value.Address(), nullptr, 1, 0};
+  DISPPARAMS params{value.ArgumentsForInvoke(), nullptr, 1, 0};
   EXPECT_EQ(host->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYPUT, &params,
                          nullptr, nullptr, nullptr),
             DISP_E_BADPARAMCOUNT);

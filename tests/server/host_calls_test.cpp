@@ -116,8 +116,9 @@ TEST(HostValues, DisplayValuesArriveAsTheHostGaveThem) {
   values.emplace_back();  // VT_EMPTY
   V_VT(values.emplace_back().Put()) = VT_NULL;
   Variant& truth = values.emplace_back();
-  V_VT(truth.Put()) = VT_BOOL;
-  V_BOOL(truth.Address()) = VARIANT_TRUE;
+  VARIANT* raw_truth = truth.Put();
+  V_VT(raw_truth) = VT_BOOL;
+  V_BOOL(raw_truth) = VARIANT_TRUE;
   values.push_back(MakeDate(45000.75));
   values.push_back(MakeCurrency(-123456789));
   values.push_back(MakeDecimal(3, true, 7, 18446744073709551615ull));
@@ -280,8 +281,9 @@ TEST(HostLifetime, CountsOnHostsBalanceAfterRelease) {
 
   // Nothing assigned: the field empties and its object loses the count.
   Variant nothing;
-  V_DISPATCH(nothing.Put()) = nullptr;  // the owner leaves the value's bytes as they were
-  V_VT(nothing.Address()) = VT_DISPATCH;
+  VARIANT* raw_nothing = nothing.Put();
+  V_DISPATCH(raw_nothing) = nullptr;  // the owner leaves the value's bytes as they were
+  V_VT(raw_nothing) = VT_DISPATCH;
   ASSERT_EQ(PutByName(component.Get(), L"StepDisp", nothing.Get()), S_OK);
   EXPECT_EQ(hosts.disp->RefCount(), 1u);
 

@@ -183,8 +183,9 @@ TEST(MemberFailures, PlainPutsAnswerAsTheTypeLibraryDispatcherDoes) {
   const auto kind = [](VARTYPE type) {
     return [type](ComHostSet&) {
       Variant v;
-      V_I8(v.Put()) = 0;  // every byte of the value: 0 reads the same in every kind here
-      V_VT(v.Address()) = type;
+      VARIANT* raw = v.Put();
+      V_I8(raw) = 0;  // every byte of the value: 0 reads the same in every kind here
+      V_VT(raw) = type;
       return v;
     };
   };
@@ -225,12 +226,12 @@ TEST(MemberFailures, PlainPutsAnswerAsTheTypeLibraryDispatcherDoes) {
     hosts.log->clear();
     Variant value = row.value(hosts);
     DISPID named = DISPID_PROPERTYPUT;
-    DISPPARAMS params{value.Address(), &named, 1, 1};
+    DISPPARAMS params{value.ArgumentsForInvoke(), &named, 1, 1};
     Variant result = MakeI4(7);  // whether the answer leaves it, empties it or fills it
     EXCEPINFO* info = with_info ? answer.info.Put() : nullptr;
     if (served) {
       answer.outcome = component->Invoke(row.id, IID_NULL, LOCALE_USER_DEFAULT, row.flags, &params,
-                                         result.Address(), info, nullptr);
+                                         result.Put(), info, nullptr);
     } else {
       ComPtr<_Holdfast> holdfast;
       ASSERT_EQ(component->QueryInterface(IID__Holdfast, holdfast.PutVoid()), S_OK);
@@ -239,7 +240,7 @@ TEST(MemberFailures, PlainPutsAnswerAsTheTypeLibraryDispatcherDoes) {
       UINT argument_error = 0;
       SetErrorInfo(0, nullptr);
       answer.outcome = type_info->Invoke(holdfast.Get(), row.id, row.flags, &params,
-                                         result.Address(), info, &argument_error);
+                                         result.Put(), info, &argument_error);
     }
     answer.result = ShowVariant(result.Get());
     answer.log = *hosts.log;

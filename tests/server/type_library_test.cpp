@@ -2,12 +2,16 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <cstring>
 #include <cwchar>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <type_traits>
 #include <vector>
 
-#include "holdfast_idl.h"  // the dispatch identifiers, as the IDL fixes them
+#include "holdfast_idl.h"  // _Holdfast and its dispatch identifiers, as the IDL declares them
 #include "server.h"
 
 namespace clasp::testing {
@@ -130,26 +134,58 @@ TEST(TypeLibrary, HoldfastInterfaceIsHiddenDualNonextensibleAutomation) {
   stdole->ReleaseTLibAttr(stdole_attr);
 }
 
-// One row per member, in slot order.
+// The automation type of an argument as the generated header declares it.
+template <class Argument>
+constexpr VARTYPE kVarType = std::is_same_v<Argument, IDispatch*> ? VT_DISPATCH
+                             : std::is_same_v<Argument, BSTR>     ? VT_BSTR
+                             : std::is_same_v<Argument, VARIANT>  ? VT_VARIANT
+                             : std::is_same_v<Argument, LONG>     ? VT_I4
+                             : std::is_pointer_v<Argument>        ? VT_PTR
+                                                                  : VT_ILLEGAL;
+
+// A member of _Holdfast as the header generated from the IDL declares it.
 struct MemberRow {
   const wchar_t* name;
   INVOKEKIND kind;
   MEMBERID id;
   VARTYPE argument;  // what the one parameter is
+  VARTYPE pointee;   // what it points at, when it is a pointer
+  SHORT slot;        // its byte offset in the table of operations
 };
-constexpr MemberRow kMembers[] = {
-    {L"StepDisp", INVOKE_PROPERTYPUTREF, kDispidStepDisp, VT_DISPATCH},
-    {L"StepMks", INVOKE_PROPERTYPUTREF, kDispidStepMks, VT_DISPATCH},
-    {L"StepRunModul", INVOKE_PROPERTYPUTREF, kDispidStepRunModul, VT_DISPATCH},
-    {L"StepTrac", INVOKE_PROPERTYPUTREF, kDispidStepTrac, VT_DISPATCH},
-    {L"StepJour", INVOKE_PROPERTYPUTREF, kDispidStepJour, VT_DISPATCH},
-    {L"Cols", INVOKE_FUNC, kDispidCols, VT_PTR},
-    {L"DisapleVal01", INVOKE_PROPERTYPUT, kDispidDisapleVal01, VT_VARIANT},
-    {L"DisapleVal02", INVOKE_PROPERTYPUT, kDispidDisapleVal02, VT_VARIANT},
-    {L"DisapleVal03", INVOKE_PROPERTYPUT, kDispidDisapleVal03, VT_VARIANT},
-    {L"DisapleVal04", INVOKE_PROPERTYPUT, kDispidDisapleVal04, VT_VARIANT},
-    {L"ScreenNo", INVOKE_PROPERTYPUT, kDispidScreenNo, VT_BSTR},
+
+// The row of `method`. The prefix is how widl names a property put and a put
+// by reference; the slot is read from the pointer to the method, in which the
+// C++ ABI g++ follows keeps a virtual method's byte offset plus one.
+template <class Argument>
+MemberRow Declared(const wchar_t* name, std::wstring_view prefix, MEMBERID id,
+                   HRESULT (STDMETHODCALLTYPE _Holdfast::*method)(Argument)) {
+  struct {
+    std::intptr_t offset_plus_one;
+    std::ptrdiff_t adjustment;
+  } pointer;
+  static_assert(sizeof(pointer) == sizeof(method));
+  std::memcpy(&pointer, &method, sizeof(pointer));
+  const INVOKEKIND kind = prefix == L"putref_" ? INVOKE_PROPERTYPUTREF
+                          : prefix == L"put_"  ? INVOKE_PROPERTYPUT
+                                               : INVOKE_FUNC;
+  return {name, kind, id, kVarType<Argument>, kVarType<std::remove_pointer_t<Argument>>,
+          static_cast<SHORT>(pointer.offset_plus_one - 1)};
+}
+
+// Name, kind, identifier and argument each come from the generated header, so
+// a member the IDL changes cannot be written down wrongly here; a row for a
+// member it lacks does not compile. Listed in slot order, which is fixed for good.
+#define CLASP_MEMBER(prefix, name) \
+  Declared(L## #name, L## #prefix, kDispid##name, &_Holdfast::prefix##name)
+const MemberRow kMembers[] = {
+    CLASP_MEMBER(putref_, StepDisp),     CLASP_MEMBER(putref_, StepMks),
+    CLASP_MEMBER(putref_, StepRunModul), CLASP_MEMBER(putref_, StepTrac),
+    CLASP_MEMBER(putref_, StepJour),     CLASP_MEMBER(, Cols),
+    CLASP_MEMBER(put_, DisapleVal01),    CLASP_MEMBER(put_, DisapleVal02),
+    CLASP_MEMBER(put_, DisapleVal03),    CLASP_MEMBER(put_, DisapleVal04),
+    CLASP_MEMBER(put_, ScreenNo),
 };
+#undef CLASP_MEMBER
 
 TEST(TypeLibrary, MembersInSlotOrderWithKindsIdsAndNoArgumentNames) {
   ComPtr<ITypeInfo> dispatch;
@@ -160,7 +196,6 @@ TEST(TypeLibrary, MembersInSlotOrderWithKindsIdsAndNoArgumentNames) {
   ASSERT_EQ(attributes.attr->typekind, TKIND_INTERFACE);
   ASSERT_EQ(attributes.attr->cFuncs, std::size(kMembers));
   // No property can be read: no member anywhere is a property get.
-  SHORT previous_slot = -1;
   for (UINT i = 0; i < std::size(kMembers); ++i) {
     const MemberRow& row = kMembers[i];
     SCOPED_TRACE(::testing::Message() << "slot " << i);
@@ -169,14 +204,13 @@ TEST(TypeLibrary, MembersInSlotOrderWithKindsIdsAndNoArgumentNames) {
     EXPECT_EQ(NameOf(info.Get(), func->memid), row.name);
     EXPECT_EQ(func->memid, row.id);
     EXPECT_EQ(func->invkind, row.kind);
-    EXPECT_GT(func->oVft, previous_slot);
-    previous_slot = func->oVft;
+    EXPECT_EQ(func->oVft, row.slot);
     EXPECT_EQ(func->wFuncFlags & (FUNCFLAG_FHIDDEN | FUNCFLAG_FRESTRICTED), 0);
     EXPECT_EQ(func->cParamsOpt, 0);
     ASSERT_EQ(func->cParams, 1);
     EXPECT_EQ(func->lprgelemdescParam[0].tdesc.vt, row.argument);
     if (row.argument == VT_PTR) {
-      EXPECT_EQ(func->lprgelemdescParam[0].tdesc.lptdesc->vt, VT_I4);
+      EXPECT_EQ(func->lprgelemdescParam[0].tdesc.lptdesc->vt, row.pointee);
       EXPECT_TRUE(func->lprgelemdescParam[0].paramdesc.wParamFlags & PARAMFLAG_FRETVAL);
     }
     EXPECT_EQ(func->elemdescFunc.tdesc.vt, VT_HRESULT);

@@ -218,7 +218,7 @@ HRESULT DispatchHost::Call(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* r
       return DISP_E_MEMBERNOTFOUND;
     }
     if (params && params->cArgs != 0) return DISP_E_BADPARAMCOUNT;
-    return result ? VariantCopy(result, default_->Address()) : S_OK;
+    return result ? VariantCopyOf(result, *default_) : S_OK;
   }
   if (!params) return E_POINTER;
   const std::size_t index = static_cast<std::size_t>(id - 1);
@@ -232,7 +232,7 @@ HRESULT DispatchHost::Call(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* r
   if (put || !result) return S_OK;
   VariantInit(result);
   if (!member.answers) return S_OK;
-  return VariantCopy(result, const_cast<VARIANT*>(&member.answer.Get()));
+  return VariantCopyOf(result, member.answer);
 }
 
 HRESULT DispatchHost::CallScripted(std::size_t index, bool put, DISPPARAMS& params,
@@ -259,8 +259,8 @@ HRESULT DispatchHost::CallScripted(std::size_t index, bool put, DISPPARAMS& para
   if (!result) return S_OK;
   VariantInit(result);
   // A property read answers the last value put when nothing else is scripted.
-  if (member.answers) return VariantCopy(result, member.answer.Address());
-  if (params.cArgs == 0) return VariantCopy(result, member.put.Address());
+  if (member.answers) return VariantCopyOf(result, member.answer);
+  if (params.cArgs == 0) return VariantCopyOf(result, member.put);
   return S_OK;
 }
 

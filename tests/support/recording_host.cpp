@@ -104,7 +104,12 @@ HostValue RecordingHost::Invoke(std::u16string_view member, std::span<const Host
   return answer ? *answer : HostValue();
 }
 
-HostValue RecordingHost::DefaultValue() { return Invoke(kDefaultMember, {}); }
+HostValue RecordingHost::DefaultValue() {
+  const Member* m = Find(kDefaultMember);
+  if (m && m->told) return Invoke(kDefaultMember, {});
+  const std::size_t line = log_ ? LogCall(kDefaultMember, {}) : 0;
+  return Run(line, [this] { return HostDispatch::DefaultValue(); });
+}
 
 void RecordingHost::Put(std::u16string_view member, const HostValue& value) {
   const std::size_t line = log_ ? log_->Add(name_ + "." + Utf8(member) + " = " + Show(value)) : 0;
@@ -176,10 +181,14 @@ void HostSet::GiveTo(Holdfast& component) const {
 }
 
 bool HostSet::Balanced(std::uint32_t expected) const {
-  for (const RecordingHost* host : {disp.Get(), mks.Get(), run.Get(), trac.Get(), jour.Get()}) {
+  for (const RecordingHost* host : All()) {
     if (host->RefCount() != expected) return false;
   }
   return true;
+}
+
+std::array<RecordingHost*, 5> HostSet::All() const {
+  return {disp.Get(), mks.Get(), run.Get(), trac.Get(), jour.Get()};
 }
 
 }  // namespace clasp::testing

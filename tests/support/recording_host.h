@@ -1,8 +1,10 @@
 // The one native host double: answers from a table or from a source of its
 // own, fails on command, counts references and, given a log, logs every access
-// in order. The native tests, the benchmark and the fuzz targets all use it.
+// in order. The native tests, the benchmark, the fuzz targets and the Windows
+// programs that need a host object of the core's own all use it.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -55,7 +57,8 @@ class RecordingHost final : public RefCounted<RecordingHost, HostDispatch> {
 
   HostValue Invoke(std::u16string_view member, std::span<const HostValue> args) override;
   void Put(std::u16string_view member, const HostValue& value) override;
-  // Answers like Invoke of kDefaultMember; an object not told how has none (438).
+  // Answers like Invoke of kDefaultMember; an object not told how has none,
+  // and answers what HostDispatch answers for any host without one (438).
   HostValue DefaultValue() override;
 
   // The name that configures the default member (Returns, Raises, Calls...).
@@ -131,6 +134,8 @@ struct HostSet {
   void GiveTo(Holdfast& component) const;
   // Whether every host holds `expected` counts.
   bool Balanced(std::uint32_t expected) const;
+  // The hosts in the order they are assigned.
+  std::array<RecordingHost*, 5> All() const;
 
   std::shared_ptr<AccessLog> log;
   Ref<RecordingHost> disp, mks, run, trac, jour;

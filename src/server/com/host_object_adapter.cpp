@@ -264,11 +264,11 @@ inline std::optional<Failure> HostObjectAdapter::Call(DISPID id, WORD flags,
   VARIANT* answer = result ? result->Put() : nullptr;
   if (IDispatchEx* extended = Extended()) {
     outcome = extended->InvokeEx(id, LOCALE_USER_DEFAULT, flags, &params, answer,
-                                 excep_info.Address(), nullptr);
+                                 excep_info.Put(), nullptr);
   } else {
     UINT argument_error = 0;
     outcome = dispatch_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, answer,
-                                excep_info.Address(), &argument_error);
+                                excep_info.Put(), &argument_error);
   }
   if (FAILED(outcome)) {
     // A host that offered no ISupportErrorInfo when asked is not read from
@@ -331,7 +331,7 @@ void HostObjectAdapter::Put(std::u16string_view member, const HostValue& value) 
   if (!id) throw MemberMissingFailure();
   Variant argument = ToVariant(value);
   DISPID named = DISPID_PROPERTYPUT;
-  DISPPARAMS params{argument.Address(), &named, 1, 1};
+  DISPPARAMS params{argument.ArgumentsForInvoke(), &named, 1, 1};
   if (std::optional<Failure> failure = Call(*id, DISPATCH_PROPERTYPUT, params, nullptr)) {
     throw std::move(*failure);
   }

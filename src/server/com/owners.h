@@ -1,6 +1,7 @@
 // Move-only owners for the platform's automation resources: interface
 // pointers, BSTRs, VARIANTs, VARIANTARG arrays and EXCEPINFOs. Every Put() releases what the
-// owner held before it hands out the address to fill.
+// owner held before it hands out the address to fill; the one other address
+// an owner hands out is named for the call that only reads through it.
 #pragma once
 
 #include <windows.h>
@@ -130,11 +131,31 @@ class Variant {
     return result;
   }
   const VARIANT& Get() const noexcept { return value_; }
-  VARIANT* Address() noexcept { return &value_; }
+  // The value as IDispatch::Invoke's arguments (DISPPARAMS::rgvarg), which the
+  // callee only reads though the field is not const. Owners side by side are
+  // such a list, last first: each is laid out as the VARIANT it owns.
+  VARIANTARG* ArgumentsForInvoke() noexcept { return &value_; }
 
  private:
   VARIANT value_;
 };
+static_assert(sizeof(Variant) == sizeof(VARIANT), "owners side by side are a VARIANTARG list");
+
+// The platform's calls that read a VARIANT through a pointer that is not
+// const, given an owner's value: they read it and leave it as it was.
+inline HRESULT VariantCopyOf(VARIANT* result, const Variant& source) noexcept {
+  return VariantCopy(result, const_cast<VARIANT*>(&source.Get()));
+}
+inline HRESULT VariantChangeTypeOf(Variant& result, const Variant& source, LCID locale,
+                                   USHORT flags, VARTYPE type) noexcept {
+  return VariantChangeTypeEx(result.Put(), const_cast<VARIANT*>(&source.Get()), locale, flags,
+                             type);
+}
+inline HRESULT VarCmpOf(const Variant& left, const Variant& right, LCID locale,
+                        ULONG flags) noexcept {
+  return VarCmp(const_cast<VARIANT*>(&left.Get()), const_cast<VARIANT*>(&right.Get()), locale,
+                flags);
+}
 
 // An owned array of VARIANTARGs, as DISPPARAMS wants them: one contiguous
 // block, every element cleared on destruction. Short lists stay inline.
@@ -181,9 +202,6 @@ class ExcepInfo {
     Reset();
     return &info_;
   }
-  // The address of a new owner's EXCEPINFO, which holds nothing yet: Put()
-  // without emptying it again, for the calls made by the dozen.
-  EXCEPINFO* Address() noexcept { return &info_; }
   // Runs a deferred fill-in once, so that the fields are complete.
   void FillIn() {
     if (auto fill = std::exchange(info_.pfnDeferredFillIn, nullptr)) fill(&info_);

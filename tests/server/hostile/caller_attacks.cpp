@@ -112,7 +112,7 @@ const RequestRow kRequestRows[] = {
     {"Invoke: named arguments counted, no array",
      [](IDispatch* c) {
        Variant value = MakeText(L"12");
-       DISPPARAMS params{value.Address(), nullptr, 1, 1};
+       DISPPARAMS params{value.ArgumentsForInvoke(), nullptr, 1, 1};
        return Put(c, kScreenNoId, &params);
      },
      E_INVALIDARG},

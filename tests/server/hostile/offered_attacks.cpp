@@ -2,8 +2,6 @@
 // (what the simulator and C++ hosts hand to the component).
 #include <dispex.h>
 
-#include <atomic>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -14,6 +12,7 @@
 #include "server/com/offered_dispatch.h"
 #include "server/com/value.h"
 #include "stage.h"
+#include "support/recording_host.h"
 
 namespace clasp::hostile {
 namespace {
@@ -21,38 +20,20 @@ namespace {
 constexpr int kNewNames = 64;
 constexpr std::int32_t kBoom = 1234;
 
-// A core host object whose every member runs one function.
-class CoreHost final : public HostDispatch {
- public:
-  using Body = std::function<HostValue(std::u16string_view member, std::span<const HostValue>)>;
-  explicit CoreHost(Body body) : body_(std::move(body)) {}
-  void AddRef() noexcept override { ++count_; }
-  void Release() noexcept override {
-    if (--count_ == 0) delete this;
-  }
-  HostValue Invoke(std::u16string_view member, std::span<const HostValue> args) override {
-    return body_(member, args);
-  }
-  void Put(std::u16string_view member, const HostValue& value) override {
-    body_(member, std::span<const HostValue>(&value, 1));
-  }
-
- private:
-  ~CoreHost() = default;
-  std::atomic<int> count_{1};
-  Body body_;
-};
-
-HostObject MakeCoreHost(CoreHost::Body body) {
-  return HostObject::Adopt(new CoreHost(std::move(body)));
+// A core host object whose every member, read, called or put, runs `source`.
+HostObject MakeCoreHost(testing::AnswerSource source) {
+  const Ref<testing::RecordingHost> host = testing::RecordingHost::Create("Core");
+  host->AnswersFrom(std::move(source));
+  return host->Object();
 }
 
 // What is offered for a core host whose every member only counts its calls.
 ComPtr<IDispatchEx> OfferCounting(int& calls) {
-  const HostObject host = MakeCoreHost([&calls](std::u16string_view, std::span<const HostValue>) {
-    ++calls;
-    return HostValue();
-  });
+  const HostObject host =
+      MakeCoreHost([&calls](std::u16string_view, std::span<const HostValue>, bool) {
+        ++calls;
+        return HostValue();
+      });
   return QueryAs<IDispatchEx>(DispatchOfHost(host).Get());
 }
 
@@ -67,11 +48,12 @@ DISPID IdOf(IDispatchEx* object, const wchar_t* name) {
 std::string NamesGrowDuringCall() {
   IDispatchEx* self = nullptr;
   std::u16string seen;
-  const HostObject host = MakeCoreHost([&](std::u16string_view member, std::span<const HostValue>) {
-    for (int i = 0; i < kNewNames; ++i) IdOf(self, (L"Name" + std::to_wstring(i)).c_str());
-    seen = std::u16string(member);
-    return HostValue::Text(std::u16string(member));
-  });
+  const HostObject host =
+      MakeCoreHost([&](std::u16string_view member, std::span<const HostValue>, bool) {
+        for (int i = 0; i < kNewNames; ++i) IdOf(self, (L"Name" + std::to_wstring(i)).c_str());
+        seen = std::u16string(member);
+        return HostValue::Text(std::u16string(member));
+      });
   const ComPtr<IDispatchEx> offered = QueryAs<IDispatchEx>(DispatchOfHost(host).Get());
   if (!offered) return " no IDispatchEx offered";
   self = offered.Get();
@@ -117,7 +99,8 @@ std::string NamesStopAtTheBound() {
 
 std::string ReferenceCopiedBackOnFailure() {
   const HostObject host =
-      MakeCoreHost([](std::u16string_view, std::span<const HostValue> args) -> HostValue {
+      MakeCoreHost([](std::u16string_view, std::span<const HostValue> args,
+                      bool) -> HostValue {
         args[0].RefTarget() = u"changed before failing";
         throw Failure(kBoom, u"boom");
       });

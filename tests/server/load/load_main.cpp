@@ -230,14 +230,14 @@ void Churn(int rounds, Faults& faults) {
   }
 }
 
-// Two long-lived threads, each entering and leaving `apartments` apartments
+// Long-lived threads (two unless told), each entering and leaving `apartments` apartments
 // one after another, beside a thread offering the module for unloading. In
 // each apartment one component runs a capture and then a failure road, and a
 // second one with no hosts fails Cols itself, leaving an error object on the
 // thread as the apartment is left.
-void ChurnThreads(int apartments, Faults& faults) {
+void ChurnThreads(int apartments, Faults& faults, int threads = 2) {
   Unloader unloader;
-  std::thread churners[2];
+  std::vector<std::thread> churners(threads);
   for (auto& churner : churners) {
     churner = std::thread([&] {
       for (int i = 0; i < apartments && faults.Count() == 0; ++i) {
@@ -346,13 +346,14 @@ int Run(const Plan& plan) {
 }  // namespace clasp::testing
 
 int main(int argc, char** argv) {
-  // --churn N: the apartment threads alone, N apartments each, for rerunning
-  // that phase many times over.
+  // --churn N [THREADS]: the apartment threads alone (two unless told), N
+  // apartments each, for rerunning that phase many times over.
   if (argc > 2 && std::strcmp(argv[1], "--churn") == 0) {
     clasp::testing::Faults faults;
     const int apartments = std::atoi(argv[2]);
-    clasp::testing::ChurnThreads(apartments, faults);
-    std::printf("load: churn of 2 x %d apartments: %s%s\n", apartments,
+    const int threads = argc > 3 ? std::atoi(argv[3]) : 2;
+    clasp::testing::ChurnThreads(apartments, faults, threads);
+    std::printf("load: churn of %d x %d apartments: %s%s\n", threads, apartments,
                 faults.Count() == 0 ? "passed" : "FAILED: ", faults.First().c_str());
     std::fflush(stdout);
     return faults.Count() == 0 ? 0 : 1;

@@ -1,0 +1,2 @@
+#include "component/a.h"
+#include "component/b.h"

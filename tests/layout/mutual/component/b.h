@@ -1,0 +1,3 @@
+#pragma once
+
+#include "component/a.h"
