@@ -12,6 +12,7 @@
 #include "host/failure.h"
 #include "host/text.h"
 #include "server/com/error.h"
+#include "server/com/object_bridge.h"
 #include "server/com/value.h"
 #include "server/com/owners.h"
 #include "sim/component.h"

@@ -1,5 +1,5 @@
-// VARIANT <-> HostValue and IDispatch <-> HostObject, without loss: what one
-// host member answers reaches another as the same kind and value.
+// VARIANT <-> HostValue without loss: what one host member answers reaches
+// another as the same kind and value. Objects cross through object_bridge.h.
 #pragma once
 
 #include <windows.h>
@@ -104,13 +104,5 @@ inline Variant ToVariant(const HostValue& value) {
   PutVariant(value, result.Put());
   return result;
 }
-
-// The host object behind an IDispatch: the original host when the IDispatch is
-// one we offered, an adapter otherwise, empty for null.
-HostObject HostOfDispatch(IDispatch* dispatch);
-
-// The IDispatch for a host object: the host's own when it is an adapter, a new
-// offered one otherwise, empty for an empty host.
-ComPtr<IDispatch> DispatchOfHost(const HostObject& host);
 
 }  // namespace clasp
