@@ -28,7 +28,7 @@ namespace detail {
 class UnsetFields;  // unset_fields.h
 }  // namespace detail
 
-struct OwnFailure;  // own_failures.h
+struct InsideFailure;  // inside_failures.h
 
 // One retain-card step component. Reference counted; made only by Create.
 class Holdfast : public RefCounted<Holdfast, NoInterface, SharedCount> {
@@ -76,7 +76,7 @@ class Holdfast : public RefCounted<Holdfast, NoInterface, SharedCount> {
   friend RefCounted;
   explicit Holdfast(Conversions conversions);
   ~Holdfast();
-  friend std::span<const OwnFailure> OwnFailuresOf(const Holdfast& holdfast) noexcept;
+  friend std::span<const InsideFailure> InsideFailuresOf(const Holdfast& holdfast) noexcept;
   friend const Fields& FieldsOf(const Holdfast& holdfast) noexcept;  // inspect.h
 
   void Assign(HostObject Fields::*field, const HostObject& object);

@@ -92,7 +92,7 @@ class ComComponent final : public Component {
 
   // A host sees nothing of the failures the component raises itself, and
   // neither does the simulator through COM.
-  bool TakeOwnFailures(std::vector<OwnFailure>&) override { return false; }
+  bool TakeInsideFailures(std::vector<InsideFailure>&) override { return false; }
 
  private:
   void Put(const std::u16string& member, const VARIANT& value, WORD flags) {
