@@ -24,14 +24,16 @@ std::int32_t WriteTrace(const HostObject& step_trac, Conversions convert,
 
 }  // namespace
 
-std::int32_t WriteObjectLogFrom(const HostObject& step_trac, Conversions convert,
-                                std::u16string& copy) {
-  return WriteTrace(step_trac, convert, kObjectLogPathText, copy, kObjectLogSourceText);
+std::int32_t WriteObjectLog(const HostObject& step_trac, Conversions convert, TextBuffer& buffer,
+                            std::initializer_list<std::u16string_view> parts) {
+  BufferedText copy(buffer, parts);
+  return WriteTrace(step_trac, convert, kObjectLogPathText, copy.Text(), kObjectLogSourceText);
 }
 
-std::int32_t WritePrintLogFrom(const HostObject& step_trac, Conversions convert,
-                               std::u16string& copy) {
-  return WriteTrace(step_trac, convert, kPrintJournalLogPathText, copy, kNoSource);
+std::int32_t WritePrintLog(const HostObject& step_trac, Conversions convert, TextBuffer& buffer,
+                           std::initializer_list<std::u16string_view> parts) {
+  BufferedText copy(buffer, parts);
+  return WriteTrace(step_trac, convert, kPrintJournalLogPathText, copy.Text(), kNoSource);
 }
 
 }  // namespace clasp

@@ -48,7 +48,8 @@ std::int32_t Exchange(const HostObject& run, const HostObject& trac, Conversions
       convert.ToInt32(run.Invoke(u"UnpackMessage"sv, {HostValue::Text(u"OEX"sv)}));
     }
   }
-  WriteObjectLog(trac, convert, Concat({u"WD "sv, report_text}));
+  TextBuffer line;  // one line: a buffer of its own
+  WriteObjectLog(trac, convert, line, {u"WD "sv, report_text});
   return 0;
 }
 
