@@ -44,8 +44,7 @@ std::int32_t Holdfast::Cols() {
   fields_.RetCode = 0;
   unset_->Forget();
   // The failure path runs after the try, not in it: its own failures are Cols'
-  // own, and a device's failure handed back by RetainCard reaches it without
-  // the unwinding that would otherwise cost twice the step itself.
+  // own, and a device's failure handed back by RetainCard reaches it unwound.
   std::optional<Failure> failure;
   try {
     Outcome<std::int32_t> outcome = RetainCard();

@@ -15,8 +15,7 @@ std::int32_t WriteTrace(const HostObject& step_trac, Conversions convert,
                         const std::u16string& path, std::u16string& log_text,
                         const std::u16string& source) {
   // Path first, the line by reference, the source last: the writer's own order.
-  // Each argument is made where the call reads it: on a line as short as ours,
-  // copies on the way cost as much as the writer's own work.
+  // Each argument is made where the call reads it, with no copy on the way.
   return convert.ToInt32(step_trac.Invoke(u"TraceWrite", {HostValue::BorrowedText(path),
                                                           HostValue::TextRef(log_text),
                                                           HostValue::BorrowedText(source)}));

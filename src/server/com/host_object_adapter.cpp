@@ -50,8 +50,7 @@ inline std::optional<DISPID> HostObjectAdapter::Resolve(std::u16string_view memb
   return id;
 }
 
-// Inline, as every access makes one: the call into it cost more than its own
-// bookkeeping.
+// Inline, as every access makes one.
 inline std::optional<Failure> HostObjectAdapter::Call(DISPID id, WORD flags,
                                                       DISPPARAMS& params, Variant* result) {
   failures_.BeforeCall(dispatch_.Get());
@@ -75,8 +74,7 @@ inline std::optional<Failure> HostObjectAdapter::Call(DISPID id, WORD flags,
 
 // Each entry below holds a count on the adapter for the call: the host may
 // drop the reference we were called through, whatever it does to the
-// component. Made part of each entry, as a call of its own into it cost about
-// a hundredth of a capture.
+// component. Made part of each entry, as every access makes one.
 [[gnu::always_inline]] inline std::optional<Failure> HostObjectAdapter::CallMember(
     std::u16string_view member, const HostValue* args, std::size_t count, Variant& answer) {
   const std::optional<DISPID> id = Resolve(member);

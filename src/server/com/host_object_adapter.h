@@ -25,9 +25,7 @@ namespace clasp {
 // An adapter never leaves its component's apartment: the host's interface
 // pointer it holds is valid on that thread only, and only that thread copies,
 // calls or lets go of it. So its count is a plain one, and every call holds
-// one on the adapter itself, counted in place: an atomic count, or two calls
-// through the table for each access, cost more than the rest of the adapter's
-// work on it.
+// one on the adapter itself, counted in place rather than through the table.
 class HostObjectAdapter final
     : public RefCounted<HostObjectAdapter, HostDispatch, LocalCount> {
  public:
@@ -54,10 +52,8 @@ class HostObjectAdapter final
   // The member's identifier, looked up now; a name the host lacks gives nothing.
   std::optional<DISPID> Resolve(std::u16string_view member);
   // Calls `member` as a method or property read, its answer left in `answer`:
-  // the failure when it failed, else nothing. The arguments come as their
-  // two halves: a copy of the span reads the caller's halves as one, which
-  // the processor cannot forward from the two writes that made them, and
-  // that stall cost more than the rest of the call's bookkeeping.
+  // the failure when it failed, else nothing. The arguments come as their two
+  // halves, which a copy of the span would read back as one, stalling.
   std::optional<Failure> CallMember(std::u16string_view member, const HostValue* args,
                                     std::size_t count, Variant& answer);
   // The member's failure when the call failed, nothing when it succeeded.

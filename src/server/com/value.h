@@ -49,8 +49,7 @@ inline BSTR LendableBstr(const HostValue& value) noexcept {
 // ToHostValue for an answer of ours, which it empties: text stays in the
 // answer's BSTR, now owned by the value, so that an answer passed on to the
 // next call unread is copied neither way. The kinds hosts answer nearly
-// always are made here, inline: every read of every host makes one, and the
-// calls down to the general conversion cost a tenth of a capture's overhead.
+// always are made here, inline, as every read of every host makes one.
 inline HostValue TakeHostValue(Variant& answer) {
   const VARIANT& value = answer.Get();
   switch (V_VT(&value)) {
