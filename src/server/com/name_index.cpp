@@ -1,6 +1,5 @@
 #include "server/com/name_index.h"
 
-#include <algorithm>
 #include <utility>
 
 namespace clasp {
@@ -24,7 +23,6 @@ BSTR NameIndex::TextByContent(std::u16string_view member) {
     return kept.text.Get();
   }
   if (names_.size() == kKeptNames) return nullptr;
-  if (slots_.empty()) slots_.resize(kSlots);
   names_.push_back(KeptName{member.data(), std::u16string(member), Bstr(member)});
   File(names_.size() - 1);
   return names_.back().text.Get();
@@ -43,7 +41,7 @@ void NameIndex::File(std::size_t index) {
 }
 
 void NameIndex::Refile() {
-  std::fill(slots_.begin(), slots_.end(), Slot{});
+  slots_.fill(Slot{});
   used_slots_ = 0;
   // Fewer names are kept than fill the index: none of these starts it again.
   for (std::size_t kept = 0; kept < names_.size(); ++kept) File(kept);

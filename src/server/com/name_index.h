@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <oleauto.h>
 
+#include <array>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -65,14 +66,13 @@ class NameIndex {
   std::vector<KeptName> names_;
   // The kept names by the address each was spelled at, with what a lookup
   // compares and lends copied in, so that finding one reads its slot alone.
-  // Made at the first name: an object that is never called has none.
   struct Slot {
     const char16_t* spelled_at = nullptr;
     BSTR text = nullptr;  // the kept name's own, lent
     std::size_t size = 0;
     bool used = false;
   };
-  std::vector<Slot> slots_;
+  std::array<Slot, kSlots> slots_{};
   std::size_t used_slots_ = 0;
   int lookups_ = 0;
   std::vector<Bstr> retired_;
@@ -95,14 +95,12 @@ inline BSTR NameIndex::TextOf(std::u16string_view member) {
   // by its content. Either way the lent text must still read as the member:
   // a host that wrote into it gets a fresh copy rather than spoiling every
   // later lookup.
-  if (!slots_.empty()) {
-    for (std::size_t slot = AddressSlot(member.data(), kSlotBits); slots_[slot].used;
-         slot = (slot + 1) % kSlots) {
-      const Slot& kept = slots_[slot];
-      if (kept.spelled_at == member.data() && kept.size == member.size() &&
-          detail::StillReads(kept.text, member)) {
-        return kept.text;
-      }
+  for (std::size_t slot = AddressSlot(member.data(), kSlotBits); slots_[slot].used;
+       slot = (slot + 1) % kSlots) {
+    const Slot& kept = slots_[slot];
+    if (kept.spelled_at == member.data() && kept.size == member.size() &&
+        detail::StillReads(kept.text, member)) {
+      return kept.text;
     }
   }
   return TextByContent(member);
