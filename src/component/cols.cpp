@@ -26,35 +26,13 @@ constexpr char16_t kOutcomeFaultAgain = u'2';
 constexpr char16_t kOutcomeFault = u'3';
 constexpr std::int16_t kRecordMessageCount = 5;
 
-// The journal prompts of the roads, made once: the journal lends them to its
-// puts, so that an entry copies only the line its log writer may change.
+// The journal prompts of the roads, made once: the journal lends them to its puts.
 const std::u16string kNotRetainedChn = u"未吞卡";
 const std::u16string kNotRetainedEng = u"Take  Card";
 const std::u16string kRetainedChn = u"吞卡成功";
 const std::u16string kRetainedEng = u"Card  retained";
 const std::u16string kFaultChn = u"吞卡时设备错";
 const std::u16string kFaultEng = u"RetractCard Dev Err";
-
-// Marks a kept buffer (the line copy, the failure prompts) lent for as long as
-// it lives: a text written from inside another write (a host calling back in)
-// gets a copy of its own.
-class Lending {
- public:
-  explicit Lending(bool& lent) noexcept : lent_(lent) { lent_ = true; }
-  ~Lending() { lent_ = false; }
-  Lending(const Lending&) = delete;
-  Lending& operator=(const Lending&) = delete;
-
- private:
-  bool& lent_;
-};
-
-// The failure prompts, written into the caller's buffers.
-void FailurePrompts(std::int32_t ret_code, std::u16string& chn, std::u16string& eng) {
-  const DecimalDigits digits(ret_code);
-  ConcatInto(chn, {u"回收卡出错,出错代码为:"sv, digits});
-  ConcatInto(eng, {kFailurePromptPrefix, digits});
-}
 
 }  // namespace
 
@@ -66,8 +44,7 @@ std::int32_t Holdfast::Cols() {
   fields_.RetCode = 0;
   unset_->Forget();
   // The failure path runs after the try, not in it: its own failures are Cols'
-  // own, and a device's failure handed back by RetainCard reaches it without
-  // the unwinding that would otherwise cost twice the step itself.
+  // own, and a device's failure handed back by RetainCard reaches it unwound.
   std::optional<Failure> failure;
   try {
     Outcome<std::int32_t> outcome = RetainCard();
@@ -77,51 +54,6 @@ std::int32_t Holdfast::Cols() {
     failure.emplace(CurrentFailure());
   }
   return FailurePath(*failure);
-}
-
-std::int32_t Holdfast::FailurePath(const Failure& failure) {
-  FailureJournal();
-  ObjectLog({DecimalDigits(fields_.RetCode), DecimalDigits(failure.Number()),
-             failure.Description()});
-  return kFailure;
-}
-
-void Holdfast::ObjectLog(std::initializer_list<std::u16string_view> parts) {
-  const HostObject& trac = Field(&Fields::StepTrac);
-  if (line_lent_) {
-    WriteObjectLog(trac, convert_, Concat(parts));
-    return;
-  }
-  ConcatInto(line_, parts);  // the only step that may allocate, before anything is lent
-  const Lending lending(line_lent_);
-  WriteObjectLogFrom(trac, convert_, line_);
-}
-
-void Holdfast::FailureJournal() {
-  if (prompts_lent_) {
-    std::u16string chn;
-    std::u16string eng;
-    FailurePrompts(fields_.RetCode, chn, eng);
-    Journal(chn, eng);
-    return;
-  }
-  // Kept from failure to failure like the line copy: a heap block made and
-  // freed for each prompt cost more than the rest of the road's own work.
-  FailurePrompts(fields_.RetCode, failure_chn_, failure_eng_);
-  const Lending lending(prompts_lent_);
-  Journal(failure_chn_, failure_eng_);
-}
-
-void Holdfast::Journal(const std::u16string& chn_prompt, const std::u16string& eng_prompt) {
-  std::int16_t time_sig = kTimeSigStandard;
-  const JournalHosts hosts{Field(&Fields::StepTrac), Field(&Fields::StepJour),
-                           Field(&Fields::StepRunModul)};
-  if (line_lent_) {
-    WriteJournal(hosts, convert_, chn_prompt, eng_prompt, time_sig);
-    return;
-  }
-  const Lending lending(line_lent_);
-  WriteJournal(hosts, convert_, chn_prompt, eng_prompt, time_sig, &line_);
 }
 
 Outcome<std::int32_t> Holdfast::RetainCard() {
@@ -150,7 +82,7 @@ Outcome<std::int32_t> Holdfast::RetainCard() {
                  std::u16string_view(ret_code).size());
     line.assign(kBefore).append(screen).append(kBetween).append(ret_code);
   }
-  ObjectLog({fields_.TraceText});
+  WriteObjectLog(Field(&Fields::StepTrac), convert_, lines_, {fields_.TraceText});
 
   // The values were meant for this screen only; blank them whatever it answered.
   const HostValue blank = HostValue::Text(u""sv);
@@ -166,7 +98,8 @@ Outcome<std::int32_t> Holdfast::RetainCard() {
   Outcome<HostValue> retained = Field(&Fields::StepMks).TryInvoke(u"CardReaderRetain"sv);
   if (retained.Failed()) return std::move(retained).TakeFailure();
   fields_.RetCode = convert_.ToInt32(retained.Value());
-  ObjectLog({u"CardReaderRetain:"sv, DecimalDigits(fields_.RetCode)});
+  WriteObjectLog(Field(&Fields::StepTrac), convert_, lines_,
+                 {u"CardReaderRetain:"sv, DecimalDigits(fields_.RetCode)});
 
   const HostObject& run = Field(&Fields::StepRunModul);
   if (fields_.RetCode == kNotRetained) {
@@ -213,6 +146,27 @@ void Holdfast::SetStatusCharacter(char16_t outcome) {
   status.reserve(kept.size() + 1 + rest.size());
   status.append(kept).append(1, outcome).append(rest);
   run.Put(u"TransAction1"sv, HostValue::Text(std::move(status)));
+}
+
+std::int32_t Holdfast::FailurePath(const Failure& failure) {
+  FailureJournal();
+  WriteObjectLog(Field(&Fields::StepTrac), convert_, lines_,
+                 {DecimalDigits(fields_.RetCode), DecimalDigits(failure.Number()),
+                  failure.Description()});
+  return kFailure;
+}
+
+void Holdfast::FailureJournal() {
+  const DecimalDigits digits(fields_.RetCode);
+  BufferedText chn(failure_chn_, {u"回收卡出错,出错代码为:"sv, digits});
+  BufferedText eng(failure_eng_, {kFailurePromptPrefix, digits});
+  Journal(chn.Text(), eng.Text());
+}
+
+void Holdfast::Journal(const std::u16string& chn_prompt, const std::u16string& eng_prompt) {
+  std::int16_t time_sig = kTimeSigStandard;
+  WriteJournal({Field(&Fields::StepTrac), Field(&Fields::StepJour), Field(&Fields::StepRunModul)},
+               convert_, lines_, chn_prompt, eng_prompt, time_sig);
 }
 
 }  // namespace clasp

@@ -34,7 +34,7 @@ const HostObject& Holdfast::Field(HostObject Fields::*field) const noexcept {
 
 const Holdfast::Fields& FieldsOf(const Holdfast& holdfast) noexcept { return holdfast.fields_; }
 
-std::span<const OwnFailure> OwnFailuresOf(const Holdfast& holdfast) noexcept {
+std::span<const InsideFailure> InsideFailuresOf(const Holdfast& holdfast) noexcept {
   return holdfast.unset_->Raised();
 }
 

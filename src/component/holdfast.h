@@ -2,7 +2,6 @@
 #pragma once
 
 #include <cstdint>
-#include <initializer_list>
 #include <memory>
 #include <span>
 #include <string>
@@ -13,6 +12,7 @@
 #include "host/host_object.h"
 #include "host/host_value.h"
 #include "host/ref.h"
+#include "output/text_buffer.h"
 
 namespace clasp {
 
@@ -29,7 +29,7 @@ namespace detail {
 class UnsetFields;  // unset_fields.h
 }  // namespace detail
 
-struct OwnFailure;  // own_failures.h
+struct InsideFailure;  // inside_failures.h
 
 // One retain-card step component. Reference counted; made only by Create.
 class Holdfast : public RefCounted<Holdfast, NoInterface, SharedCount> {
@@ -67,7 +67,7 @@ class Holdfast : public RefCounted<Holdfast, NoInterface, SharedCount> {
   friend RefCounted;
   explicit Holdfast(Conversions conversions);
   ~Holdfast();
-  friend std::span<const OwnFailure> OwnFailuresOf(const Holdfast& holdfast) noexcept;
+  friend std::span<const InsideFailure> InsideFailuresOf(const Holdfast& holdfast) noexcept;
   friend const Fields& FieldsOf(const Holdfast& holdfast) noexcept;  // inspect.h
 
   void Assign(HostObject Fields::*field, const HostObject& object);
@@ -78,22 +78,17 @@ class Holdfast : public RefCounted<Holdfast, NoInterface, SharedCount> {
   // The failure entry for the device result in RetCode.
   void FailureJournal();
   std::int32_t FailurePath(const class Failure& failure);
-  // Writes the object-log line made of `parts` through the kept copy below.
-  void ObjectLog(std::initializer_list<std::u16string_view> parts);
   // The host field, or its stand-in when the host never assigned it.
   const HostObject& Field(HostObject Fields::*field) const noexcept;
 
   const Conversions convert_;
   Fields fields_;
   std::unique_ptr<detail::UnsetFields> unset_;
-  // The trace writer's copy of each object-log line, its buffer kept from
-  // line to line; lent to one write at a time.
-  std::u16string line_;
-  bool line_lent_ = false;
-  // The failure entry's prompts, kept and lent the same way.
-  std::u16string failure_chn_;
-  std::u16string failure_eng_;
-  bool prompts_lent_ = false;
+  // The trace writer's copy of each line, and the failure entry's prompts, each
+  // made in a buffer kept from one to the next.
+  TextBuffer lines_;
+  TextBuffer failure_chn_;
+  TextBuffer failure_eng_;
 };
 
 }  // namespace clasp

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "component/fields.h"
-#include "component/own_failures.h"
+#include "component/inside_failures.h"
 #include "host/host_object.h"
 
 namespace clasp::detail {
@@ -37,13 +37,13 @@ class UnsetFields {
   const HostObject& Of(HostObject HoldfastFields::*field) const noexcept;
   // Forgets what the previous member raised.
   void Forget() noexcept { raised_.clear(); }
-  std::span<const OwnFailure> Raised() const noexcept { return raised_; }
+  std::span<const InsideFailure> Raised() const noexcept { return raised_; }
 
  private:
   class Field final : public HostDispatch {
    public:
     Field(const HostObject& field, std::u16string_view name,
-          std::vector<OwnFailure>& raised) noexcept
+          std::vector<InsideFailure>& raised) noexcept
         : field_(field), name_(name), raised_(raised) {}
     // Lives exactly as long as the instance whose field it stands for, which
     // holds a count of its own while any member runs.
@@ -60,10 +60,10 @@ class UnsetFields {
 
     const HostObject& field_;
     std::u16string_view name_;
-    std::vector<OwnFailure>& raised_;
+    std::vector<InsideFailure>& raised_;
   };
 
-  std::vector<OwnFailure> raised_;
+  std::vector<InsideFailure> raised_;
   std::array<Field, kHostFieldCount> fields_;
   std::array<HostObject, kHostFieldCount> objects_;
 };

@@ -44,8 +44,7 @@ class HostDispatch {
  protected:
   ~HostDispatch() = default;
   // For an implementation that holds a count on itself wherever one of its
-  // calls could lose the last: cheaper than the two calls through its table a
-  // HostObject makes for every call.
+  // calls could lose the last: a HostObject then calls it with no count of its own.
   void HoldItselfDuringCalls() noexcept { holds_itself_ = true; }
 
  private:

@@ -27,9 +27,8 @@ HostValue HostObject::Invoke(std::u16string_view member, Args&&... args) const {
 // reaches the host's own Invoke or Put with nothing in between. Each holds a
 // count for the call, as the host may drop the reference we were called
 // through, unless the object holds one on itself. Taking that count is left
-// to functions of its own: taken here, the member and arguments had to live
-// across it, and every access, counted or not, paid to save and restore the
-// registers that held them.
+// to functions of its own, so that an access that takes none keeps nothing
+// in registers across it.
 inline HostValue HostObject::InvokeArgs(std::u16string_view member,
                                         std::span<const HostValue> args) const {
   if (!ref_) RaiseNotSet();

@@ -227,8 +227,7 @@ class HostValue {
   HostValue(Kind kind, std::in_place_type_t<T> type, From&&... from)
       : kind_(kind), data_(type, std::forward<From>(from)...) {}
   // Text not the value's own becomes its own; every other payload is copied.
-  // Tested a kind at a time, numbers first: hosts copy what they answer, and
-  // a visit through every kind cost a tenth of a native capture.
+  // Tested a kind at a time, numbers first, as hosts copy what they answer.
   static Data CopyOf(const HostValue& value) {
     const Data& data = value.data_;
     if (const auto* integer = std::get_if<std::int64_t>(&data)) return Data(*integer);

@@ -20,9 +20,8 @@ DecimalDigits::DecimalDigits(std::int64_t number) noexcept : begin_(kCapacity) {
     buffer_[--begin_] = static_cast<char16_t>(u'0' + magnitude % kRadix);
     magnitude /= kRadix;
   }
-  // The rest in 32 bits: a 32-bit build divides 64 bits through a call into
-  // its runtime, a digit at a time, which cost more than the rest of a
-  // capture's text work. Device results and screen numbers all fit.
+  // The rest in 32 bits, which a 32-bit build divides without a call into its
+  // runtime: device results and screen numbers all fit.
   auto rest = static_cast<std::uint32_t>(magnitude);
   do {
     buffer_[--begin_] = static_cast<char16_t>(u'0' + rest % kRadix);

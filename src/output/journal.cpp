@@ -6,17 +6,14 @@ namespace clasp {
 
 using namespace std::literals;
 
-std::int32_t WriteJournal(const JournalHosts& hosts, Conversions convert,
+std::int32_t WriteJournal(const JournalHosts& hosts, Conversions convert, TextBuffer& buffer,
                           const std::u16string& chn_prompt, const std::u16string& eng_prompt,
-                          std::int16_t& time_sig, std::u16string* print_copy) {
+                          std::int16_t& time_sig) {
   if (time_sig == kTimeSigWithoutPrintLog) {
     time_sig = kTimeSigStandard;
     hosts.StepJour.Put(u"isjrn"sv, HostValue::I2(0));
-  } else if (print_copy) {
-    print_copy->assign(eng_prompt);
-    WritePrintLogFrom(hosts.StepTrac, convert, *print_copy);
   } else {
-    WritePrintLog(hosts.StepTrac, convert, eng_prompt);
+    WritePrintLog(hosts.StepTrac, convert, buffer, {eng_prompt});
   }
   hosts.StepJour.Put(u"TimeSig"sv, HostValue::I2(time_sig));
   hosts.StepJour.Put(u"ChnPromptString"sv, HostValue::BorrowedText(chn_prompt));

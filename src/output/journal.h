@@ -7,6 +7,7 @@
 
 #include "host/convert.h"
 #include "host/host_object.h"
+#include "output/text_buffer.h"
 
 namespace clasp {
 
@@ -26,11 +27,10 @@ struct JournalHosts {
 // Rewrites 11 to 1 in the caller's `time_sig`. Failures pass to the caller with
 // whatever was done before them left done. Returns JournalWriteMsg's answer,
 // and the trace writer's, converted with `convert`. The prompts are lent to the
-// puts as they are, never copied for them. The print-journal log's writer gets
-// a copy of the English prompt: made in `print_copy` when given (a buffer the
-// caller keeps for reuse), else anew.
-std::int32_t WriteJournal(const JournalHosts& hosts, Conversions convert,
+// puts as they are, never copied for them; the print-journal log's copy of the
+// English prompt is made in `buffer`.
+std::int32_t WriteJournal(const JournalHosts& hosts, Conversions convert, TextBuffer& buffer,
                           const std::u16string& chn_prompt, const std::u16string& eng_prompt,
-                          std::int16_t& time_sig, std::u16string* print_copy = nullptr);
+                          std::int16_t& time_sig);
 
 }  // namespace clasp

@@ -2,11 +2,13 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
 #include "host/convert.h"
 #include "host/host_object.h"
+#include "output/text_buffer.h"
 
 namespace clasp {
 
@@ -16,26 +18,16 @@ inline constexpr std::u16string_view kPrintJournalLogPath =
     u"c:\\orbis\\qz\\log\\PrintJournal.log";
 inline constexpr std::u16string_view kObjectLogSource = u"Clench";
 
-// Hands one line to the object log. The text is taken by value: the writer gets
-// a reference to our private copy, so whatever it does to it stays here.
-// Failures pass to the caller; the answer is converted with `convert` even
-// though callers ignore it.
-// WriteObjectLogFrom takes the writer's copy made by the caller, who may keep
-// it (and its buffer) for the next line: whatever the writer does to it stays there.
-std::int32_t WriteObjectLogFrom(const HostObject& step_trac, Conversions convert,
-                                std::u16string& copy);
-inline std::int32_t WriteObjectLog(const HostObject& step_trac, Conversions convert,
-                                   std::u16string log_text) {
-  return WriteObjectLogFrom(step_trac, convert, log_text);
-}
+// Hands one line, joined from `parts`, to the object log. The writer gets a
+// reference to our private copy, made in `buffer`, so whatever it does to it
+// stays there. Failures pass to the caller; the answer is converted with
+// `convert` even though callers ignore it.
+std::int32_t WriteObjectLog(const HostObject& step_trac, Conversions convert, TextBuffer& buffer,
+                            std::initializer_list<std::u16string_view> parts);
 
 // Hands one line to the print-journal log, with an empty source name; the
-// copy as in WriteObjectLogFrom.
-std::int32_t WritePrintLogFrom(const HostObject& step_trac, Conversions convert,
-                               std::u16string& copy);
-inline std::int32_t WritePrintLog(const HostObject& step_trac, Conversions convert,
-                                  std::u16string log_text) {
-  return WritePrintLogFrom(step_trac, convert, log_text);
-}
+// copy as in WriteObjectLog.
+std::int32_t WritePrintLog(const HostObject& step_trac, Conversions convert, TextBuffer& buffer,
+                           std::initializer_list<std::u16string_view> parts);
 
 }  // namespace clasp

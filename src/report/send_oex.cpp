@@ -18,8 +18,7 @@ std::int32_t Exchange(const HostObject& run, const HostObject& trac, Conversions
   std::u16string detail_flag =
       convert.EqualsInt(run.Invoke(u"ControlNum"sv), kControlNumForFlag2) ? u"2" : u"1";
   // The module may rewrite the flag through the reference; we never read it back.
-  // Arguments are made in place throughout: copies on the way would cost more
-  // than the exchange's own work on hosts that answer at once.
+  // Arguments are made in place throughout, with no copy on the way.
   convert.ToInt32(run.Invoke(u"WriteDetailFileName"sv,
                              {HostValue::Text(u"CRD"sv), HostValue::Text(u"0"sv),
                               HostValue::Text(u"0"sv), HostValue::TextRef(detail_flag)}));
@@ -48,7 +47,8 @@ std::int32_t Exchange(const HostObject& run, const HostObject& trac, Conversions
       convert.ToInt32(run.Invoke(u"UnpackMessage"sv, {HostValue::Text(u"OEX"sv)}));
     }
   }
-  WriteObjectLog(trac, convert, Concat({u"WD "sv, report_text}));
+  TextBuffer line;  // one line: a buffer of its own
+  WriteObjectLog(trac, convert, line, {u"WD "sv, report_text});
   return 0;
 }
 

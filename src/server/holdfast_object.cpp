@@ -9,6 +9,7 @@
 #include "server/com/com_object.h"
 #include "server/com/error.h"
 #include "server/com/owners.h"
+#include "server/com/object_bridge.h"
 #include "server/com/value.h"
 #include "server/identity.h"
 #include "server/module.h"

@@ -16,9 +16,10 @@ struct Journal : ::testing::Test {
   HostObject trac = hosts.trac->Object();
   HostObject jour = hosts.jour->Object();
   HostObject run = hosts.run->Object();
+  TextBuffer buffer;
   std::int32_t Write(std::int16_t& time_sig, const std::u16string& chn = u"中",
                      const std::u16string& eng = u"E") {
-    return WriteJournal({trac, jour, run}, Conversions(), chn, eng, time_sig);
+    return WriteJournal({trac, jour, run}, Conversions(), buffer, chn, eng, time_sig);
   }
 };
 
@@ -86,21 +87,22 @@ TEST_F(Journal, FailuresPassUpWithEarlierEffectsKept) {
 TEST(JournalUnset, EachMissingHostFailsAtItsFirstUse) {
   HostSet hosts;
   const HostObject none;
+  TextBuffer buffer;
   std::int16_t time_sig = 1;
   // No trace writer: fails before the journal is touched.
-  EXPECT_THROW(WriteJournal({none, hosts.jour->Object(), hosts.run->Object()}, Conversions(), u"c",
-                            u"e", time_sig),
+  EXPECT_THROW(WriteJournal({none, hosts.jour->Object(), hosts.run->Object()}, Conversions(),
+                            buffer, u"c", u"e", time_sig),
                Failure);
   EXPECT_TRUE(hosts.log->Lines().empty());
   // No journal: the print-journal line is already written.
-  EXPECT_THROW(WriteJournal({hosts.trac->Object(), none, hosts.run->Object()}, Conversions(), u"c",
-                            u"e", time_sig),
+  EXPECT_THROW(WriteJournal({hosts.trac->Object(), none, hosts.run->Object()}, Conversions(),
+                            buffer, u"c", u"e", time_sig),
                Failure);
   EXPECT_EQ(hosts.log->Lines(), (Lines{PrintLogLine("e")}));
   // No run-time module: the entry is requested, then isjrn cannot be read.
   hosts.log->Clear();
-  EXPECT_THROW(WriteJournal({hosts.trac->Object(), hosts.jour->Object(), none}, Conversions(), u"c",
-                            u"e", time_sig),
+  EXPECT_THROW(WriteJournal({hosts.trac->Object(), hosts.jour->Object(), none}, Conversions(),
+                            buffer, u"c", u"e", time_sig),
                Failure);
   EXPECT_EQ(hosts.log->Lines().back(), "StepJour.JournalWriteMsg() -> Empty");
 }

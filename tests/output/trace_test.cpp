@@ -13,11 +13,12 @@ using namespace clasp::testing;
 
 TEST(Trace, BothLogsPassPathTextByReferenceAndSource) {
   HostSet hosts;
+  TextBuffer buffer;
   const HostObject trac = hosts.trac->Object();
-  WriteObjectLog(trac, Conversions(), u"Disp420: 0");
-  WritePrintLog(trac, Conversions(), u"Card  retained");
-  WriteObjectLog(trac, Conversions(), u"");
-  WriteObjectLog(trac, Conversions(), u"");  // repeated lines are not merged
+  WriteObjectLog(trac, Conversions(), buffer, {u"Disp420: 0"});
+  WritePrintLog(trac, Conversions(), buffer, {u"Card  retained"});
+  WriteObjectLog(trac, Conversions(), buffer, {u""});
+  WriteObjectLog(trac, Conversions(), buffer, {u""});  // repeated lines are not merged
   EXPECT_EQ(hosts.log->Lines(), (Lines{ObjectLogLine("Disp420: 0"),
                                        PrintLogLine("Card  retained"), ObjectLogLine(""),
                                        ObjectLogLine("")}));
@@ -38,11 +39,12 @@ TEST(Trace, AnswerIsConvertedAfterTheLineWasHandedOver) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     HostSet hosts;
+    TextBuffer buffer;
     hosts.trac->Returns(u"TraceWrite", c.answer);
     if (c.fails) {
-      EXPECT_THROW(WritePrintLog(hosts.trac->Object(), Conversions(), u"line"), Failure);
+      EXPECT_THROW(WritePrintLog(hosts.trac->Object(), Conversions(), buffer, {u"line"}), Failure);
     } else {
-      EXPECT_EQ(WritePrintLog(hosts.trac->Object(), Conversions(), u"line"), c.expected);
+      EXPECT_EQ(WritePrintLog(hosts.trac->Object(), Conversions(), buffer, {u"line"}), c.expected);
     }
     EXPECT_EQ(hosts.log->Lines().size(), 1u) << "the line is written either way";
   }
@@ -55,13 +57,15 @@ TEST(Trace, WriterChangingTheTextLeavesTheCallersTextAlone) {
     return HostValue();
   });
   const std::u16string line = u"mine";
-  WriteObjectLog(hosts.trac->Object(), Conversions(), line);
+  TextBuffer buffer;
+  WriteObjectLog(hosts.trac->Object(), Conversions(), buffer, {line});
   EXPECT_EQ(line, u"mine");
 }
 
 TEST(Trace, UnsetWriterFailsBeforeAnythingIsWritten) {
+  TextBuffer buffer;
   try {
-    WriteObjectLog(HostObject(), Conversions(), u"x");
+    WriteObjectLog(HostObject(), Conversions(), buffer, {u"x"});
     FAIL();
   } catch (const Failure& f) {
     EXPECT_EQ(f.Number(), kObjectNotSet);

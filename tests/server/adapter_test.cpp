@@ -12,7 +12,7 @@
 #include "component/holdfast.h"
 #include "host/convert.h"
 #include "server.h"
-#include "server/com/value.h"
+#include "server/com/object_bridge.h"
 #include "support/recording_host.h"
 
 namespace clasp::testing {

@@ -12,6 +12,7 @@
 #include "host/failure.h"
 #include "host/text.h"
 #include "server/com/error.h"
+#include "server/com/object_bridge.h"
 #include "server/com/value.h"
 #include "server/com/owners.h"
 #include "sim/component.h"
@@ -91,7 +92,7 @@ class ComComponent final : public Component {
 
   // A host sees nothing of the failures the component raises itself, and
   // neither does the simulator through COM.
-  bool TakeOwnFailures(std::vector<OwnFailure>&) override { return false; }
+  bool TakeInsideFailures(std::vector<InsideFailure>&) override { return false; }
 
  private:
   void Put(const std::u16string& member, const VARIANT& value, WORD flags) {

@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "component/own_failures.h"
+#include "component/inside_failures.h"
 #include "host/failure.h"
 #include "host/host_value.h"
 #include "sim/catalogue.h"
@@ -30,7 +30,7 @@ class Component {
   // asked, in order. False when it cannot tell them (through COM it tells a
   // host nothing of them): the record of a run then places them from what
   // the component did in public.
-  virtual bool TakeOwnFailures(std::vector<OwnFailure>& into) = 0;
+  virtual bool TakeInsideFailures(std::vector<InsideFailure>& into) = 0;
 };
 
 // The component built into this program.

@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "component/holdfast.h"
-#include "component/own_failures.h"
+#include "component/inside_failures.h"
 #include "sim/component.h"
 
 namespace clasp::sim {
@@ -35,8 +35,8 @@ class Linked final : public Component {
     taken_ = 0;
     return holdfast_->Cols();
   }
-  bool TakeOwnFailures(std::vector<OwnFailure>& into) override {
-    const std::span<const OwnFailure> raised = OwnFailuresOf(*holdfast_);
+  bool TakeInsideFailures(std::vector<InsideFailure>& into) override {
+    const std::span<const InsideFailure> raised = InsideFailuresOf(*holdfast_);
     if (taken_ < raised.size()) into.insert(into.end(), raised.begin() + taken_, raised.end());
     taken_ = raised.size();
     return true;

@@ -88,7 +88,7 @@ class RecordingProxy final : public RefCounted<RecordingProxy, HostDispatch> {
                                     : ShowValue(*handed->answer);
       event.notes.push_back("the bench handed the component " + given + " instead");
     }
-    world_.join_own_failures();
+    world_.join_inside_failures();
     const std::optional<Handed> given = event.handed;
     const std::optional<Failure> failed = event.failure;
     world_.events.push_back(std::move(event));

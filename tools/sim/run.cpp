@@ -3,7 +3,7 @@
 #include <array>
 
 #include "host/text.h"
-#include "sim/own_failures.h"
+#include "sim/inside_failures.h"
 
 namespace clasp::sim {
 namespace {
@@ -22,7 +22,7 @@ bool HostCall(World& world, std::vector<Event>& into, Event event, Action action
     event.failure = failure;
     ok = false;
   }
-  world.join_own_failures();
+  world.join_inside_failures();
   // The component's member comes first, then what it did on the hosts.
   std::vector<Event> caused(world.events.begin() + static_cast<std::ptrdiff_t>(before),
                             world.events.end());
@@ -51,14 +51,14 @@ Report Run(const Scenario& scenario, Component& component, LogFiles files,
   report.scenario = scenario.name;
   report.description = scenario.description;
 
-  // The component's own failures join the record where they happened.
-  std::vector<OwnFailure> raised;
-  const bool told = component.TakeOwnFailures(raised);
+  // Failures raised inside the component join the record where they happened.
+  std::vector<InsideFailure> raised;
+  const bool told = component.TakeInsideFailures(raised);
   if (told) {
-    world.join_own_failures = [&world, &component, &raised] {
+    world.join_inside_failures = [&world, &component, &raised] {
       raised.clear();
-      component.TakeOwnFailures(raised);
-      for (const OwnFailure& own : raised) world.events.push_back(OwnFailureEvent(own));
+      component.TakeInsideFailures(raised);
+      for (const InsideFailure& inside : raised) world.events.push_back(InsideFailureEvent(inside));
     };
   }
 
@@ -104,11 +104,11 @@ Report Run(const Scenario& scenario, Component& component, LogFiles files,
   });
   if (!report.outcome.result) report.outcome.failure = report.step.front().failure;
   if (!told) {
-    PlaceOwnFailures(report.setup, scenario.unset);
-    PlaceOwnFailures(report.step, scenario.unset);
+    PlaceInsideFailures(report.setup, scenario.unset);
+    PlaceInsideFailures(report.step, scenario.unset);
   }
-  NoteOwnFailures(report.setup, {});
-  NoteOwnFailures(report.step, report.outcome);
+  NoteInsideFailures(report.setup, {});
+  NoteInsideFailures(report.step, report.outcome);
 
   for (int i = 0; i < kHostRoleCount; ++i) {
     if (!hosts[i]) continue;  // unset, or a real object that keeps its own state

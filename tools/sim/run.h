@@ -10,7 +10,7 @@
 namespace clasp::sim {
 
 // Sets the component up as the scenario says, calls Cols once and reports.
-// The step's own failures are part of the report, never raised. Fields in
+// Failures raised inside the step are part of the report, never raised. Fields in
 // `real` get the integrator's own objects, recorded through a proxy; the
 // others get simulated hosts.
 Report Run(const Scenario& scenario, Component& component, LogFiles files,

@@ -67,7 +67,7 @@ Event SimHost::NewEvent(std::string_view member, Access access) const {
 
 void SimHost::Record(Event event) {
   event.number = world_.next_number++;
-  world_.join_own_failures();
+  world_.join_inside_failures();
   world_.events.push_back(std::move(event));
 }
 

@@ -30,7 +30,7 @@ struct World {
   // Joins what the component raised itself to `events`, where it happened:
   // called before each host access is recorded and after each of the
   // component's members.
-  std::function<void()> join_own_failures = [] {};
+  std::function<void()> join_inside_failures = [] {};
 };
 
 // The common part of the five hosts: finding members, raising and leaving

@@ -1,5 +1,5 @@
 // The integrator's own host objects behind the recording proxy, and the
-// component's own failures placed in the record of a step.
+// failures raised inside the component placed in the record of a step.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -125,7 +125,7 @@ TEST_F(RealHostsTest, TheComponentsOwn91StandsWhereItHappened) {
     std::vector<const char*> unset;
     std::vector<const char*> raises;
     std::vector<std::pair<const char*, HostValue>> answers;
-    // The record of the step, by object and member (own failures as "91 Field.Member").
+    // The record of the step, by object and member (inside failures as "91 Field.Member").
     std::vector<std::string> expected_around;
   };
   const Row rows[] = {
@@ -175,7 +175,7 @@ TEST_F(RealHostsTest, TheComponentsOwn91StandsWhereItHappened) {
   }
 }
 
-TEST_F(RealHostsTest, OwnFailureNotesSayWhichOneFailedCols) {
+TEST_F(RealHostsTest, InsideFailureNotesSayWhichOneFailedCols) {
   const std::string inside =
       "raised inside the component: it reached a host object the host never assigned";
   const struct {
@@ -204,7 +204,7 @@ TEST_F(RealHostsTest, OwnFailureNotesSayWhichOneFailedCols) {
   }
 }
 
-TEST_F(RealHostsTest, NoOwnFailureWhenTheUnsetFieldIsNeverReached) {
+TEST_F(RealHostsTest, NoInsideFailureWhenTheUnsetFieldIsNeverReached) {
   // The display fails, so the reader is never called: nothing to show.
   Scenario scenario;
   scenario.unset.insert(HostRole::kMks);

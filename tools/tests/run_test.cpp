@@ -41,7 +41,7 @@ class RunTest : public ::testing::Test {
     const std::unique_ptr<Component> component = MakeLinkedComponent();
     return sim::Run(scenario, *component, LogFiles(folder_.string(), *Clock::Fixed(kTime)));
   }
-  // The same with a component that tells nothing of its own failures, as
+  // The same with a component that tells nothing of the failures raised inside it, as
   // through COM.
   Report RunSilently(const Scenario& scenario) {
     class Silent final : public Component {
@@ -52,7 +52,7 @@ class RunTest : public ::testing::Test {
         linked_->DisplayValue(slot, value);
       }
       std::int32_t Cols() override { return linked_->Cols(); }
-      bool TakeOwnFailures(std::vector<OwnFailure>&) override { return false; }
+      bool TakeInsideFailures(std::vector<InsideFailure>&) override { return false; }
 
      private:
       std::unique_ptr<Component> linked_ = MakeLinkedComponent();
@@ -247,9 +247,9 @@ TEST(ContractDeparture, NamesEachAccessOutsideTheContract) {
   }
 }
 
-// Told nothing, the record places the component's own failures from what it
+// Told nothing, the record places the failures raised inside the component from what it
 // did in public: where the component itself tells them, on the fields it names.
-TEST_F(RunTest, PlacedOwnFailuresStandWhereTheComponentTellsThem) {
+TEST_F(RunTest, PlacedInsideFailuresStandWhereTheComponentTellsThem) {
   std::vector<std::pair<std::string, Scenario>> cases;
   for (const auto& entry : std::filesystem::directory_iterator(CLASP_SCENARIO_DIR)) {
     if (entry.path().extension() != ".json") continue;
@@ -258,7 +258,7 @@ TEST_F(RunTest, PlacedOwnFailuresStandWhereTheComponentTellsThem) {
   Scenario two_unset;
   two_unset.unset = {HostRole::kMks, HostRole::kJour};
   cases.emplace_back("StepMks and StepJour unset", two_unset);
-  // Each access by name, each own failure by its number.
+  // Each access by name, each inside failure by its number.
   const auto places = [](const std::vector<Event>& events) {
     std::vector<std::string> shown;
     for (const Event& event : events) {

@@ -5,8 +5,7 @@
 #include "host/failure.h"
 #include "host/text.h"
 #include "server/com/error.h"
-#include "server/com/host_object_adapter.h"
-#include "server/com/offered_dispatch.h"
+#include "server/com/object_bridge.h"
 
 namespace clasp {
 namespace {
@@ -201,20 +200,6 @@ void PutVariantOfAnyKind(const HostValue& value, VARIANT* out) {
     default: throw TypeMismatchFailure();
   }
   V_VT(out) = type;
-}
-
-HostObject HostOfDispatch(IDispatch* dispatch) {
-  if (!dispatch) return {};
-  if (HostObject original = OfferedHost(dispatch)) return original;
-  return HostObjectAdapter::Wrap(dispatch);
-}
-
-ComPtr<IDispatch> DispatchOfHost(const HostObject& host) {
-  if (!host) return {};
-  if (auto* adapter = dynamic_cast<HostObjectAdapter*>(host.Get())) {
-    return ComPtr<IDispatch>(adapter->Dispatch());
-  }
-  return OfferHost(host);
 }
 
 }  // namespace clasp

@@ -1,5 +1,5 @@
-// VARIANT <-> HostValue and IDispatch <-> HostObject, without loss: what one
-// host member answers reaches another as the same kind and value.
+// VARIANT <-> HostValue without loss: what one host member answers reaches
+// another as the same kind and value. Objects cross through object_bridge.h.
 #pragma once
 
 #include <windows.h>
@@ -49,8 +49,7 @@ inline BSTR LendableBstr(const HostValue& value) noexcept {
 // ToHostValue for an answer of ours, which it empties: text stays in the
 // answer's BSTR, now owned by the value, so that an answer passed on to the
 // next call unread is copied neither way. The kinds hosts answer nearly
-// always are made here, inline: every read of every host makes one, and the
-// calls down to the general conversion cost a tenth of a capture's overhead.
+// always are made here, inline, as every read of every host makes one.
 inline HostValue TakeHostValue(Variant& answer) {
   const VARIANT& value = answer.Get();
   switch (V_VT(&value)) {
@@ -104,13 +103,5 @@ inline Variant ToVariant(const HostValue& value) {
   PutVariant(value, result.Put());
   return result;
 }
-
-// The host object behind an IDispatch: the original host when the IDispatch is
-// one we offered, an adapter otherwise, empty for null.
-HostObject HostOfDispatch(IDispatch* dispatch);
-
-// The IDispatch for a host object: the host's own when it is an adapter, a new
-// offered one otherwise, empty for an empty host.
-ComPtr<IDispatch> DispatchOfHost(const HostObject& host);
 
 }  // namespace clasp

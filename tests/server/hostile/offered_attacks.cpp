@@ -10,7 +10,7 @@
 #include "host/failure.h"
 #include "host/host_value.h"
 #include "server/com/offered_dispatch.h"
-#include "server/com/value.h"
+#include "server/com/object_bridge.h"
 #include "stage.h"
 #include "support/recording_host.h"
 

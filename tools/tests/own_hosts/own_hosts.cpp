@@ -24,7 +24,7 @@
 #include "server/com/com_object.h"
 #include "server/com/error.h"
 #include "server/com/module_lock.h"
-#include "server/com/value.h"
+#include "server/com/object_bridge.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
-// What tools that record a step read of the failures an instance raised
-// itself: its hosts never see those, so nothing public tells them.
+// Failures raised inside an instance, as tools that record a step read them:
+// its hosts never see those, so nothing public tells them.
 #pragma once
 
 #include <span>
@@ -12,10 +12,10 @@ namespace clasp {
 
 class Holdfast;
 
-// The step reached `member` ("TimeSig"; empty for a default member) on the
-// host field `field` ("StepJour") the host never assigned, and raised
-// `failure` (91) there.
-struct OwnFailure {
+// A failure raised inside the step: it reached `member` ("TimeSig"; empty
+// for a default member) on the host field `field` ("StepJour") the host never
+// assigned, and raised `failure` (91) there.
+struct InsideFailure {
   std::u16string_view field;
   std::u16string member;
   Failure failure;
@@ -25,6 +25,6 @@ struct OwnFailure {
 // in the order it raised them; kept until the next of those begins. A step
 // may raise two with no host access between (an unset tracer fails again on
 // the failure path), so a tool reads them all, not just the last.
-std::span<const OwnFailure> OwnFailuresOf(const Holdfast& holdfast) noexcept;
+std::span<const InsideFailure> InsideFailuresOf(const Holdfast& holdfast) noexcept;
 
 }  // namespace clasp

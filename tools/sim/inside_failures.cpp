@@ -1,4 +1,4 @@
-#include "sim/own_failures.h"
+#include "sim/inside_failures.h"
 
 #include <algorithm>
 #include <optional>
@@ -12,12 +12,12 @@
 
 namespace clasp::sim {
 
-Event OwnFailureEvent(const OwnFailure& own) {
+Event InsideFailureEvent(const InsideFailure& inside) {
   Event event;
-  event.object = Utf8(own.field);
-  event.member = Utf8(own.member);
+  event.object = Utf8(inside.field);
+  event.member = Utf8(inside.member);
   event.raised_inside = true;
-  event.failure = own.failure;
+  event.failure = inside.failure;
   return event;
 }
 
@@ -59,9 +59,9 @@ bool HostFailed(const Event& event) {
   return event.object != kHoldfast && !event.raised_inside && event.failure.has_value();
 }
 
-// An own failure placed on the unset fields; `named` when something public
+// An inside failure placed on the unset fields; `named` when something public
 // (the member's failure, the failure path's closing line) names it.
-Event PlacedOwnFailure(const std::set<HostRole>& unset, const Failure& failure, bool named) {
+Event PlacedInsideFailure(const std::set<HostRole>& unset, const Failure& failure, bool named) {
   std::string fields;
   for (HostRole role : unset) {
     if (!fields.empty()) fields += " or ";
@@ -85,7 +85,7 @@ Event PlacedOwnFailure(const std::set<HostRole>& unset, const Failure& failure, 
 
 }  // namespace
 
-void PlaceOwnFailures(std::vector<Event>& events, const std::set<HostRole>& unset) {
+void PlaceInsideFailures(std::vector<Event>& events, const std::set<HostRole>& unset) {
   if (unset.empty()) return;
   std::vector<Event> placed;
   // One member of the component at a time, with the host accesses it caused.
@@ -102,7 +102,7 @@ void PlaceOwnFailures(std::vector<Event>& events, const std::set<HostRole>& unse
       // A failure path entered right after an access that went well.
       if (i > begin && StartsFailurePath(events[i]) && !HostFailed(events[i - 1]) &&
           (named || member.failure)) {
-        placed.push_back(PlacedOwnFailure(unset, ObjectNotSetFailure(), named));
+        placed.push_back(PlacedInsideFailure(unset, ObjectNotSetFailure(), named));
       }
       failure_path = failure_path || StartsFailurePath(events[i]);
       placed.push_back(events[i]);
@@ -111,18 +111,18 @@ void PlaceOwnFailures(std::vector<Event>& events, const std::set<HostRole>& unse
     if (member.failure && member.failure->Number() == ObjectNotSetFailure().Number() &&
         !(host_failed_last && last.failure->Number() == member.failure->Number())) {
       // Cols fails only from its failure path; a failure path nobody saw
-      // start, after no host failed, was entered by a first own failure too.
+      // start, after no host failed, was entered by a first inside failure too.
       if (member.member == "Cols" && !failure_path && !host_failed_last) {
-        placed.push_back(PlacedOwnFailure(unset, ObjectNotSetFailure(), false));
+        placed.push_back(PlacedInsideFailure(unset, ObjectNotSetFailure(), false));
       }
-      placed.push_back(PlacedOwnFailure(unset, *member.failure, true));
+      placed.push_back(PlacedInsideFailure(unset, *member.failure, true));
     }
     begin = end;
   }
   events = std::move(placed);
 }
 
-void NoteOwnFailures(std::vector<Event>& events, const Outcome& outcome) {
+void NoteInsideFailures(std::vector<Event>& events, const Outcome& outcome) {
   const auto is_own = [](const Event& event) { return event.raised_inside; };
   const auto last = std::find_if(events.rbegin(), events.rend(), is_own);
   if (last == events.rend()) return;

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "component/holdfast.h"
-#include "component/own_failures.h"
+#include "component/inside_failures.h"
 #include "component/unset_fields.h"
 #include "host/encoding.h"
 #include "host/failure.h"
@@ -20,24 +20,25 @@ namespace {
 using testing::HostSet;
 using testing::RecordingHost;
 
-std::string Line(const OwnFailure& own) {
-  return "own " + std::to_string(own.failure.Number()) + " " + Utf8(own.field) + "." +
-         Utf8(own.member);
+std::string Line(const InsideFailure& inside) {
+  return "inside " + std::to_string(inside.failure.Number()) + " " + Utf8(inside.field) + "." +
+         Utf8(inside.member);
 }
 
-// Writes the instance's own failures into the hosts' log where they happened:
+// Writes the failures raised inside the instance into the hosts' log where they happened:
 // before each access, and once the member returns (Join). The instance keeps
 // only what its current member raised, so each member starts from Restart.
-class OwnFailureLog {
+class InsideFailureLog {
  public:
-  OwnFailureLog(const Holdfast& holdfast, testing::AccessLog& log) : holdfast_(holdfast), log_(log) {
+  InsideFailureLog(const Holdfast& holdfast, testing::AccessLog& log)
+      : holdfast_(holdfast), log_(log) {
     log_.before_each = [this] { Join(); };
   }
-  ~OwnFailureLog() { log_.before_each = nullptr; }
+  ~InsideFailureLog() { log_.before_each = nullptr; }
   void Restart() { written_ = 0; }
   void Join() {
     const auto joining = std::exchange(log_.before_each, nullptr);
-    const std::span<const OwnFailure> raised = OwnFailuresOf(holdfast_);
+    const std::span<const InsideFailure> raised = InsideFailuresOf(holdfast_);
     for (; written_ < raised.size(); ++written_) {
       log_.Add(Line(raised[written_]));
     }
@@ -64,11 +65,11 @@ void AssignAllBut(Holdfast& holdfast, HostSet& hosts, const std::vector<std::str
   assign("StepJour", &Holdfast::StepJour, *hosts.jour);
 }
 
-// Each own failure, with the host access just before it ("" when none).
-std::vector<std::string> OwnFailuresWithTheAccessBefore(const std::vector<std::string>& lines) {
+// Each inside failure, with the host access just before it ("" when none).
+std::vector<std::string> InsideFailuresWithTheAccessBefore(const std::vector<std::string>& lines) {
   std::vector<std::string> out;
   for (std::size_t i = 0; i < lines.size(); ++i) {
-    if (!lines[i].starts_with("own ")) continue;
+    if (!lines[i].starts_with("inside ")) continue;
     out.push_back((i == 0 ? std::string() : lines[i - 1]) + " | " + lines[i]);
   }
   return out;
@@ -76,30 +77,31 @@ std::vector<std::string> OwnFailuresWithTheAccessBefore(const std::vector<std::s
 
 const std::string kPrintLog = "StepTrac.TraceWrite(Text \"c:\\orbis\\qz\\log\\PrintJournal.log\", ";
 
-TEST(OwnFailures, EachUnsetFieldIsNamedWhereTheStepReachesIt) {
+TEST(InsideFailures, EachUnsetFieldIsNamedWhereTheStepReachesIt) {
   struct Row {
     std::vector<std::string> unset;
-    std::vector<std::string> expected;  // access before | own failure
+    std::vector<std::string> expected;  // access before | inside failure
   } rows[] = {
-      {{"StepDisp"}, {" | own 91 StepDisp.ScreenNo"}},
-      {{"StepMks"}, {"StepDisp.DisapleVal04 = Text \"\" | own 91 StepMks.CardReaderRetain"}},
+      {{"StepDisp"}, {" | inside 91 StepDisp.ScreenNo"}},
+      {{"StepMks"}, {"StepDisp.DisapleVal04 = Text \"\" | inside 91 StepMks.CardReaderRetain"}},
       {{"StepRunModul"},
        {"StepTrac.TraceWrite(Text \"c:\\orbis\\qz\\log\\object.log\", &Text "
-        "\"CardReaderRetain:10120011\", Text \"Clench\") -> Empty | own 91 "
+        "\"CardReaderRetain:10120011\", Text \"Clench\") -> Empty | inside 91 "
         "StepRunModul.TransAction1",
-        "StepJour.JournalWriteMsg() -> Empty | own 91 StepRunModul.IsJRNDevice"}},
+        "StepJour.JournalWriteMsg() -> Empty | inside 91 StepRunModul.IsJRNDevice"}},
       {{"StepTrac"},
-       {"StepDisp.ScreenNo() -> I2 420 | own 91 StepTrac.TraceWrite",
+       {"StepDisp.ScreenNo() -> I2 420 | inside 91 StepTrac.TraceWrite",
         // The failure path's first access is the trace line of its journal entry.
-        "own 91 StepTrac.TraceWrite | own 91 StepTrac.TraceWrite"}},
+        "inside 91 StepTrac.TraceWrite | inside 91 StepTrac.TraceWrite"}},
       {{"StepJour"},
-       {kPrintLog + "&Text \"Card  retained\", Text \"\") -> Empty | own 91 StepJour.TimeSig",
-        kPrintLog + "&Text \"ClaspErr:10120011\", Text \"\") -> Empty | own 91 StepJour.TimeSig"}},
+       {kPrintLog + "&Text \"Card  retained\", Text \"\") -> Empty | inside 91 StepJour.TimeSig",
+        kPrintLog +
+            "&Text \"ClaspErr:10120011\", Text \"\") -> Empty | inside 91 StepJour.TimeSig"}},
       // Two fields unset: each is named, the reader first, then the journal on
       // the failure path.
       {{"StepMks", "StepJour"},
-       {"StepDisp.DisapleVal04 = Text \"\" | own 91 StepMks.CardReaderRetain",
-        kPrintLog + "&Text \"ClaspErr:0\", Text \"\") -> Empty | own 91 StepJour.TimeSig"}},
+       {"StepDisp.DisapleVal04 = Text \"\" | inside 91 StepMks.CardReaderRetain",
+        kPrintLog + "&Text \"ClaspErr:0\", Text \"\") -> Empty | inside 91 StepJour.TimeSig"}},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(::testing::PrintToString(row.unset));
@@ -107,20 +109,20 @@ TEST(OwnFailures, EachUnsetFieldIsNamedWhereTheStepReachesIt) {
     hosts.mks->Returns(u"CardReaderRetain", HostValue::I4(kRetained));
     auto holdfast = Holdfast::Create();
     AssignAllBut(*holdfast, hosts, row.unset);
-    OwnFailureLog own(*holdfast, *hosts.log);
+    InsideFailureLog inside(*holdfast, *hosts.log);
     try {
       holdfast->Cols();
     } catch (const Failure& failure) {
       EXPECT_EQ(failure.Number(), kObjectNotSet);
     }
-    own.Join();
-    EXPECT_EQ(OwnFailuresWithTheAccessBefore(hosts.log->Lines()), row.expected);
+    inside.Join();
+    EXPECT_EQ(InsideFailuresWithTheAccessBefore(hosts.log->Lines()), row.expected);
   }
 }
 
 // The search for a field's stand-in is bounded: a member pointer naming no host
 // field still gets one of the stand-ins, never whatever lies past the last.
-TEST(OwnFailures, EveryFieldLookupEndsAmongTheStandIns) {
+TEST(InsideFailures, EveryFieldLookupEndsAmongTheStandIns) {
   const Holdfast::Fields fields;
   const detail::UnsetFields unset(fields);
   const HostObject* got = &unset.Of(nullptr);
@@ -129,33 +131,33 @@ TEST(OwnFailures, EveryFieldLookupEndsAmongTheStandIns) {
   EXPECT_TRUE(among);
 }
 
-TEST(OwnFailures, DisplayValuesOnAnUnsetDisplayAreNamedToo) {
+TEST(InsideFailures, DisplayValuesOnAnUnsetDisplayAreNamedToo) {
   HostSet hosts;
   auto holdfast = Holdfast::Create();
-  OwnFailureLog own(*holdfast, *hosts.log);
+  InsideFailureLog inside(*holdfast, *hosts.log);
   EXPECT_THROW(holdfast->DisapleVal03(HostValue::Text(u"x")), Failure);
-  own.Join();
-  EXPECT_EQ(hosts.log->Lines(), (std::vector<std::string>{"own 91 StepDisp.DisapleVal03"}));
+  inside.Join();
+  EXPECT_EQ(hosts.log->Lines(), (std::vector<std::string>{"inside 91 StepDisp.DisapleVal03"}));
   // Each display value starts a fresh record, as each step does.
   EXPECT_THROW(holdfast->DisapleVal01(HostValue::Text(u"y")), Failure);
-  ASSERT_EQ(OwnFailuresOf(*holdfast).size(), 1u);
-  EXPECT_EQ(Line(OwnFailuresOf(*holdfast)[0]), "own 91 StepDisp.DisapleVal01");
+  ASSERT_EQ(InsideFailuresOf(*holdfast).size(), 1u);
+  EXPECT_EQ(Line(InsideFailuresOf(*holdfast)[0]), "inside 91 StepDisp.DisapleVal01");
 }
 
-TEST(OwnFailures, EachStepStartsAFreshRecord) {
+TEST(InsideFailures, EachStepStartsAFreshRecord) {
   HostSet hosts;
   auto holdfast = Holdfast::Create();
   AssignAllBut(*holdfast, hosts, {"StepTrac"});
   EXPECT_THROW(holdfast->Cols(), Failure);
-  EXPECT_EQ(OwnFailuresOf(*holdfast).size(), 2u);
+  EXPECT_EQ(InsideFailuresOf(*holdfast).size(), 2u);
   // Assigning raises nothing and leaves the record; the next step forgets it.
   holdfast->StepTrac(hosts.trac->Object());
-  EXPECT_EQ(OwnFailuresOf(*holdfast).size(), 2u);
+  EXPECT_EQ(InsideFailuresOf(*holdfast).size(), 2u);
   holdfast->Cols();
-  EXPECT_TRUE(OwnFailuresOf(*holdfast).empty());
+  EXPECT_TRUE(InsideFailuresOf(*holdfast).empty());
 }
 
-TEST(OwnFailures, AFieldAssignedDuringTheStepIsUsedFromThenOn) {
+TEST(InsideFailures, AFieldAssignedDuringTheStepIsUsedFromThenOn) {
   HostSet hosts;
   auto holdfast = Holdfast::Create();
   AssignAllBut(*holdfast, hosts, {"StepJour"});
@@ -165,7 +167,7 @@ TEST(OwnFailures, AFieldAssignedDuringTheStepIsUsedFromThenOn) {
     return HostValue::Empty();
   });
   holdfast->Cols();
-  EXPECT_TRUE(OwnFailuresOf(*holdfast).empty());
+  EXPECT_TRUE(InsideFailuresOf(*holdfast).empty());
   std::vector<std::string> journal;  // member names only: the entry itself is another test's
   for (const std::string& line : hosts.log->Lines()) {
     if (line.starts_with("StepJour.")) journal.push_back(line.substr(0, line.find_first_of(" (")));
@@ -175,11 +177,11 @@ TEST(OwnFailures, AFieldAssignedDuringTheStepIsUsedFromThenOn) {
                                                "StepJour.JournalWriteMsg", "StepJour.isjrn"}));
 }
 
-TEST(OwnFailures, AnotherInstanceRunInsideAHostCallIsNotOurs) {
+TEST(InsideFailures, AnotherInstanceRunInsideAHostCallIsNotOurs) {
   HostSet hosts;
   auto outer = Holdfast::Create();
   AssignAllBut(*outer, hosts, {});
-  OwnFailureLog own(*outer, *hosts.log);
+  InsideFailureLog inside(*outer, *hosts.log);
   // The display runs a second step, whose fields are all unset.
   auto inner = Holdfast::Create();
   hosts.disp->Calls(u"ScreenDisplay", [&](std::span<const HostValue>) {
@@ -188,25 +190,25 @@ TEST(OwnFailures, AnotherInstanceRunInsideAHostCallIsNotOurs) {
   });
   hosts.mks->Returns(u"CardReaderRetain", HostValue::I4(kNotRetained));
   EXPECT_EQ(outer->Cols(), kNotRetained);
-  own.Join();
-  for (const std::string& line : hosts.log->Lines()) EXPECT_FALSE(line.starts_with("own "));
+  inside.Join();
+  for (const std::string& line : hosts.log->Lines()) EXPECT_FALSE(line.starts_with("inside "));
 
   // The inner step's failures are its own record's alone, and once it is over
   // the outer step's go to the outer record again.
   outer->StepMks(HostObject());
   hosts.log->Clear();
-  own.Restart();
+  inside.Restart();
   EXPECT_EQ(outer->Cols(), kFailure);
-  own.Join();
+  inside.Join();
   std::vector<std::string> inner_own;
-  for (const OwnFailure& failure : OwnFailuresOf(*inner)) inner_own.push_back(Line(failure));
-  EXPECT_EQ(inner_own, (std::vector<std::string>{"own 91 StepDisp.ScreenNo",
-                                                 "own 91 StepTrac.TraceWrite"}));
+  for (const InsideFailure& failure : InsideFailuresOf(*inner)) inner_own.push_back(Line(failure));
+  EXPECT_EQ(inner_own, (std::vector<std::string>{"inside 91 StepDisp.ScreenNo",
+                                                 "inside 91 StepTrac.TraceWrite"}));
   std::vector<std::string> outer_own;
   for (const std::string& line : hosts.log->Lines()) {
-    if (line.starts_with("own ")) outer_own.push_back(line);
+    if (line.starts_with("inside ")) outer_own.push_back(line);
   }
-  EXPECT_EQ(outer_own, std::vector<std::string>{"own 91 StepMks.CardReaderRetain"});
+  EXPECT_EQ(outer_own, std::vector<std::string>{"inside 91 StepMks.CardReaderRetain"});
 }
 
 }  // namespace
