@@ -1,8 +1,10 @@
 # Fails when an include under src/ points against the arrows (server → component →
-# report → output → host) or closes a cycle. A header and its source file
-# (foo.h, foo.cpp) are one unit: two units that include each other fail even
-# when no single file closes a cycle, and each such pair is named. A source
-# includes its own header before anything else.
+# report → output → host) or closes a cycle of files. A header and its source
+# file (foo.h, foo.cpp) are one unit: two units that include each other fail
+# even when no single file closes a cycle, and each such pair is named. Longer
+# loops of units are allowed: an object value is the one the design needs (the
+# value conversions hand an object to the bridge, whose adapters convert values).
+# A source includes its own header before anything else.
 # Usage: cmake -DSRC=<src> -P check_includes.cmake
 cmake_minimum_required(VERSION 3.25)
 set(layers host output report component server)
@@ -22,6 +24,7 @@ foreach(file IN LISTS files)
       message(SEND_ERROR "${file} does not include ${unit}.h first")
     endif()
   endif()
+  set(files_of_${file} ${includes})
   foreach(included IN LISTS includes)
     string(REGEX MATCH "^[a-z]+" from ${file})
     string(REGEX MATCH "^[a-z]+" to ${included})
@@ -50,19 +53,19 @@ endforeach()
 if(mutual)
   message(FATAL_ERROR "units that include each other: make one of them the other's includer only")
 endif()
-# Peel off the units whose includes are all peeled; what never peels is in a
+# Peel off the files whose includes are all peeled; what never peels is in a
 # cycle or includes one.
-set(left ${units})
+set(left ${files})
 set(peeled)
 while(left)
   set(still)
-  foreach(unit IN LISTS left)
-    set(waiting ${uses_${unit}})
+  foreach(file IN LISTS left)
+    set(waiting ${files_of_${file}})
     list(REMOVE_ITEM waiting ${peeled})
     if(waiting)
-      list(APPEND still ${unit})
+      list(APPEND still ${file})
     else()
-      list(APPEND peeled ${unit})
+      list(APPEND peeled ${file})
     endif()
   endforeach()
   if(still STREQUAL left)

@@ -8,6 +8,7 @@
 // program with the case and the step named, rather than leaving it idle.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdio>
 #include <functional>
 #include <ostream>
@@ -30,13 +31,16 @@ constexpr UINT kStuck = 3;
 
 // Waits for `handle` at most `limit_ms`. Past it, names the case and the step
 // and ends the program: a thread stuck in a cross-apartment call cannot be
-// unwound, and a named failure is worth more than a silent hang.
-void AwaitOrEnd(HANDLE handle, const char* step, DWORD limit_ms) {
+// unwound, and a named failure is worth more than a silent hang. `at`, when
+// given, is where the awaited thread last said it was.
+void AwaitOrEnd(HANDLE handle, const char* step, DWORD limit_ms,
+                const std::atomic<const char*>* at = nullptr) {
   if (WaitForSingleObject(handle, limit_ms) == WAIT_OBJECT_0) return;
   const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
-  std::fprintf(stderr, "[  STUCK   ] %s.%s: %s did not end within %lu s\n",
+  std::fprintf(stderr, "[  STUCK   ] %s.%s: %s did not end within %lu s%s%s\n",
                test ? test->test_suite_name() : "?", test ? test->name() : "?", step,
-               static_cast<unsigned long>(limit_ms / 1000));
+               static_cast<unsigned long>(limit_ms / 1000), at ? ", last at: " : "",
+               at ? at->load() : "");
   std::fflush(stderr);
   std::fflush(stdout);
   TerminateProcess(GetCurrentProcess(), kStuck);
@@ -52,8 +56,9 @@ class BoundedThread {
   // Awaited before: the thread uses this object until it ends.
   ~BoundedThread() { CloseHandle(handle_); }
 
-  void Await(const char* step, DWORD limit_ms = kStepLimitMs) const {
-    AwaitOrEnd(handle_, step, limit_ms);
+  void Await(const char* step, DWORD limit_ms = kStepLimitMs,
+             const std::atomic<const char*>* at = nullptr) const {
+    AwaitOrEnd(handle_, step, limit_ms, at);
   }
 
  private:
@@ -137,7 +142,7 @@ class OwnerApartment {
   OwnerApartment& operator=(const OwnerApartment&) = delete;
   ~OwnerApartment() {
     SetEvent(done_);
-    thread_.Await("the owner apartment's end");
+    thread_.Await("the owner apartment's end", kStepLimitMs, &at_);
     CloseHandle(ready_);
     CloseHandle(done_);
   }
@@ -177,6 +182,7 @@ class OwnerApartment {
         offered_ = GlobalTable()->RegisterInterfaceInGlobal(component.Get(),
                                                             __uuidof(IUnknown), &cookie_);
       }
+      at_ = "serving calls";
       SetEvent(ready_);
       if (serving_ == Serving::kStalls) WaitForSingleObject(done_, INFINITE);
       // Calls from the other apartment arrive as window messages.
@@ -185,13 +191,16 @@ class OwnerApartment {
         MSG message;
         while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
       }
+      at_ = "letting the component go";
       if (stream_) {  // never taken
         CoReleaseMarshalData(stream_);
         stream_->Release();
       }
       if (cookie_) GlobalTable()->RevokeInterfaceFromGlobal(cookie_);
     }
+    at_ = "leaving its apartment (CoUninitialize)";
     CoUninitialize();
+    at_ = "ended";
   }
 
   Handover handover_;
@@ -201,6 +210,8 @@ class OwnerApartment {
   HRESULT offered_ = E_UNEXPECTED;
   IStream* stream_ = nullptr;
   DWORD cookie_ = 0;
+  // Where the owner last was, for a stuck end to name.
+  std::atomic<const char*> at_{"starting"};
   BoundedThread thread_;
 };
 
