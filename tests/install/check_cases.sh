@@ -133,7 +133,8 @@ for row in "${cases[@]}"; do
     if [[ $says == json:* ]]; then
       local expectations
       IFS=';' read -r -a expectations <<<"${says#json:}"
-      json_has "$output" "${expectations[@]}" || { echo "$output"; return 1; }
+      json_has "$output" "${expectations[@]}" ||
+        { echo "exit status $status, printed:"; echo "$output"; return 1; }
     else
       grep -qF -- "$says" <<<"$output" || { echo "missing: $says"; echo "$output"; return 1; }
     fi
