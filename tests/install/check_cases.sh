@@ -136,7 +136,8 @@ for row in "${cases[@]}"; do
       json_has "$output" "${expectations[@]}" ||
         { echo "exit status $status, printed:"; echo "$output"; return 1; }
     else
-      grep -qF -- "$says" <<<"$output" || { echo "missing: $says"; echo "$output"; return 1; }
+      grep -qF -- "$says" <<<"$output" ||
+        { echo "missing: $says (exit status $status)"; echo "$output"; return 1; }
     fi
     [ "$status" -eq "$want" ] || { echo "exit status $status, expected $want"; echo "$output"; return 1; }
   }
