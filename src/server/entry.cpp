@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "server/class_factory.h"
+#include "server/com/module_lock.h"
 #include "server/holdfast_object.h"
 #include "server/identity.h"
 #include "server/module.h"
@@ -10,14 +11,8 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved
   if (reason == DLL_PROCESS_ATTACH) {
     // Thread notifications stay on: the static C++ runtime's thread cleanup needs them.
     clasp::SetModule(instance);
-    // Once loaded, loaded for good. The statically linked thread runtime takes
-    // a TLS slot and some memory on every load and gives neither back, so a
-    // host that unloads us between transactions would run out of slots; and an
-    // unload can never pull the code from under a thread still returning
-    // through it. Should pinning fail, unloading stays possible as before.
-    HMODULE pinned = nullptr;
-    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
-                       reinterpret_cast<LPCWSTR>(&DllMain), &pinned);
+    // Once loaded, loaded for good: hosts unload us between transactions.
+    clasp::PinModuleOf(reinterpret_cast<const void*>(&DllMain));
   } else if (reason == DLL_PROCESS_DETACH) {
     // Only on FreeLibrary (unpinned): at process exit oleaut32 may already be gone.
     if (reserved == nullptr) clasp::ReleaseHoldfastTypeInfo();

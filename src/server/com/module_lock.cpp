@@ -1,5 +1,7 @@
 #include "server/com/module_lock.h"
 
+#include <windows.h>
+
 #include <atomic>
 
 namespace clasp {
@@ -26,6 +28,12 @@ void LockServer(bool lock) noexcept {
     if (held <= 0) return;
   } while (!g_server_locks.compare_exchange_weak(held, held - 1, std::memory_order_relaxed));
   UnlockModule();
+}
+
+void PinModuleOf(const void* address) noexcept {
+  HMODULE pinned = nullptr;
+  GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                     static_cast<LPCWSTR>(address), &pinned);
 }
 
 }  // namespace clasp

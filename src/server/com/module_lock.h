@@ -14,4 +14,12 @@ bool ModuleInUse() noexcept;
 // take a live object's count from the module.
 void LockServer(bool lock) noexcept;
 
+// Keeps the module whose code holds `address` loaded until the process ends.
+// A module linked statically against the MinGW runtime takes a TLS slot on
+// every load and never gives it back: unloaded and loaded again once per
+// apartment, it runs the process out of slots after about a thousand loads.
+// It also keeps an unload from pulling code from under a thread still
+// returning through it. Should pinning fail, unloading stays possible.
+void PinModuleOf(const void* address) noexcept;
+
 }  // namespace clasp

@@ -7,6 +7,10 @@ namespace {
 
 constexpr const wchar_t* kStepNames[] = {L"StepDisp", L"StepMks", L"StepRunModul", L"StepTrac",
                                          L"StepJour"};
+// Served for the steps above, in the same order.
+constexpr const wchar_t* kServedHosts[] = {L"ClaspTest.Display", L"ClaspTest.Reader",
+                                           L"ClaspTest.RunModul", L"ClaspTest.Trace",
+                                           L"ClaspTest.Journal"};
 constexpr const wchar_t* kValueNames[] = {L"DisapleVal01", L"DisapleVal02", L"DisapleVal03",
                                           L"DisapleVal04"};
 
@@ -22,16 +26,18 @@ void ClearExcepInfo(EXCEPINFO& info) {
   info = EXCEPINFO{};
 }
 
-}  // namespace
-
-HRESULT CreateComponent(IDispatch** out) {
+HRESULT CreateByName(const wchar_t* prog_id, IDispatch** out) {
   *out = nullptr;
   CLSID clsid{};
-  const HRESULT found = CLSIDFromProgID(L"Clasp.Holdfast", &clsid);
+  const HRESULT found = CLSIDFromProgID(prog_id, &clsid);
   if (FAILED(found)) return found;
   return CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
                           reinterpret_cast<void**>(out));
 }
+
+}  // namespace
+
+HRESULT CreateComponent(IDispatch** out) { return CreateByName(L"Clasp.Holdfast", out); }
 
 HRESULT ResolveIds(IDispatch* component, ComponentIds* ids) {
   HRESULT result = IdOf(component, L"Cols", &ids->cols);
@@ -67,6 +73,22 @@ HRESULT AssignHosts(IDispatch* component, const ComponentIds& ids, const RoadHos
     value.vt = VT_DISPATCH;
     value.pdispVal = objects[i];  // borrowed: the call takes its own reference
     const HRESULT result = PutMember(component, ids.steps[i], value);
+    if (FAILED(result)) return result;
+  }
+  return S_OK;
+}
+
+HRESULT AssignServedHosts(IDispatch* component, const ComponentIds& ids) {
+  for (std::size_t i = 0; i < std::size(kServedHosts); ++i) {
+    IDispatch* host = nullptr;
+    HRESULT result = CreateByName(kServedHosts[i], &host);
+    if (FAILED(result)) return result;
+    VARIANT value;
+    VariantInit(&value);
+    value.vt = VT_DISPATCH;
+    value.pdispVal = host;
+    result = PutMember(component, ids.steps[i], value);
+    host->Release();
     if (FAILED(result)) return result;
   }
   return S_OK;

@@ -26,6 +26,11 @@ HRESULT ResolveIds(IDispatch* component, ComponentIds* ids);
 HRESULT PutMember(IDispatch* component, DISPID id, VARIANT value, SCODE* scode = nullptr);
 // Assigns the five step objects of `hosts`, stopping at the first failure.
 HRESULT AssignHosts(IDispatch* component, const ComponentIds& ids, const RoadHosts& hosts);
+// Assigns five step objects of the test's own in-process server
+// (ClaspTest.Display and the rest, registered from clasp_own_hosts.dll), made
+// here by ProgID: COM loads that server into this apartment, as an
+// integrator's own step objects would be, and may unload it once they are gone.
+HRESULT AssignServedHosts(IDispatch* component, const ComponentIds& ids);
 // Calls Cols; on DISP_E_EXCEPTION `*scode` is what the EXCEPINFO carried.
 HRESULT CallCols(IDispatch* component, DISPID cols, LONG* result, SCODE* scode);
 

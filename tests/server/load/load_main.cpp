@@ -230,11 +230,31 @@ void Churn(int rounds, Faults& faults) {
   }
 }
 
+// A capture with the five steps served by the test's own in-process server,
+// which COM loads into this apartment and may unload when it is left.
+void RunServedComponent(Faults& faults) {
+  IDispatch* component = nullptr;
+  HRESULT result = CreateComponent(&component);
+  ComponentIds ids;
+  if (SUCCEEDED(result)) result = ResolveIds(component, &ids);
+  if (SUCCEEDED(result)) result = AssignServedHosts(component, ids);
+  LONG code = 0;
+  SCODE scode = 0;
+  if (SUCCEEDED(result)) result = CallCols(component, ids.cols, &code, &scode);
+  if (FAILED(result)) {
+    faults.Add("churn: served steps: call failed with " + Hex(result));
+  } else if (code != kRetainedCode) {
+    faults.Add("churn: served steps: Cols answered " + std::to_string(code));
+  }
+  if (component) component->Release();
+}
+
 // Long-lived threads (two unless told), each entering and leaving `apartments` apartments
-// one after another, beside a thread offering the module for unloading. In
-// each apartment one component runs a capture and then a failure road, and a
+// one after another, beside a thread offering the modules for unloading. In
+// each apartment one component runs a capture and then a failure road, a
 // second one with no hosts fails Cols itself, leaving an error object on the
-// thread as the apartment is left.
+// thread as the apartment is left, and a third captures with steps served by
+// an in-process server.
 void ChurnThreads(int apartments, Faults& faults, int threads = 2) {
   Unloader unloader;
   std::vector<std::thread> churners(threads);
@@ -266,6 +286,7 @@ void ChurnThreads(int apartments, Faults& faults, int threads = 2) {
             }
             bare->Release();
           }
+          RunServedComponent(faults);
         }
         CoUninitialize();
       }
@@ -302,6 +323,7 @@ int Run(const Plan& plan) {
   // own tables, the type library) is in the baseline.
   ThreadRun(1, kCallsPerComponent, faults);
   Cycles(1, faults);
+  ChurnThreads(1, faults, 1);
 
   Scaling(plan.calls_per_thread, faults);
 
@@ -329,8 +351,8 @@ int Run(const Plan& plan) {
 
   const Gauge before_threads_churn = Gauge::Now();
   ChurnThreads(plan.churn_apartments, faults);
-  std::printf("load: 2 threads x %d apartments each, a capture, a failure road and a failing "
-              "Cols in each, beside an unloader\n",
+  std::printf("load: 2 threads x %d apartments each, a capture, a failure road, a failing "
+              "Cols and a capture with served steps in each, beside an unloader\n",
               plan.churn_apartments);
   Flat("apartment threads", before_threads_churn, faults);
 
@@ -352,7 +374,11 @@ int main(int argc, char** argv) {
     clasp::testing::Faults faults;
     const int apartments = std::atoi(argv[2]);
     const int threads = argc > 3 ? std::atoi(argv[3]) : 2;
+    // Warmed up as the full run is, so that what stays loaded is in the baseline.
+    clasp::testing::ChurnThreads(1, faults, 1);
+    const clasp::testing::Gauge before = clasp::testing::Gauge::Now();
     clasp::testing::ChurnThreads(apartments, faults, threads);
+    clasp::testing::Flat("churn", before, faults);
     std::printf("load: churn of %d x %d apartments: %s%s\n", threads, apartments,
                 faults.Count() == 0 ? "passed" : "FAILED: ", faults.First().c_str());
     std::fflush(stdout);

@@ -332,7 +332,12 @@ std::wstring ClsidText(const CLSID& clsid) {
 }  // namespace
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
-  if (reason == DLL_PROCESS_ATTACH) g_module = instance;
+  if (reason == DLL_PROCESS_ATTACH) {
+    g_module = instance;
+    // Loaded into apartment after apartment, as an integrator's steps are: it
+    // is linked statically, like Holdfast.dll, and stays loaded for the same reason.
+    clasp::PinModuleOf(reinterpret_cast<const void*>(&DllMain));
+  }
   return TRUE;
 }
 
