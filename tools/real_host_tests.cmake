@@ -5,7 +5,10 @@
 # Windows build, after the COM-mode settings (launcher, environment).
 add_library(clasp_own_hosts MODULE
   ${CMAKE_CURRENT_SOURCE_DIR}/tests/own_hosts/own_hosts.cpp
-  ${CMAKE_CURRENT_SOURCE_DIR}/tests/own_hosts/own_hosts.def)
+  ${CMAKE_CURRENT_SOURCE_DIR}/tests/own_hosts/own_hosts.def
+  ${PROJECT_SOURCE_DIR}/tests/support/recording_host.cpp)
+# Its step objects are the core's shared host double, answering without a log.
+target_include_directories(clasp_own_hosts PRIVATE ${PROJECT_SOURCE_DIR}/tests)
 target_link_libraries(clasp_own_hosts PRIVATE clasp_com)
 target_link_libraries(clasp_own_hosts PRIVATE clasp_warnings)
 target_link_options(clasp_own_hosts PRIVATE -static -Wl,--enable-stdcall-fixup)

@@ -12,8 +12,8 @@
 #include <oleauto.h>
 #include <olectl.h>
 
-#include <atomic>
-#include <map>
+#include <initializer_list>
+#include <span>
 #include <string>
 #include <utility>
 
@@ -25,10 +25,10 @@
 #include "server/com/error.h"
 #include "server/com/module_lock.h"
 #include "server/com/object_bridge.h"
+#include "support/recording_host.h"
 
 namespace {
 
-using clasp::HostDispatch;
 using clasp::HostObject;
 using clasp::HostValue;
 
@@ -57,112 +57,78 @@ constexpr CLSID kLeaksBesideObjectClsid = Numbered(0x0B);
 constexpr CLSID kReaderClsid = Numbered(0x0C);
 constexpr CLSID kBareRaiseInReportClsid = Numbered(0x0D);
 
-std::atomic<long> g_objects{0};
 HMODULE g_module = nullptr;
 
-// A method's fixed answer and the number of arguments it takes.
-struct Method {
-  HostValue answer;
-  std::size_t arguments = 0;
-};
+using clasp::testing::RecordingHost;
 
-// Properties keep what is put; the methods listed answer what they are given.
-class Step final : public clasp::RefCounted<Step, HostDispatch> {
- public:
-  Step(std::map<std::u16string, Method> methods, std::map<std::u16string, HostValue> properties)
-      : methods_(std::move(methods)), properties_(std::move(properties)) {
-    ++g_objects;
-  }
-  HostValue Invoke(std::u16string_view member, std::span<const HostValue> args) override {
-    if (auto m = methods_.find(std::u16string(member)); m != methods_.end()) {
-      if (args.size() != m->second.arguments) throw clasp::WrongArgumentCountFailure();
-      return m->second.answer;
-    }
-    if (auto p = properties_.find(std::u16string(member)); p != properties_.end() && args.empty()) {
-      return p->second;
-    }
-    throw clasp::MemberMissingFailure();
-  }
-  void Put(std::u16string_view member, const HostValue& value) override {
-    auto p = properties_.find(std::u16string(member));
-    if (p == properties_.end()) throw clasp::MemberMissingFailure();
-    p->second = value.IsByRef() ? HostValue::Text(value.AsText()) : value;
-  }
+// A method that answers `answer` to exactly `arguments` arguments, as a typed
+// object's would: any other count is refused.
+void Answers(RecordingHost& host, const std::u16string& member, HostValue answer,
+             std::size_t arguments = 0) {
+  host.Calls(member, [answer = std::move(answer), arguments](std::span<const HostValue> args) {
+    if (args.size() != arguments) throw clasp::WrongArgumentCountFailure();
+    return answer;
+  });
+}
 
- private:
-  friend RefCounted;
-  ~Step() { --g_objects; }
-  std::map<std::u16string, Method> methods_;
-  std::map<std::u16string, HostValue> properties_;
-};
-
-// An answer that stands for a number through its default member, as script
-// hosts often answer.
-class Answer final : public clasp::RefCounted<Answer, HostDispatch> {
- public:
-  explicit Answer(HostValue value) : value_(std::move(value)) { ++g_objects; }
-  HostValue Invoke(std::u16string_view, std::span<const HostValue>) override {
-    throw clasp::MemberMissingFailure();
-  }
-  void Put(std::u16string_view, const HostValue&) override { throw clasp::MemberMissingFailure(); }
-  HostValue DefaultValue() override { return value_; }
-
- private:
-  friend RefCounted;
-  ~Answer() { --g_objects; }
-  HostValue value_;
-};
+// Properties are read back as last put; these start with a value of their own.
+void Starts(RecordingHost& host, std::initializer_list<std::pair<std::u16string, HostValue>> values) {
+  for (const auto& [member, value] : values) host.Put(member, value);
+}
 
 HostObject MakeDisplay() {
-  return HostObject::Adopt(new Step(
-      {{u"ScreenDisplay", {HostValue::Object(HostObject::Adopt(new Answer(HostValue::I4(0))))}}},
-      {{u"ScreenNo", HostValue::Empty()},
-       {u"DisapleVal01", HostValue::Empty()},
-       {u"DisapleVal02", HostValue::Empty()},
-       {u"DisapleVal03", HostValue::Empty()},
-       {u"DisapleVal04", HostValue::Empty()}}));
+  // Its answer stands for a number through its default member, as script
+  // hosts often answer.
+  const auto answer = RecordingHost::Create("answer");
+  answer->Returns(std::u16string(RecordingHost::kDefaultMember), HostValue::I4(0));
+  const auto display = RecordingHost::Create("display");
+  Answers(*display, u"ScreenDisplay", HostValue::Object(answer->Object()));
+  return display->Object();
 }
 
 HostObject MakeJournal() {
-  return HostObject::Adopt(new Step({{u"JournalWriteMsg", {HostValue::I4(0)}}},
-                                    {{u"isjrn", HostValue::Empty()},
-                                     {u"TimeSig", HostValue::Empty()},
-                                     {u"ChnPromptString", HostValue::Empty()},
-                                     {u"EngPromptString", HostValue::Empty()}}));
+  const auto journal = RecordingHost::Create("journal");
+  Answers(*journal, u"JournalWriteMsg", HostValue::I4(0));
+  return journal->Object();
 }
 
 constexpr std::int32_t kRetained = 10120011;
 HostObject MakeReader() {
-  return HostObject::Adopt(new Step({{u"CardReaderRetain", {HostValue::I4(kRetained)}}}, {}));
+  const auto reader = RecordingHost::Create("reader");
+  Answers(*reader, u"CardReaderRetain", HostValue::I4(kRetained));
+  return reader->Object();
 }
 
 constexpr std::size_t kTraceArguments = 3;
 HostObject MakeTrace() {
-  return HostObject::Adopt(new Step({{u"TraceWrite", {HostValue::I4(0), kTraceArguments}}}, {}));
+  const auto trace = RecordingHost::Create("trace");
+  Answers(*trace, u"TraceWrite", HostValue::I4(0), kTraceArguments);
+  return trace->Object();
 }
 
 HostObject MakeRunModul() {
+  const auto run = RecordingHost::Create("run");
   const HostValue ok = HostValue::I4(0);
-  return HostObject::Adopt(new Step(
-      {{u"RecordMessage", {ok, 2}},
-       {u"WriteDetailFileName", {ok, 4}},
-       {u"PackMessage", {ok, 1}},
-       {u"StepCommWriteOnly", {ok, 2}},
-       {u"StepCommWrite", {ok, 2}},
-       {u"StepCommRead", {ok, 3}},
-       {u"UnpackMessage", {ok, 1}}},
-      {{u"TransAction1", HostValue::Text(u"0000")},
-       {u"ExcepCode", HostValue::Text(u"")},
-       {u"ControlNum", HostValue::I2(0)},
-       {u"CommSign", HostValue::I2(0)},
-       {u"IsWriteOnly", HostValue::I2(0)},
-       {u"SendMessage", HostValue::Text(u"OEX")},
-       {u"SendMessageLen", HostValue::I4(3)},
-       {u"IsUnPackOex", HostValue::I2(1)},
-       {u"TimeOutComm", HostValue::I4(30)},
-       {u"RecieveMessage", HostValue::Text(u"")},
-       {u"RecieveMessageLen", HostValue::I4(256)},
-       {u"IsJRNDevice", HostValue::I2(1)}}));
+  Answers(*run, u"RecordMessage", ok, 2);
+  Answers(*run, u"WriteDetailFileName", ok, 4);
+  Answers(*run, u"PackMessage", ok, 1);
+  Answers(*run, u"StepCommWriteOnly", ok, 2);
+  Answers(*run, u"StepCommWrite", ok, 2);
+  Answers(*run, u"StepCommRead", ok, 3);
+  Answers(*run, u"UnpackMessage", ok, 1);
+  Starts(*run, {{u"TransAction1", HostValue::Text(u"0000")},
+                {u"ExcepCode", HostValue::Text(u"")},
+                {u"ControlNum", HostValue::I2(0)},
+                {u"CommSign", HostValue::I2(0)},
+                {u"IsWriteOnly", HostValue::I2(0)},
+                {u"SendMessage", HostValue::Text(u"OEX")},
+                {u"SendMessageLen", HostValue::I4(3)},
+                {u"IsUnPackOex", HostValue::I2(1)},
+                {u"TimeOutComm", HostValue::I4(30)},
+                {u"RecieveMessage", HostValue::Text(u"")},
+                {u"RecieveMessageLen", HostValue::I4(256)},
+                {u"IsJRNDevice", HostValue::I2(1)}});
+  return run->Object();
 }
 
 // The one fault a faulty object has, on one member.
@@ -350,10 +316,10 @@ extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID iid, 
   return CLASS_E_CLASSNOTAVAILABLE;
 }
 
-// Our host objects count themselves; COM objects (factories, the adapters in
-// front of the hosts) hold the module lock.
+// Every host object is reached through an adapter, and the adapters and the
+// factories hold the module lock.
 extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow() {
-  return g_objects == 0 && !clasp::ModuleInUse() ? S_OK : S_FALSE;
+  return clasp::ModuleInUse() ? S_FALSE : S_OK;
 }
 
 extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() {
