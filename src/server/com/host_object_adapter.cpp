@@ -94,27 +94,29 @@ inline std::optional<Failure> HostObjectAdapter::Call(DISPID id, WORD flags,
 }
 
 // Both entries convert the answer straight into the value they return, with
-// no value in between to move from.
-Outcome<HostValue> HostObjectAdapter::TryInvoke(std::u16string_view member,
-                                                std::span<const HostValue> args) {
+// no value in between to move from; `fail` hands the failure back or raises it.
+template <class Result, class Fail>
+[[gnu::always_inline]] inline Result HostObjectAdapter::Answer(std::u16string_view member, std::span<const HostValue> args,
+                                 Fail fail) {
   const Ref<HostObjectAdapter> keep_alive(this);
   Variant answer;
   if (std::optional<Failure> failure = CallMember(member, args.data(), args.size(), answer)) {
-    return std::move(*failure);
+    return fail(std::move(*failure));
   }
   return TakeHostValue(answer);
 }
 
+Outcome<HostValue> HostObjectAdapter::TryInvoke(std::u16string_view member,
+                                                std::span<const HostValue> args) {
+  return Answer<Outcome<HostValue>>(
+      member, args, [](Failure&& failure) -> Outcome<HostValue> { return std::move(failure); });
+}
+
 HostValue HostObjectAdapter::Invoke(std::u16string_view member,
                                     std::span<const HostValue> args) {
-  // The failure is made once and raised once, here, for the callers that
-  // cannot take it handed back.
-  const Ref<HostObjectAdapter> keep_alive(this);
-  Variant answer;
-  if (std::optional<Failure> failure = CallMember(member, args.data(), args.size(), answer)) {
-    throw std::move(*failure);
-  }
-  return TakeHostValue(answer);
+  // Raised here, once, for the callers that cannot take it handed back.
+  return Answer<HostValue>(member, args,
+                           [](Failure&& failure) -> HostValue { throw std::move(failure); });
 }
 
 void HostObjectAdapter::Put(std::u16string_view member, const HostValue& value) {

@@ -56,6 +56,9 @@ class HostObjectAdapter final
   // halves, which a copy of the span would read back as one, stalling.
   std::optional<Failure> CallMember(std::u16string_view member, const HostValue* args,
                                     std::size_t count, Variant& answer);
+  // Invoke and TryInvoke in one: the answer as a value, a failure given to `fail`.
+  template <class Result, class Fail>
+  Result Answer(std::u16string_view member, std::span<const HostValue> args, Fail fail);
   // The member's failure when the call failed, nothing when it succeeded.
   std::optional<Failure> Call(DISPID id, WORD flags, DISPPARAMS& params, Variant* result);
   IDispatchEx* Extended() const noexcept;
