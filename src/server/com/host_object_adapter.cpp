@@ -96,8 +96,8 @@ inline std::optional<Failure> HostObjectAdapter::Call(DISPID id, WORD flags,
 // Both entries convert the answer straight into the value they return, with
 // no value in between to move from; `fail` hands the failure back or raises it.
 template <class Result, class Fail>
-[[gnu::always_inline]] inline Result HostObjectAdapter::Answer(std::u16string_view member, std::span<const HostValue> args,
-                                 Fail fail) {
+[[gnu::always_inline]] inline Result HostObjectAdapter::Answer(
+    std::u16string_view member, std::span<const HostValue> args, Fail fail) {
   const Ref<HostObjectAdapter> keep_alive(this);
   Variant answer;
   if (std::optional<Failure> failure = CallMember(member, args.data(), args.size(), answer)) {

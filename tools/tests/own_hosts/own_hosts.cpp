@@ -72,7 +72,8 @@ void Answers(RecordingHost& host, const std::u16string& member, HostValue answer
 }
 
 // Properties are read back as last put; these start with a value of their own.
-void Starts(RecordingHost& host, std::initializer_list<std::pair<std::u16string, HostValue>> values) {
+void Starts(RecordingHost& host,
+            std::initializer_list<std::pair<std::u16string, HostValue>> values) {
   for (const auto& [member, value] : values) host.Put(member, value);
 }
 
