@@ -25,6 +25,8 @@ set(CLASP_WIDL_TARGET ${CLASP_WIDL_TARGET} CACHE STRING "IDL compiler target swi
 set(CLASP_WINE_IDL_DIR /usr/include/wine/wine/windows CACHE PATH "Wine's IDL files")
 set(CLASP_WINE_DLL_DIR ${CLASP_WINE_DLL_DIR} CACHE PATH "Wine's PE DLLs (stdole2.tlb)")
 
-# Tests run the built programs through the Wine loader of the target's bitness.
+# Tests run the built programs through the Wine loader of the target's bitness,
+# started by tests/support/wine-start, which starts again a process Wine failed to start.
+get_filename_component(CLASP_WINE ${CLASP_WINE} ABSOLUTE)
 set(CLASP_WINE ${CLASP_WINE} CACHE FILEPATH "Wine loader for this architecture")
 set(CMAKE_CROSSCOMPILING_EMULATOR ${CLASP_WINE})

@@ -73,7 +73,7 @@ point_32_at_64() {
   # The name the row before took away; both bitnesses share it.
   reg add 'HKCR\Clasp.Holdfast\CLSID' /ve /d "$clsid" /f || return 1
   install_package || return 1
-  /usr/lib/wine/wine msiexec /i "$(windows_path "$other_msi")" /qn </dev/null >/dev/null 2>&1 || return 1
+  "$wine32" msiexec /i "$(windows_path "$other_msi")" /qn </dev/null >/dev/null 2>&1 || return 1
   reg add "HKCR\\CLSID\\$clsid\\InprocServer32" /ve /d 'C:\Program Files\Clasp\Holdfast.dll' /f /reg:32
 }
 
@@ -126,7 +126,7 @@ for row in "${cases[@]}"; do
     # Word splitting on purpose: the arguments are written as on a command line.
     # shellcheck disable=SC2086
     local program=("$loader" "$(windows_path "$work/check/clasp-check.exe")")
-    [ "${which:-}" != x86 ] || program=(/usr/lib/wine/wine "$(windows_path "$work/check32/clasp-check.exe")")
+    [ "${which:-}" != x86 ] || program=("$wine32" "$(windows_path "$work/check32/clasp-check.exe")")
     output=$(cd "$work" && "${program[@]}" $arguments </dev/null 2>&1)
     status=$?
     output=$(tr -d '\r' <<<"$output")

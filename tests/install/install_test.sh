@@ -20,7 +20,6 @@ for file in "$msi" "$older_msi" "$bundle/Holdfast.dll" "$build/clasp-check.exe";
   [ -f "$file" ] || { echo "install.$arch: $file is missing (build the msi and msi_older targets)"; exit 1; }
 done
 
-wine32=/usr/lib/wine/wine
 
 # The identities, written out here on purpose: a change in the table must fail.
 clsid='{5D3B8000-FB87-4881-A317-F716839E71F7}'

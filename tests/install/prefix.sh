@@ -4,13 +4,18 @@
 # that the prefix's services stay up until the script ends; on exit Wine is
 # stopped and the folder removed.
 
+# The Wine loaders as the tests start them: through tests/support/wine-start,
+# which starts again a process Wine failed to start.
+wine32=$(cd "$(dirname "${BASH_SOURCE[0]}")/../support" && pwd)/wine-start-32
+wine64=${wine32%32}64
+
 # `bitness ARCH` (x86 or x64) sets WINEARCH, $platform (the same: win32 or
 # win64), $bits and $loader, the Wine that starts that bitness's programs.
 bitness() {
   if [ "$1" = x64 ]; then
-    loader=/usr/lib/wine/wine64 bits=64
+    loader=$wine64 bits=64
   else
-    loader=/usr/lib/wine/wine bits=32
+    loader=$wine32 bits=32
   fi
   export WINEARCH=win$bits
   platform=$WINEARCH

@@ -15,7 +15,7 @@ set -uo pipefail
 
 declare -A build=([64]=$(cd "$1" && pwd) [32]=$(cd "$2" && pwd))
 root=$(cd "$(dirname "$0")/../.." && pwd)
-declare -A loader=([64]=/usr/lib/wine/wine64 [32]=/usr/lib/wine/wine)
+declare -A loader=([64]=$root/tests/support/wine-start-64 [32]=$root/tests/support/wine-start-32)
 declare -A arch=([64]=x64 [32]=x86)
 declare -A folder=([64]="Program Files/Clasp" [32]="Program Files (x86)/Clasp")
 
