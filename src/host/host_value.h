@@ -1,12 +1,15 @@
 // The dynamically typed value exchanged with host objects.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <initializer_list>
+#include <memory>
+#include <new>
 #include <span>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 #include <variant>
 
@@ -76,51 +79,79 @@ class TextRef {
   std::u16string* variable_;
 };
 
-// Text still in the storage a binding answered it in: read in place, and
+// Text a binding answered and keeps in storage of its own: read in place, and
 // handed back to that binding with no copy when it goes on to another call
-// unread, as the messages of an exchange do. A copy, and the text it is read
-// as anywhere else, is the core's own. The storage is read afresh at every
-// look, at the length it has then: a callee it was lent to may have changed it.
+// unread, as the messages of an exchange do. As with an opaque value, only
+// the binding that made it knows what it holds; a copy, and the text it is
+// read as anywhere else, is the core's own. The storage is read afresh at
+// every look: a callee it was lent to may have changed it.
+class TextPayload {
+ public:
+  virtual ~TextPayload() = default;
+  virtual std::u16string_view Text() const noexcept = 0;
+  // Moves this payload to `room`: builds the new one there, ends this one,
+  // and answers the new one.
+  virtual TextPayload* MoveTo(void* room) noexcept = 0;
+};
+
+// A text payload kept inside the value that carries it: a text answer
+// allocates nothing of its own.
 class HeldText {
  public:
-  // How a binding reads its storage and lets go of it.
-  struct StorageKind {
-    std::u16string_view (*read)(const void* storage) noexcept;
-    void (*release)(void* storage) noexcept;
-  };
-  HeldText(void* storage, const StorageKind* kind) noexcept : storage_(storage), kind_(kind) {}
-  HeldText(HeldText&& other) noexcept
-      : storage_(std::exchange(other.storage_, nullptr)), kind_(other.kind_) {}
+  // Room for a payload: its virtual table and a pointer to the binding's storage.
+  static constexpr std::size_t kRoom = 2 * sizeof(void*);
+
+  template <class Payload, class... From>
+  explicit HeldText(std::in_place_type_t<Payload>, From&&... from) noexcept
+      : payload_(new (room_) Payload(std::forward<From>(from)...)), type_(&kTypeOf<Payload>) {
+    static_assert(std::is_base_of_v<TextPayload, Payload>);
+    static_assert(sizeof(Payload) <= kRoom && alignof(Payload) <= alignof(void*));
+    static_assert(std::is_nothrow_constructible_v<Payload, From&&...>);
+  }
+  // A moved-from text holds nothing and reads as empty.
+  HeldText(HeldText&& other) noexcept : payload_(other.Release(room_)), type_(other.type_) {}
   HeldText& operator=(HeldText&& other) noexcept {
-    HeldText moved(std::move(other));
-    std::swap(storage_, moved.storage_);
-    std::swap(kind_, moved.kind_);
+    if (this != &other) {
+      End();
+      payload_ = other.Release(room_);
+      type_ = other.type_;
+    }
     return *this;
   }
   HeldText(const HeldText&) = delete;
   HeldText& operator=(const HeldText&) = delete;
-  ~HeldText() {
-    if (storage_) kind_->release(storage_);
-  }
+  ~HeldText() { End(); }
 
   std::u16string_view Text() const noexcept {
-    return storage_ ? kind_->read(storage_) : std::u16string_view();
+    return payload_ ? payload_->Text() : std::u16string_view();
   }
-  // The binding's storage, while this text still owns it; null after Disown.
-  void* Storage() const noexcept { return storage_; }
-  const StorageKind* Kind() const noexcept { return kind_; }
-  // For a binding whose callee took the storage it was lent: the text reads
-  // as empty from now on, and the storage is not released twice.
-  void Disown() const noexcept { storage_ = nullptr; }
+  // The payload when it is a `Payload`, else null: a binding finds its own
+  // with one comparison, as it does for every argument of every call.
+  template <class Payload>
+  const Payload* As() const noexcept {
+    return payload_ && type_ == &kTypeOf<Payload> ? static_cast<const Payload*>(payload_)
+                                                   : nullptr;
+  }
 
   friend bool operator==(const HeldText& a, const HeldText& b) noexcept {
     return a.Text() == b.Text();
   }
 
  private:
-  // Mutable for Disown alone, which a call on a const argument may need.
-  mutable void* storage_;
-  const StorageKind* kind_;
+  // One address per payload type names it, with no run-time type information.
+  template <class Payload>
+  static constexpr char kTypeOf = 0;
+
+  TextPayload* Release(void* room) noexcept {
+    return payload_ ? std::exchange(payload_, nullptr)->MoveTo(room) : nullptr;
+  }
+  void End() noexcept {
+    if (payload_) payload_->~TextPayload();
+  }
+
+  alignas(void*) std::byte room_[kRoom];
+  TextPayload* payload_;
+  const void* type_;
 };
 
 // A dynamically typed automation value. Copies are deep except for object
@@ -160,9 +191,11 @@ class HostValue {
   }
   // Text by reference: the callee sees and may change `variable` during the call.
   static HostValue TextRef(std::u16string& variable) { return HostValue(clasp::TextRef(variable)); }
-  // Text a binding answered with, left where it is.
-  static HostValue Held(HeldText text) {
-    return HostValue(Kind::kText, std::in_place_type<HeldText>, std::move(text));
+  // Text a binding answered with, left where it is: a `Payload` made in place.
+  template <class Payload, class... From>
+  static HostValue Held(From&&... from) noexcept {
+    return HostValue(Kind::kText, std::in_place_type<HeldText>, std::in_place_type<Payload>,
+                     std::forward<From>(from)...);
   }
   static HostValue Object(HostObject v) { return HostValue(Kind::kObject, std::move(v)); }
   // Any integral kind (kI1, kUI1, kUI2, kUI4, kI8, kUI8, kInt, kUInt, kError), or
@@ -200,7 +233,7 @@ class HostValue {
     if (auto* ref = std::get_if<std::u16string*>(&data_)) return **ref;
     return *std::get<const std::u16string*>(data_);
   }
-  // The binding's text behind a value it answered with, else null.
+  // The payload behind a text a binding answered with, else null.
   const HeldText* AsHeld() const noexcept { return std::get_if<HeldText>(&data_); }
   // The caller's variable behind a text by reference.
   std::u16string& RefTarget() const { return *std::get<std::u16string*>(data_); }

@@ -106,7 +106,7 @@ inline CallArguments::~CallArguments() {
     if (V_VT(&slot) == VT_BSTR && V_BSTR(&slot) == lent) {
       V_VT(&slot) = VT_EMPTY;
     } else {
-      args_[i].AsHeld()->Disown();
+      args_[i].AsHeld()->As<BstrText>()->Taken();
     }
   }
 }

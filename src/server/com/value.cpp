@@ -157,14 +157,6 @@ HostValue ToHostValue(const VARIANT& value) {
   return Plain(value);
 }
 
-// Read with the length its prefix gives now, never the one it had when kept.
-const HeldText::StorageKind kHeldBstr = {
-    [](const void* storage) noexcept {
-      return ViewOf(static_cast<BSTR>(const_cast<void*>(storage)));
-    },
-    [](void* storage) noexcept { SysFreeString(static_cast<BSTR>(storage)); },
-};
-
 void PutVariantOfAnyKind(const HostValue& value, VARIANT* out) {
   if (value.HasOpaque()) {
     const auto* payload = dynamic_cast<const VariantPayload*>(value.AsOpaque().get());

@@ -5,6 +5,10 @@
 #include <windows.h>
 #include <oleauto.h>
 
+#include <new>
+#include <string_view>
+#include <utility>
+
 #include "host/host_value.h"
 #include "server/com/owners.h"
 
@@ -34,16 +38,42 @@ HRESULT CheckValue(const VARIANT& value) noexcept;
 // A value CheckValue refuses raises a Failure saying why.
 HostValue ToHostValue(const VARIANT& value);
 
-// How a value reads and lets go of a BSTR TakeHostValue left in it.
-extern const HeldText::StorageKind kHeldBstr;
+// A host's text answer left in its BSTR, which the value carrying it owns.
+class BstrText final : public TextPayload {
+ public:
+  explicit BstrText(BSTR text) noexcept : text_(text) {}
+  BstrText(const BstrText&) = delete;
+  BstrText& operator=(const BstrText&) = delete;
+  ~BstrText() override {
+    if (text_) SysFreeString(text_);
+  }
 
-// The BSTR behind a value TakeHostValue made, while the value still owns it:
-// an argument may lend it to a callee, which must not change or free it.
-// Null for any other value. Inline: every argument of every call asks.
+  // Read with the length its prefix gives now, never the one it had when kept.
+  std::u16string_view Text() const noexcept override { return ViewOf(text_); }
+  TextPayload* MoveTo(void* room) noexcept override {
+    TextPayload* moved = new (room) BstrText(std::exchange(text_, nullptr));
+    this->~BstrText();
+    return moved;
+  }
+  // The BSTR, while this payload still owns it: an argument may lend it to a
+  // callee, which must not change or free it.
+  BSTR Lendable() const noexcept { return text_; }
+  // For a callee that took the text it was lent (freed it, or coerced it in
+  // place): it reads as empty from now on and is not freed a second time.
+  void Taken() const noexcept { text_ = nullptr; }
+
+ private:
+  // Mutable for Taken alone: a call's arguments are const, but its callee
+  // may still have taken what was lent to it.
+  mutable BSTR text_;
+};
+
+// The BSTR behind a value TakeHostValue made, while the value still owns it;
+// null for any other value. Inline: every argument of every call asks.
 inline BSTR LendableBstr(const HostValue& value) noexcept {
   const HeldText* held = value.AsHeld();
-  if (!held || !held->Storage() || held->Kind() != &kHeldBstr) return nullptr;
-  return static_cast<BSTR>(held->Storage());
+  const BstrText* text = held ? held->As<BstrText>() : nullptr;
+  return text ? text->Lendable() : nullptr;
 }
 
 // ToHostValue for an answer of ours, which it empties: text stays in the
@@ -59,7 +89,7 @@ inline HostValue TakeHostValue(Variant& answer) {
     case VT_BSTR:
       if (const BSTR text = V_BSTR(&value)) {
         answer.Detach();
-        return HostValue::Held(HeldText(text, &kHeldBstr));
+        return HostValue::Held<BstrText>(text);
       }
       break;
     default: break;
