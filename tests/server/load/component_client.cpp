@@ -64,16 +64,26 @@ HRESULT PutMember(IDispatch* component, DISPID id, VARIANT value, SCODE* scode) 
   return result;
 }
 
+namespace {
+
+// Puts `host` in a step field, borrowed: the call takes its own reference.
+HRESULT PutHost(IDispatch* component, DISPID step, IDispatch* host) {
+  VARIANT value;
+  VariantInit(&value);
+  value.vt = VT_DISPATCH;
+  value.pdispVal = host;
+  return PutMember(component, step, value);
+}
+
+}  // namespace
+
 HRESULT AssignHosts(IDispatch* component, const ComponentIds& ids, const RoadHosts& hosts) {
   IDispatch* const objects[] = {hosts.disp.Get(), hosts.mks.Get(), hosts.run.Get(),
                                  hosts.trac.Get(), hosts.jour.Get()};
   for (std::size_t i = 0; i < std::size(objects); ++i) {
-    VARIANT value;
-    VariantInit(&value);
-    value.vt = VT_DISPATCH;
-    value.pdispVal = objects[i];  // borrowed: the call takes its own reference
-    const HRESULT result = PutMember(component, ids.steps[i], value);
-    if (FAILED(result)) return result;
+    if (const HRESULT result = PutHost(component, ids.steps[i], objects[i]); FAILED(result)) {
+      return result;
+    }
   }
   return S_OK;
 }
@@ -83,11 +93,7 @@ HRESULT AssignServedHosts(IDispatch* component, const ComponentIds& ids) {
     IDispatch* host = nullptr;
     HRESULT result = CreateByName(kServedHosts[i], &host);
     if (FAILED(result)) return result;
-    VARIANT value;
-    VariantInit(&value);
-    value.vt = VT_DISPATCH;
-    value.pdispVal = host;
-    result = PutMember(component, ids.steps[i], value);
+    result = PutHost(component, ids.steps[i], host);
     host->Release();
     if (FAILED(result)) return result;
   }
