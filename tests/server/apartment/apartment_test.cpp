@@ -215,6 +215,34 @@ class OwnerApartment {
   BoundedThread thread_;
 };
 
+// Wine withdraws an interface's RPC registration when the last stub of it in
+// the process goes, waiting for the interface's calls to finish; a call counts
+// as finished only after its answer is sent, and a withdrawal that meets one in
+// that moment can miss its wake-up and wait for ever (see troubleshooting).
+// The owner's end withdrew IRemUnknown just after its releases reached the
+// ended client. A host offered from the program's own apartment for the whole
+// run keeps IRemUnknown and IDispatch, the interfaces that reach the MTA and
+// ended apartments through the RPC runtime, registered: no case withdraws them.
+class InterfacesStayRegistered : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    ASSERT_EQ(CreateStreamOnHGlobal(nullptr, TRUE, stream_.Put()), S_OK);
+    ASSERT_EQ(CoMarshalInterface(stream_.Get(), IID_IDispatch, Unknown(), MSHCTX_INPROC, nullptr,
+                                 MSHLFLAGS_TABLESTRONG),
+              S_OK);
+  }
+  // Disconnecting withdraws the registration without waiting for calls.
+  void TearDown() override { CoDisconnectObject(Unknown(), 0); }
+
+ private:
+  IUnknown* Unknown() const { return static_cast<IDispatchEx*>(host_.Get()); }
+  ComPtr<DispatchHost> host_ = DispatchHost::Create("kept");
+  ComPtr<IStream> stream_;
+};
+
+[[maybe_unused]] ::testing::Environment* const kInterfacesStayRegistered =
+    ::testing::AddGlobalTestEnvironment(new InterfacesStayRegistered);
+
 // Runs `body` on a thread of its own in the client's apartment, within `limit_ms`.
 void InClientApartment(Client client, const std::function<void()>& body,
                        DWORD limit_ms = kStepLimitMs) {
