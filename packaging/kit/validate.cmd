@@ -104,9 +104,17 @@ if "%BITS%"=="64" if not defined SYS64 (
 rem The runner's cmd fills in the command's %KIT%, %SYS% and %OUT%.
 set "RUN=%COMMAND%"
 pushd "%KIT%%ARCH%"
+set "STARTS=0"
+:start_runner
+set /a STARTS+=1
 %RUNNER%
 set "VERDICT=%ERRORLEVEL%"
+rem 9009: this prompt could not start the runner at all, so the case never
+rem ran (Wine now and then fails to start a 64-bit program); start it again,
+rem twice at most, and say so.
+if "%VERDICT%"=="9009" if %STARTS% lss 3 goto :start_runner
 popd
+if %STARTS% gtr 1 >>"%LINES%" echo   note     %ID%: the runner could not be started; started %STARTS% times
 set "WHY="
 if exist "%LOG%.why" set /p WHY=<"%LOG%.why"
 if "%VERDICT%"=="10" (
